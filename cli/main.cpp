@@ -1,0 +1,136 @@
+// Entry point of vexo: global options, command dispatch, help and version,
+// and the plain text commands (convert, old).
+#include "cli/app.h"
+#include "cli/platform.h"
+#include "core/reverse.h"
+#include "core/unicode.h"
+
+namespace vexo::cli {
+namespace {
+
+constexpr std::string_view kHelp =
+    "vexo \u2014 o'zbek matnini 2026-yilgi alifboga (\u00f6 \u011f \u015f \u00e7 \u02bc) o'giradi\n"
+    "\n"
+    "ISHLATISH:\n"
+    "  vexo [convert] [MATN...]      yangi alifboga (MATN bo'lmasa \u2014 stdin)\n"
+    "  vexo old [--ascii] [MATN...]  yangi alifbodan eski lotinga\n"
+    "  vexo cyr [MATN...]            lotindan (yangi yoki eski) o'zbek kirilliga\n"
+    "  vexo explain MATN...          har bir so'z bo'yicha qaror va sabab\n"
+    "  vexo eval FAYL.tsv            sifatni o'lchash (til<TAB>kirish<TAB>kutilgan)\n"
+    "  vexo file FAYL... [-o CHIQISH] [--old] [--dry-run] [--in-place]\n"
+    "                                .docx, .xlsx, .txt, .md ni formatini saqlab o'girish;\n"
+    "                                standart chiqish: FAYL.yangi.docx (--old bilan FAYL.eski.docx)\n"
+    "  vexo diff [--old] [MATN...]   nima o'zgarishini ko'rsatish (qator: eski \u2192 yangi), yozmaydi\n"
+    "\n"
+    "SOZLAMALAR:\n"
+    "  --no-guard      inglizcha so'zlarni himoya qilmaslik\n"
+    "  --no-cyrillic   kirill matnga tegmaslik\n"
+    "  --tutuq=C       chiqishdagi tutuq belgisi (standart: \u02bc U+02BC)\n"
+    "  --dry-run, -n   (file) faylga yozmasdan o'zgarishlar ro'yxati va soni\n"
+    "  --in-place      (file) kirish faylining o'ziga yozish\n";
+
+constexpr std::string_view kVersion = "vexo 0.3.0\n";
+
+int print_fixed(std::string_view text) {
+  const platform::WriteStatus status = platform::write_standard_output(text);
+  if (status != platform::WriteStatus::Failed) return 0;
+  report_error("natijani chiqishga yozib bo'lmadi");
+  return 1;
+}
+
+int run_convert(std::span<const std::string> args, const CliOptions& options) {
+  const std::optional<std::string> text = take_text(args);
+  if (!text) return 1;
+  return write_result(convert(*text, options.convert));
+}
+
+int run_old(std::span<const std::string> args, const CliOptions& options) {
+  const std::optional<std::string> text = take_text(args);
+  if (!text) return 1;
+  return write_result(to_old(*text, options.ascii));
+}
+
+}  // namespace
+
+CliOptions take_global_options(std::vector<std::string>& args) {
+  CliOptions options;
+  std::vector<std::string> rest;
+  rest.reserve(args.size());
+  for (std::string& arg : args) {
+    if (arg == "--no-guard") {
+      options.convert.guard = false;
+    } else if (arg == "--no-cyrillic") {
+      options.convert.cyrillic = false;
+    } else if (arg == "--ascii") {
+      options.ascii = true;
+    } else if (arg.starts_with("--tutuq=")) {
+      const std::string_view value = std::string_view(arg).substr(8);
+      if (!value.empty() && is_valid_utf8(value)) {
+        std::size_t i = 0;
+        options.convert.tutuq = next_code_point(value, i);
+      }
+    } else {
+      rest.push_back(std::move(arg));
+    }
+  }
+  args = std::move(rest);
+  return options;
+}
+
+std::optional<std::string> take_text(std::span<const std::string> args) {
+  if (!args.empty()) {
+    std::string text;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+      if (i > 0) text.push_back(' ');
+      text += args[i];
+    }
+    return text;
+  }
+  std::string input;
+  if (!platform::read_standard_input(input)) {
+    report_error("kirishni o'qib bo'lmadi");
+    return std::nullopt;
+  }
+  if (!is_valid_utf8(input)) {
+    report_error("kirish UTF-8 emas (matnni UTF-8 sifatida saqlang)");
+    return std::nullopt;
+  }
+  return input;
+}
+
+int write_result(std::string_view result) {
+  std::string out(result);
+  if (!out.ends_with('\n')) out.push_back('\n');
+  return print_fixed(out);
+}
+
+void report_error(std::string_view message) {
+  std::string line(message);
+  line.push_back('\n');
+  platform::write_standard_error(line);
+}
+
+int run(std::vector<std::string> args) {
+  const CliOptions options = take_global_options(args);
+  if (args.empty()) return run_convert({}, options);
+
+  const std::string& command = args.front();
+  const std::span<const std::string> rest = std::span<const std::string>(args).subspan(1);
+  if (command == "convert") return run_convert(rest, options);
+  if (command == "old") return run_old(rest, options);
+  if (command == "cyr") return run_cyr(rest, options);
+  if (command == "explain") return run_explain(rest, options);
+  if (command == "eval") return run_eval(rest, options);
+  if (command == "diff") return run_diff(rest, options);
+  if (command == "file") return run_file(rest, options);
+  if (command == "-h" || command == "help" || command == "--help") return print_fixed(kHelp);
+  if (command == "-V" || command == "--version") return print_fixed(kVersion);
+  return run_convert(args, options);
+}
+
+}  // namespace vexo::cli
+
+int main(int argc, char** argv) {
+  vexo::platform::init_console();
+  return vexo::cli::run(vexo::platform::arguments(argc, argv));
+}

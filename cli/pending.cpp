@@ -1,0 +1,18 @@
+// Commands whose implementation has not been written yet.
+#include "cli/app.h"
+
+namespace vexo::cli {
+namespace {
+int not_ready() {
+  report_error("bu buyruq hali tayyor emas");
+  return 1;
+}
+}  // namespace
+
+int run_cyr(std::span<const std::string>, const CliOptions&) { return not_ready(); }
+int run_explain(std::span<const std::string>, const CliOptions&) { return not_ready(); }
+int run_diff(std::span<const std::string>, const CliOptions&) { return not_ready(); }
+int run_eval(std::span<const std::string>, const CliOptions&) { return not_ready(); }
+int run_file(std::span<const std::string>, const CliOptions&) { return not_ready(); }
+
+}  // namespace vexo::cli

@@ -1,0 +1,428 @@
+#include "core/lib.h"
+
+#include <algorithm>
+#include <array>
+
+#include "core/token.h"
+#include "core/unicode.h"
+
+namespace vexo {
+
+bool is_apostrophe(char32_t c) {
+  switch (c) {
+    case 0x0027: case 0x0060: case 0x00B4: case 0x02B9: case 0x02BB: case 0x02BC:
+    case 0x02BD: case 0x2018: case 0x2019: case 0x201B: case 0x2032: case 0xFF07:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool has_apostrophe(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    if (is_apostrophe(next_code_point(text, i))) return true;
+  }
+  return false;
+}
+
+std::string word_key(std::string_view word) {
+  std::string key;
+  key.reserve(word.size());
+  for (std::size_t i = 0; i < word.size();) {
+    const char32_t c = next_code_point(word, i);
+    if (is_apostrophe(c)) {
+      key.push_back('\'');
+    } else if (c < 0xC0) {
+      append_utf8(key, is_ascii_upper(c) ? c + 32 : c);
+    } else {
+      append_lower(key, c);
+    }
+  }
+  return key;
+}
+
+bool has_old_mark(std::string_view word) {
+  char32_t prev = 0;
+  for (std::size_t i = 0; i < word.size();) {
+    const char32_t c = next_code_point(word, i);
+    if (is_apostrophe(c) && (prev == 'G' || prev == 'O' || prev == 'g' || prev == 'o')) return true;
+    prev = c;
+  }
+  return false;
+}
+
+bool ConvertOptions::is_exception(std::string_view key) const {
+  return std::find(exceptions.begin(), exceptions.end(), key) != exceptions.end();
+}
+
+std::string_view decision_label(Decision d) {
+  switch (d) {
+    case Decision::Converted: return "o'girildi";
+    case Decision::Unchanged: return "-";
+    case Decision::Protected: return "himoya (havola/kod)";
+    case Decision::Exception: return "istisno";
+    case Decision::English: return "inglizcha";
+  }
+  return "-";
+}
+
+// ---------------------------------------------------------------------------
+// Normalisation
+
+namespace {
+
+char32_t compose(char32_t base, char32_t mark) {
+  switch (mark) {
+    case 0x0327:
+      if (base == 'C') return 0xC7;
+      if (base == 'c') return 0xE7;
+      if (base == 'S') return 0x15E;
+      if (base == 's') return 0x15F;
+      break;
+    case 0x0306:
+      if (base == 'G') return 0x11E;
+      if (base == 'g') return 0x11F;
+      break;
+    case 0x0308:
+      if (base == 'O') return 0xD6;
+      if (base == 'o') return 0xF6;
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+bool needs_normalizing(std::string_view text) {
+  // U+0306, U+0308, U+0327 are CC 86 / CC 88 / CC A7; U+0218, U+0219 are C8 98 / C8 99.
+  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    const auto n = static_cast<unsigned char>(text[i + 1]);
+    if (b == 0xCC && (n == 0x86 || n == 0x88 || n == 0xA7)) return true;
+    if (b == 0xC8 && (n == 0x98 || n == 0x99)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string_view normalize_marks(std::string_view text, std::string& buffer) {
+  if (!needs_normalizing(text)) return text;
+  buffer.clear();
+  buffer.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    char32_t c = next_code_point(text, i);
+    if (c == 0x218) c = 0x15E;
+    if (c == 0x219) c = 0x15F;
+    if (i < text.size()) {
+      std::size_t j = i;
+      const char32_t composed = compose(c, next_code_point(text, j));
+      if (composed != 0) {
+        c = composed;
+        i = j;
+      }
+    }
+    append_utf8(buffer, c);
+  }
+  return buffer;
+}
+
+// ---------------------------------------------------------------------------
+// Context score
+
+float context_score(std::span<const WordSpan> spans, std::size_t sentence_start,
+                    std::size_t sentence_end, std::size_t position) {
+  const std::size_t self = sentence_start + position;
+  const std::size_t last = std::min(sentence_end, spans.size() - 1);
+  // Words farther away than this weigh little and would make very long
+  // unpunctuated lines quadratic, so they are not looked at.
+  constexpr std::size_t kWindow = 1000;
+  double sum = 0.0;
+  double weights = 0.0;
+  const auto add = [&](const WordSpan& other, std::size_t distance, bool across_clause) {
+    if (other.score == 0.0f || other.name_class == NameClass::ForeignName) return;
+    const double weight = (across_clause ? 0.3 : 1.0) / static_cast<double>(distance);
+    sum += std::clamp(static_cast<double>(other.score), -3.0, 3.0) * weight;
+    weights += weight;
+  };
+  bool across = false;
+  for (std::size_t d = 1; d <= kWindow && self >= sentence_start + d; ++d) {
+    const std::size_t j = self - d;
+    across = across || spans[j].clause_end;
+    add(spans[j], d, across);
+  }
+  across = false;
+  for (std::size_t d = 1; d <= kWindow && self + d <= last; ++d) {
+    const std::size_t j = self + d;
+    across = across || spans[j - 1].clause_end;
+    add(spans[j], d, across);
+  }
+  return weights > 0.0 ? static_cast<float>(sum / weights) : 0.0f;
+}
+
+// ---------------------------------------------------------------------------
+// Letters
+
+bool has_convertible(std::string_view core) {
+  char32_t prev = 0;
+  for (std::size_t i = 0; i < core.size();) {
+    const char32_t c = next_code_point(core, i);
+    if (is_apostrophe(c)) return true;
+    if ((c == 'h' || c == 'H') && (prev == 'c' || prev == 'C' || prev == 's' || prev == 'S')) return true;
+    prev = c;
+  }
+  return false;
+}
+
+bool keep_sh_ch(std::string_view core) {
+  const std::string lower = to_lower(core);
+  return lower.starts_with("dishorm") || lower.starts_with("dishidr") ||
+         lower.starts_with("disharm");
+}
+
+std::string convert_letters(std::string_view core, char32_t tutuq, bool keep) {
+  std::string out;
+  out.reserve(core.size() + 8);
+  std::size_t i = 0;
+  while (i < core.size()) {
+    const char32_t c = next_code_point(core, i);
+    if (is_apostrophe(c)) {
+      append_utf8(out, tutuq);
+      continue;
+    }
+    std::size_t j = i;
+    const char32_t next = j < core.size() ? next_code_point(core, j) : 0;
+    if ((c == 'o' || c == 'O' || c == 'g' || c == 'G') && is_apostrophe(next)) {
+      append_utf8(out, c == 'o' ? 0xF6 : c == 'O' ? 0xD6 : c == 'g' ? 0x11F : 0x11E);
+      i = j;
+      continue;
+    }
+    const bool s_or_c = c == 's' || c == 'S' || c == 'c' || c == 'C';
+    if (s_or_c && is_apostrophe(next) && j < core.size()) {
+      std::size_t k = j;
+      const char32_t after = next_code_point(core, k);
+      if (after == 'h' || after == 'H') {
+        append_utf8(out, c);
+        append_utf8(out, after);
+        i = k;
+        continue;
+      }
+    }
+    if (s_or_c && !keep && (next == 'h' || next == 'H')) {
+      append_utf8(out, c == 's' ? 0x15F : c == 'S' ? 0x15E : c == 'c' ? 0xE7 : 0xC7);
+      i = j;
+      continue;
+    }
+    append_utf8(out, c);
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// One word
+
+namespace {
+
+constexpr std::u32string_view kForeignLetters =
+    U"äüßéèêáàâïîñøåæœúùûíìóòôãõýÄÜÉÈÊÁÀÂÏÎÑØÅÆŒÚÙÛÍÌÓÒÔÃÕÝ";
+
+// Abbreviations (SH, MCH, BMT-style consonant runs) and words written with
+// letters no Uzbek alphabet has (München, Schöne) are left as written.
+bool is_abbreviation_or_foreign(std::string_view core) {
+  const std::vector<char32_t> chars = decode_utf8(core);
+  if (chars.size() >= 2 &&
+      std::all_of(chars.begin(), chars.end(), [](char32_t c) {
+        return is_ascii_upper(c) && c != 'A' && c != 'E' && c != 'I' && c != 'O' && c != 'U';
+      }) &&
+      (chars.size() == 2 || core.ends_with("SH") || core.ends_with("CH"))) {
+    return true;
+  }
+  bool has_o_umlaut = false;
+  for (const char32_t c : chars) {
+    if (kForeignLetters.find(c) != std::u32string_view::npos) return true;
+    if (c == 0xF6 || c == 0xD6) has_o_umlaut = true;
+  }
+  return has_o_umlaut && to_lower(core).find("sch") != std::string::npos;
+}
+
+// A core like o' or G‘: one of G O g o and an apostrophe.
+bool is_bare_old_letter(std::string_view core) {
+  std::size_t i = 0;
+  if (core.empty()) return false;
+  const char32_t c = next_code_point(core, i);
+  if (c != 'G' && c != 'O' && c != 'g' && c != 'o') return false;
+  if (i >= core.size() || !is_apostrophe(next_code_point(core, i))) return false;
+  return i == core.size();
+}
+
+// Hyphenated words with an all-capital part (SMS-xabar) are converted part by
+// part; an empty part counts as all-capital.
+bool splits_at_hyphens(std::string_view core) {
+  if (core.find('-') == std::string_view::npos || core.front() == '-' || core.back() == '-') {
+    return false;
+  }
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t hyphen = core.find('-', start);
+    const std::string_view part = core.substr(start, hyphen - start);
+    if (std::all_of(part.begin(), part.end(), [](char ch) { return ch >= 'A' && ch <= 'Z'; })) {
+      return true;
+    }
+    if (hyphen == std::string_view::npos) return false;
+    start = hyphen + 1;
+  }
+}
+
+std::string joined(std::string_view leading, std::string_view middle, std::string_view trailing) {
+  std::string out;
+  out.reserve(leading.size() + middle.size() + trailing.size());
+  out.append(leading).append(middle).append(trailing);
+  return out;
+}
+
+WordResult convert_hyphenated(const WordParts& parts, const ConvertOptions& options,
+                              float context, bool text_restore_mode) {
+  std::string out(parts.leading);
+  Decision decision = Decision::Unchanged;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t hyphen = parts.core.find('-', start);
+    const std::string_view part = parts.core.substr(start, hyphen - start);
+    bool fresh_quote = false;
+    const WordResult r = convert_word(part, options, 0.0f, std::max(context, 0.0f),
+                                      text_restore_mode, false, fresh_quote);
+    out += r.text;
+    if (r.decision == Decision::Converted) {
+      decision = Decision::Converted;
+    } else if (decision == Decision::Unchanged) {
+      decision = r.decision;
+    }
+    if (hyphen == std::string_view::npos) break;
+    out.push_back('-');
+    start = hyphen + 1;
+  }
+  out.append(parts.trailing);
+  return WordResult{std::move(out), decision};
+}
+
+}  // namespace
+
+WordResult convert_word(std::string_view word, const ConvertOptions& options, float word_score,
+                        float context, bool text_restore_mode, bool foreign_name,
+                        bool& pending_quote) {
+  (void)word_score;
+  (void)foreign_name;
+  const auto as_it_stood = [&](Decision d) { return WordResult{std::string(word), d}; };
+
+  if (is_protected(word)) return as_it_stood(Decision::Protected);
+
+  WordParts parts = split_word(word);
+
+  // An opening quote earlier in the text (or in this word) makes a final
+  // apostrophe of the core a closing quote rather than a letter mark.
+  const bool leading_quote = has_apostrophe(parts.leading);
+  if ((leading_quote || pending_quote) && !parts.core.empty()) {
+    std::size_t last = parts.core.size();
+    if (is_apostrophe(previous_code_point(parts.core, last))) {
+      parts.trailing = word.substr(parts.leading.size() + last);
+      parts.core = parts.core.substr(0, last);
+      pending_quote = false;
+    } else if (leading_quote) {
+      pending_quote = true;
+    }
+  } else if (leading_quote) {
+    pending_quote = true;
+  }
+  if (has_apostrophe(parts.trailing)) pending_quote = false;
+
+  if (splits_at_hyphens(parts.core)) return convert_hyphenated(parts, options, context, text_restore_mode);
+
+  if (is_abbreviation_or_foreign(parts.core)) return as_it_stood(Decision::Unchanged);
+
+  std::string_view core = parts.core;
+
+  if (context > -1.0f && parts.leading.empty() && is_bare_old_letter(core) &&
+      !options.is_exception(word_key(core))) {
+    std::string converted = convert_letters(core, options.tutuq, false);
+    if (converted != core) {
+      return WordResult{joined(parts.leading, converted, parts.trailing), Decision::Converted};
+    }
+  }
+
+  if (count_code_points(core) < 3 && has_apostrophe(core)) return as_it_stood(Decision::Unchanged);
+  if (!has_convertible(core)) return as_it_stood(Decision::Unchanged);
+  if (options.is_exception(word_key(core))) return as_it_stood(Decision::Exception);
+
+  std::string converted = convert_letters(core, options.tutuq, keep_sh_ch(core));
+  if (converted == core) return as_it_stood(Decision::Unchanged);
+  return WordResult{joined(parts.leading, converted, parts.trailing), Decision::Converted};
+}
+
+// ---------------------------------------------------------------------------
+// Whole text
+
+namespace {
+
+// Index ranges [first, last] of the sentences of a span list.
+struct Sentence {
+  std::size_t first;
+  std::size_t last;
+};
+
+std::vector<Sentence> sentences_of(const std::vector<WordSpan>& spans) {
+  std::vector<Sentence> out;
+  std::size_t first = 0;
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    if (spans[i].sentence_end || i + 1 == spans.size()) {
+      out.push_back(Sentence{first, i});
+      first = i + 1;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+Conversion convert_detailed(std::string_view input, const ConvertOptions& options,
+                            bool two_readings) {
+  (void)two_readings;
+  std::string buffer;
+  const std::string_view text = normalize_marks(input, buffer);
+  std::vector<WordSpan> spans = split_spans(text);
+
+  const bool text_restore_mode = false;
+
+  Conversion result;
+  result.text.reserve(text.size() + 16);
+  result.words.reserve(spans.size());
+  bool pending_quote = false;
+  std::size_t copied = 0;
+  for (const Sentence& sentence : sentences_of(spans)) {
+    const bool scored = std::any_of(spans.begin() + sentence.first, spans.begin() + sentence.last + 1,
+                                    [](const WordSpan& s) { return s.score != 0.0f; });
+    for (std::size_t i = sentence.first; i <= sentence.last; ++i) {
+      const WordSpan& span = spans[i];
+      const std::string_view separators = text.substr(copied, span.start - copied);
+      result.text.append(separators);
+      if (separators.find('\n') != std::string_view::npos) pending_quote = false;
+
+      const float context =
+          scored ? context_score(spans, sentence.first, sentence.last, i - sentence.first) : 0.0f;
+      const std::string_view word = text.substr(span.start, span.end - span.start);
+      WordResult r = convert_word(word, options, span.score, context, text_restore_mode,
+                                  span.name_class == NameClass::ForeignName, pending_quote);
+      result.text += r.text;
+      result.words.push_back(WordReport{std::string(word), std::nullopt, span.score, r.decision});
+      copied = span.end;
+    }
+  }
+  result.text.append(text.substr(copied));
+  return result;
+}
+
+std::string convert(std::string_view text, const ConvertOptions& options) {
+  return convert_detailed(text, options, false).text;
+}
+
+}  // namespace vexo

@@ -1,0 +1,130 @@
+// Old-to-new conversion: the options, the per-word decisions and reports, and
+// the text pipeline that turns old Uzbek Latin spelling (o' g' sh ch ') into
+// the 2026 alphabet (ö ğ ş ç ʼ).
+//
+// Every function here is pure and re-entrant. Text must be valid UTF-8; every
+// valid text converts, so there are no error results.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vexo {
+
+inline constexpr char32_t kDefaultTutuq = 0x02BC;
+
+// The twelve code points that count as an apostrophe everywhere in the core
+// (U+0027, U+0060, U+00B4, U+02B9, U+02BB, U+02BC, U+02BD, U+2018, U+2019,
+// U+201B, U+2032, U+FF07). U+02BA is not one of them.
+bool is_apostrophe(char32_t c);
+
+// True when the text holds an apostrophe of the set.
+bool has_apostrophe(std::string_view text);
+
+// The key of a word: every apostrophe replaced by U+0027 and every letter
+// lowercased. All comparisons with exception lists and word lists use keys.
+std::string word_key(std::string_view word);
+
+// True when the word holds an old-alphabet mark: G, O, g or o directly
+// followed by an apostrophe.
+bool has_old_mark(std::string_view word);
+
+struct ConvertOptions {
+  std::vector<std::string> exceptions;  // word keys, compared exactly
+  char32_t tutuq = kDefaultTutuq;       // written for every stand-alone apostrophe
+  bool guard = true;     // leave English words, foreign names and brands alone
+  bool cyrillic = true;  // transliterate words holding Cyrillic letters
+  bool restore = true;   // restore apostrophes left out (ozbek -> o'zbek)
+
+  bool is_exception(std::string_view key) const;
+};
+
+enum class Decision : std::uint8_t {
+  Converted = 0,
+  Unchanged = 1,
+  Protected = 2,
+  Exception = 3,
+  English = 4,
+};
+
+// The label the explain report prints for a decision.
+std::string_view decision_label(Decision d);
+
+enum class NameClass : std::uint8_t {
+  Plain = 0,
+  ForeignName = 1,
+  EnglishWord = 2,
+  Connector = 3,
+};
+
+// One word span of a text: byte offsets [start, end), the English score and
+// name class of its core, and whether it ends a sentence or a clause.
+struct WordSpan {
+  std::size_t start = 0;
+  std::size_t end = 0;
+  float score = 0.0f;
+  NameClass name_class = NameClass::Plain;
+  bool sentence_end = false;
+  bool clause_end = false;
+};
+
+struct WordReport {
+  std::string word;                        // the span as it stood in the normalised input
+  std::optional<std::string> alternative;  // the other reading, when asked for two readings
+  float score = 0.0f;
+  Decision decision = Decision::Unchanged;
+};
+
+struct Conversion {
+  std::string text;
+  std::vector<WordReport> words;
+};
+
+struct WordResult {
+  std::string text;
+  Decision decision = Decision::Unchanged;
+};
+
+// Converts a text to the new alphabet.
+std::string convert(std::string_view text, const ConvertOptions& options);
+
+// Converts a text and reports the decision for every word span. With
+// `two_readings`, words whose restored apostrophes allow two readings carry the
+// other one as `alternative`.
+Conversion convert_detailed(std::string_view text, const ConvertOptions& options,
+                            bool two_readings);
+
+// Converts one word span. `pending_quote` carries an opening quote across the
+// words of one text.
+WordResult convert_word(std::string_view word, const ConvertOptions& options, float word_score,
+                        float context_score, bool text_restore_mode, bool foreign_name,
+                        bool& pending_quote);
+
+// Composes the few decomposed and comma-below letters the new alphabet uses
+// (s + U+0327 -> ş, Ș -> Ş, ...). Returns `text` itself when nothing changes;
+// otherwise the composed text, stored in `buffer`.
+std::string_view normalize_marks(std::string_view text, std::string& buffer);
+
+// The weighted mean of the English scores of the other words of a sentence,
+// as seen from the word at `position` (relative to `sentence_start`). The
+// sentence is spans[sentence_start..sentence_end], both inclusive.
+float context_score(std::span<const WordSpan> spans, std::size_t sentence_start,
+                    std::size_t sentence_end, std::size_t position);
+
+// The letter rules: o' g' -> ö ğ, sh ch -> ş ç (unless `keep_sh_ch`), s'h c'h
+// -> sh ch, every other apostrophe -> `tutuq`.
+std::string convert_letters(std::string_view core, char32_t tutuq, bool keep_sh_ch);
+
+// True when the letter rules could change the core.
+bool has_convertible(std::string_view core);
+
+// True when sh and ch in this core are two letters each (Is'hoq, mushaf,
+// disharmoniya) and must stay as written.
+bool keep_sh_ch(std::string_view core);
+
+}  // namespace vexo

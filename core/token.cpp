@@ -1,0 +1,214 @@
+#include "core/token.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+
+#include "core/unicode.h"
+
+namespace vexo {
+namespace {
+
+bool is_separator(char32_t c) {
+  return c == 0x2013 || c == 0x2014 || c == 0x2026 || is_white_space(c);
+}
+
+// Characters skipped from the end of a span before its final punctuation
+// decides whether it ends a sentence or a clause.
+bool is_closing(char32_t c) {
+  switch (c) {
+    case 0x22: case 0x27: case 0x29: case 0x5D: case 0x60: case 0xB4: case 0xBB:
+    case 0x2018: case 0x2019: case 0x201B: case 0x201D: case 0x2032:
+    case 0x02B9: case 0x02BB: case 0x02BC: case 0x02BD: case 0xFF07:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Punctuation that may stand before or after the core of a word.
+bool is_edge_punctuation(char32_t c) {
+  switch (c) {
+    case '(': case ')': case '[': case ']': case '{': case '}': case '"':
+    case 0xAB: case 0xBB: case 0x201C: case 0x201D: case 0x201E:
+    case ',': case '.': case ':': case ';': case '!': case '?': case '*': case '_': case '~':
+    case 0xB8: case 0x2013: case 0x2014: case 0x2026:
+      return true;
+    default:
+      return is_apostrophe(c);
+  }
+}
+
+bool is_old_letter_base(char32_t c) { return c == 'G' || c == 'O' || c == 'g' || c == 'o'; }
+
+void mark_end(std::string_view text, WordSpan& span) {
+  std::size_t i = span.end;
+  while (i > span.start) {
+    const char32_t c = previous_code_point(text, i);
+    if (is_closing(c)) continue;
+    if (c == '.' || c == '!' || c == '?' || c == 0x2026) span.sentence_end = true;
+    if (c == ',' || c == ':' || c == ';') span.clause_end = true;
+    return;
+  }
+}
+
+constexpr std::array<std::string_view, 31> kDomainEndings = {
+    "uz", "com", "org", "net", "ru", "me", "io", "info", "biz", "edu", "gov",
+    "tv", "app", "dev", "ai", "co", "kz", "tj", "kg", "tm", "tr", "uk",
+    "us", "de", "be", "ly", "xyz", "site", "online", "pro", "su"};
+
+bool is_domain_ending(std::string_view lower) {
+  return std::find(kDomainEndings.begin(), kDomainEndings.end(), lower) != kDomainEndings.end();
+}
+
+constexpr std::string_view kCodeCharacters = "_=(){}[]<>$*&|^~#/%+";
+constexpr std::array<std::string_view, 6> kCodeSequences = {"::", "->", "=>", "()", "</", "/>"};
+
+bool is_letter_or_digit(char32_t c) { return is_ascii_digit(c) || is_letter(c) || is_numeric(c); }
+
+// Initials before a name (Sh.Rashidov, A.Navoiy): every part before the last
+// dot is one or two letters with a capital first, and the last part is a
+// capitalised word that is not a domain ending.
+bool is_initials_and_name(const std::vector<char32_t>& core) {
+  std::vector<std::vector<char32_t>> parts(1);
+  for (const char32_t c : core) {
+    if (c == '.') {
+      parts.emplace_back();
+    } else {
+      parts.back().push_back(c);
+    }
+  }
+  for (std::size_t p = 0; p + 1 < parts.size(); ++p) {
+    const auto& part = parts[p];
+    if (part.empty() || !is_uppercase(part[0])) return false;
+    int letters = 0;
+    for (const char32_t c : part) {
+      if (is_letter(c)) {
+        ++letters;
+      } else if (!is_apostrophe(c)) {
+        return false;
+      }
+    }
+    if (letters < 1 || letters > 2) return false;
+  }
+  const auto& last = parts.back();
+  if (last.size() < 2 || !is_uppercase(last[0])) return false;
+  std::string lower;
+  for (const char32_t c : last) {
+    if (!is_letter(c) && !is_apostrophe(c) && c != '-') return false;
+    append_lower(lower, c);
+  }
+  return !is_domain_ending(lower);
+}
+
+// A run of ASCII digits, a hyphen, then letters and apostrophes only
+// (2024-yil, 5-sinf).
+bool is_number_hyphen_word(const std::vector<char32_t>& core) {
+  std::size_t i = 0;
+  while (i < core.size() && is_ascii_digit(core[i])) ++i;
+  if (i == 0 || i >= core.size() || core[i] != '-') return false;
+  ++i;
+  if (i >= core.size()) return false;
+  for (; i < core.size(); ++i) {
+    if (!is_letter(core[i]) && !is_apostrophe(core[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<WordSpan> split_spans(std::string_view text) {
+  std::vector<WordSpan> spans;
+  std::size_t i = 0;
+  std::size_t span_start = 0;
+  bool in_span = false;
+  while (i < text.size()) {
+    const std::size_t at = i;
+    const char32_t c = next_code_point(text, i);
+    if (!is_separator(c)) {
+      if (!in_span) {
+        span_start = at;
+        in_span = true;
+      }
+      continue;
+    }
+    if (in_span) {
+      spans.push_back(WordSpan{span_start, at});
+      in_span = false;
+    }
+    if ((c == '\n' || c == 0x2026) && !spans.empty()) spans.back().sentence_end = true;
+  }
+  if (in_span) spans.push_back(WordSpan{span_start, text.size()});
+  for (WordSpan& span : spans) mark_end(text, span);
+  return spans;
+}
+
+WordParts split_word(std::string_view word) {
+  std::size_t core_start = 0;
+  while (core_start < word.size()) {
+    std::size_t next = core_start;
+    if (!is_edge_punctuation(next_code_point(word, next))) break;
+    core_start = next;
+  }
+  std::size_t core_end = word.size();
+  while (core_end > core_start) {
+    std::size_t prev = core_end;
+    const char32_t c = previous_code_point(word, prev);
+    if (!is_edge_punctuation(c)) break;
+    if (is_apostrophe(c) && prev > core_start) {
+      std::size_t before = prev;
+      if (is_old_letter_base(previous_code_point(word, before))) break;
+    }
+    core_end = prev;
+  }
+  return WordParts{word.substr(0, core_start), word.substr(core_start, core_end - core_start),
+                   word.substr(core_end)};
+}
+
+bool is_protected(std::string_view word) {
+  const WordParts parts = split_word(word);
+  const std::string_view core = parts.core;
+  if (core.empty()) return false;
+
+  const std::string lower = ascii_lower(core);
+  if (lower.find("://") != std::string::npos || lower.starts_with("www.")) return true;
+  if (core[0] == '#' || core[0] == '@' || word[0] == '#' || word[0] == '@') return true;
+  if (core.find('@') != std::string_view::npos) return true;
+
+  for (const std::string_view seq : kCodeSequences) {
+    if (word.find(seq) != std::string_view::npos) return true;
+  }
+
+  const std::vector<char32_t> chars = decode_utf8(core);
+  if (core.find('.') != std::string_view::npos && is_initials_and_name(chars)) return false;
+
+  const bool old_mark = has_old_mark(core);
+  for (std::size_t k = 0; k < chars.size(); ++k) {
+    const char32_t c = chars[k];
+    if (c < 0x80 && kCodeCharacters.find(static_cast<char>(c)) != std::string_view::npos) {
+      return true;
+    }
+    if ((c == '.' || c == ':') && k > 0 && k + 1 < chars.size() &&
+        is_letter_or_digit(chars[k - 1]) && is_letter_or_digit(chars[k + 1])) {
+      return true;
+    }
+    if (!old_mark && k > 0 && is_uppercase(c) && is_lowercase(chars[k - 1])) return true;
+  }
+
+  const std::size_t dot = lower.rfind('.');
+  if (dot != std::string::npos && dot > 0 && is_domain_ending(std::string_view(lower).substr(dot + 1))) {
+    return true;
+  }
+
+  const bool has_digit = std::any_of(chars.begin(), chars.end(), is_ascii_digit);
+  const bool has_letter = std::any_of(chars.begin(), chars.end(), is_letter);
+  if (has_digit && has_letter && !is_number_hyphen_word(chars)) return true;
+
+  if (std::none_of(chars.begin(), chars.end(), is_lowercase)) return false;
+  for (std::size_t k = 0; k + 1 < chars.size(); ++k) {
+    if (is_apostrophe(chars[k]) && is_uppercase(chars[k + 1])) return true;
+  }
+  return false;
+}
+
+}  // namespace vexo

@@ -1,0 +1,63 @@
+// Unicode helpers for the core: UTF-8 decoding and encoding, the character
+// properties the converter asks about, and full case mappings.
+//
+// Properties and mappings come from ICU; nothing here is a hand-written table.
+// All functions assume valid UTF-8 unless their name says otherwise.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vexo {
+
+// Decodes the code point starting at byte `i` of valid UTF-8 text and advances
+// `i` past it.
+char32_t next_code_point(std::string_view text, std::size_t& i);
+
+// Decodes the code point that ends just before byte `i` and moves `i` back to
+// its first byte.
+char32_t previous_code_point(std::string_view text, std::size_t& i);
+
+// Appends the UTF-8 encoding of `c` to `out`.
+void append_utf8(std::string& out, char32_t c);
+
+// Decodes a whole valid UTF-8 text.
+std::vector<char32_t> decode_utf8(std::string_view text);
+
+// Number of code points in valid UTF-8 text.
+std::size_t count_code_points(std::string_view text);
+
+// True when `bytes` is well-formed UTF-8 (no surrogates, no overlongs).
+bool is_valid_utf8(std::string_view bytes);
+
+// Unicode properties.
+bool is_white_space(char32_t c);
+bool is_alphabetic(char32_t c);
+bool is_numeric(char32_t c);
+bool is_lowercase(char32_t c);
+bool is_uppercase(char32_t c);
+
+// An ASCII letter, or a character from U+00AA upwards with the Alphabetic
+// property: what the converter calls a letter.
+bool is_letter(char32_t c);
+
+inline bool is_ascii_upper(char32_t c) { return c >= 'A' && c <= 'Z'; }
+inline bool is_ascii_lower(char32_t c) { return c >= 'a' && c <= 'z'; }
+inline bool is_ascii_letter(char32_t c) { return is_ascii_upper(c) || is_ascii_lower(c); }
+inline bool is_ascii_digit(char32_t c) { return c >= '0' && c <= '9'; }
+
+// Appends the full lowercase (or uppercase) mapping of one character, which
+// may be several characters long.
+void append_lower(std::string& out, char32_t c);
+void append_upper(std::string& out, char32_t c);
+
+// Full lowercase and uppercase mappings of a text, character by character.
+std::string to_lower(std::string_view text);
+std::string to_upper(std::string_view text);
+
+// Lowercases ASCII A-Z only.
+std::string ascii_lower(std::string_view text);
+
+}  // namespace vexo
