@@ -1,0 +1,48 @@
+// The word lists compiled into every deliverable: three hashed lexicons
+// (Uzbek, English, s+h exceptions) used where they lie in read-only data, and
+// two line lists (brands, foreign names) parsed into sets once, on first use.
+//
+// Keys are word keys (lowercase, apostrophes as U+0027); the brand list takes
+// a lowercase stem. Any number of threads may look words up at once.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace vexo {
+
+// A hashed lexicon: words concatenated in ascending byte order, N + 1 offsets,
+// N weights, and a power-of-two open-addressing slot table (64-bit FNV-1a,
+// linear probing; 0 is an empty slot, otherwise a 1-based word number).
+struct Lexicon {
+  std::string_view words;
+  std::span<const std::uint32_t> offsets;
+  std::span<const float> weights;
+  std::span<const std::uint32_t> slots;
+};
+
+const Lexicon& uzbek_lexicon();
+const Lexicon& english_lexicon();
+const Lexicon& sh_exception_lexicon();
+
+struct Lookup {
+  bool found = false;
+  float weight = 0.0f;  // meaningful only when found
+};
+
+// Exact lookup in one lexicon.
+Lookup lexicon_lookup(const Lexicon& lexicon, std::string_view key);
+
+// Lookup in the Uzbek lexicon that also strips up to two known suffixes
+// (weights times 0.8 and 0.6 for one and two suffixes).
+Lookup uzbek_lookup(std::string_view key);
+
+// Membership in the brand list (by lowercase stem) and the foreign-name list.
+bool brand_list_contains(std::string_view stem);
+bool foreign_names_contains(std::string_view key);
+
+// Builds both line-list sets now so that the first conversion does not pay.
+void warm_up();
+
+}  // namespace vexo
