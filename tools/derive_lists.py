@@ -36,6 +36,7 @@ CANDIDATE_CAP = 2.0
 OCR_DISCOUNT = 10.0
 GOOD_TURING_UP_TO = 5
 ONE_BOOK_SHARE = 0.25
+ENGLISH_IN_UZBEK_MIN = 20  # modern occurrences that make an English word Uzbek
 # An apostrophe form must be at least this frequent for its bare spelling to
 # be listed (with weight 0.0), and outnumber the bare spelling this many times.
 BARE_MIN_WEIGHT = 2.9
@@ -264,9 +265,9 @@ def uzbek_lexicon(raw):
     counts = read_counts_by_source(os.path.join(raw, "uz_counts_real_by_source.tsv"))
     candidates = read_candidates(os.path.join(raw, "uz_freq_candidate_detail.tsv"))
     debian_forms = read_lines(os.path.join(raw, "debian_hunspell_uz_forms_oldlatin.txt"))
-    english_common = set()
-    for size in (10, 20, 35):
-        english_common |= scowl_words("words", size)
+    english_words = set()
+    for size, _ in ENGLISH_TIERS:
+        english_words |= scowl_words("words", size)
 
     forms = {w for w in set(counts) | set(candidates) if plausible_uzbek(w)}
     bare_forms = {bare(w) for w in forms if "'" in w}
@@ -307,9 +308,11 @@ def uzbek_lexicon(raw):
             continue  # OCR-only forms need a dictionary's support
         if not in_dictionary and modern < 2 and not (modern == 1 and word in candidates):
             continue  # unsupported corpus singletons are mostly typos
-        # English words quoted in Uzbek text are not Uzbek unless frequent or
-        # a dictionary knows them.
-        if word in english_common and not in_dictionary and modern < 100:
+        # English words (SCOWL up to size 50) quoted in Uzbek text are not
+        # Uzbek unless frequent or attested in Cyrillic spelling (the Debian
+        # list is transliterated from Cyrillic). The other dictionary's affix
+        # rules accept too much English (shop, finish, french) to count here.
+        if word in english_words and word not in debian_forms and modern < ENGLISH_IN_UZBEK_MIN:
             continue
         raw_freq[word] = freq
 
