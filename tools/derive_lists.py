@@ -52,13 +52,13 @@ ENGLISH_FULL_UP_TO = 35
 ENGLISH_POSSESSIVES_UP_TO = 20
 FOREIGN_NAME_SIZES = [10, 20, 35, 40, 50, 55, 60, 70, 80]
 
+# Words in which sh is s + h. Their weights are never consulted; they are
+# the words' occurrence counts in the corpus (also written with s'h).
 SH_EXCEPTIONS = [
-    ("hibshonasi", 2), ("hibshonasida", 2), ("ishoq", 57), ("ishoqov", 21),
-    ("ishoqova", 9), ("ishoqovada", 2), ("ishoqovaga", 2), ("ishoqovaning", 3),
-    ("ishoqovning", 4), ("mashara", 6), ("masharabozlik", 2), ("mushaf", 14),
-    ("mushafi", 3), ("nusha", 38), ("nushada", 4), ("nushadagi", 2),
-    ("nushadan", 5), ("nushasi", 11), ("nushasini", 6), ("roshamkorlik", 2),
-    ("rosshamkorlik", 2),
+    "hibshonasi", "hibshonasida", "ishoq", "ishoqov", "ishoqova", "ishoqovada",
+    "ishoqovaga", "ishoqovaning", "ishoqovning", "mashara", "masharabozlik",
+    "mushaf", "mushafi", "nusha", "nushada", "nushadagi", "nushadan", "nushasi",
+    "nushasini", "roshamkorlik", "rosshamkorlik",
 ]
 
 BRANDS_TEXT = """\
@@ -438,7 +438,10 @@ def main():
     write_weights(os.path.join(out, "uzbek.tsv"), uzbek)
     english = english_list()
     write_weights(os.path.join(out, "english.tsv"), english)
-    write_weights(os.path.join(out, "sh_exceptions.tsv"), dict(SH_EXCEPTIONS))
+    counts = read_counts_by_source(os.path.join(raw, "uz_counts_real_by_source.tsv"))
+    sh_counts = {w: sum(counts.get(w, (0, 0))) + sum(counts.get(w.replace("sh", "s'h", 1), (0, 0)))
+                 for w in SH_EXCEPTIONS}
+    write_weights(os.path.join(out, "sh_exceptions.tsv"), sh_counts)
     write_line_list(os.path.join(out, "brands.txt"), BRANDS_TEXT.splitlines())
 
     # A name that Uzbek running text, the lexicon or the Cyrillic OCR list
@@ -446,7 +449,6 @@ def main():
     # alone does not count: it carries names quoted in their own spelling
     # (Chris, Heinrich, Sheldon).
     detail = os.path.join(raw, "uz_freq_candidate_detail.tsv")
-    counts = read_counts_by_source(os.path.join(raw, "uz_counts_real_by_source.tsv"))
     known = set(uzbek) | set(counts) | set(read_cyrillic_ranks(detail))
     names = foreign_names(known)
     write_line_list(os.path.join(out, "foreign_names.txt"), FOREIGN_HEADER + names)
