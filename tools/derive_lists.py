@@ -15,7 +15,6 @@ import csv
 import math
 import os
 import re
-import shutil
 import statistics
 import subprocess
 import sys
@@ -27,26 +26,28 @@ UZBEK_FORM = re.compile(r"^[a-z]+('[a-z]+)*'?$")
 # The weight of the most frequent word, and the floor below which forms drop.
 TOP_WEIGHT = 6.0
 MIN_WEIGHT = 1.5
+# At most this many words, so that the table fits 262,144 slots half full.
 MAX_WORDS = 131000
 # Anchors the weight scale is fitted to (word, target weight).
 ANCHORS = [("bor", 5.2), ("o'zbek", 5.09), ("kitob", 4.31), ("bo'r", 3.15)]
-# The OCR frequency lists are Wikipedia-skewed rank estimates; they may add at
-# most this many corpus-count equivalents to a form.
+# The OCR frequency lists are Wikipedia-skewed rank estimates: scaled to
+# corpus counts, they count a tenth and add at most 2 to a form.
 CANDIDATE_CAP = 2.0
 OCR_DISCOUNT = 10.0
-GOOD_TURING_UP_TO = 5
-ONE_BOOK_SHARE = 0.25
+GOOD_TURING_UP_TO = 5  # counts up to this are smoothed
+ONE_BOOK_SHARE = 0.25  # weight of the 1920s novel where it dominates a form
 SHORT_FORM_MIN = 50  # modern occurrences that keep an undictionaried 1-2 letter form
 ENGLISH_IN_UZBEK_MIN = 20  # modern occurrences that make an English word Uzbek
-# An apostrophe form must be at least this frequent for its bare spelling to
-# be listed (with weight 0.0), and outnumber the bare spelling this many times.
+# An apostrophe form must weigh at least this for its bare spelling to be
+# listed with weight 0.0; the other three decide whether the bare spelling is
+# a word of its own (see is_own_word).
 BARE_MIN_WEIGHT = 2.9
 BARE_MIN_COUNT = 3
 BARE_SLIP_RATE = 0.01
 BARE_CYRILLIC_RATIO = 5.0
 
 # English word-list sizes and their weights. Sizes 40 and 50 contribute only
-# words with sh or ch (see README.md).
+# words with sh or ch, and possessives come from sizes 10 and 20 only.
 ENGLISH_TIERS = [(10, 4.0), (20, 3.5), (35, 2.5), (40, 2.0), (50, 1.5)]
 ENGLISH_FULL_UP_TO = 35
 ENGLISH_POSSESSIVES_UP_TO = 20
@@ -286,8 +287,8 @@ def uzbek_lexicon(raw):
         english_words |= scowl_words("words", size)
 
     forms = {w for w in set(counts) | set(candidates) if plausible_uzbek(w)}
-    bare_forms = {bare(w) for w in forms if "'" in w}
-    accepted = hunspell_accepts(forms | bare_forms,
+    bare_spellings = {bare(w) for w in forms if "'" in w}
+    accepted = hunspell_accepts(forms | bare_spellings,
                                 os.path.join(raw, "hunspell-uz-itsbilolbek", "uz_UZ"))
     accepted |= debian_forms
 
@@ -300,7 +301,7 @@ def uzbek_lexicon(raw):
     smoothed = good_turing([modern for modern, _ in counts.values()])
 
     def evidence(word):
-        """A corpus-count equivalent for the word and its modern count."""
+        """(corpus-count equivalent, modern count, counted novel occurrences)."""
         modern, archaic = counts.get(word, (0, 0))
         # The 1920s novel spells qilg'an, birg'a: its counts only support a
         # form that modern text or a dictionary also knows.
