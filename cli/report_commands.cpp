@@ -19,9 +19,10 @@ std::string text_or_empty(std::span<const std::string> words) {
       if (k > 0) text.push_back(' ');
       text += words[k];
     }
-  } else if (!platform::read_standard_input(text) || !is_valid_utf8(text)) {
+  } else if (!platform::read_standard_input(text)) {
     text.clear();
   }
+  if (!is_valid_utf8(text)) text.clear();
   return text;
 }
 
