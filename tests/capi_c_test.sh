@@ -12,8 +12,9 @@ rm -rf "$stage"
 cmake --install "$build" --prefix "$stage" >/dev/null
 pcdir=$(dirname "$(find "$stage" -name vexo.pc | head -n 1)")
 export PKG_CONFIG_PATH="$pcdir"
-libdir=$(pkg-config --variable=libdir vexo)
+pc() { pkg-config --define-variable=prefix="$stage" "$@" vexo; }
+libdir=$(pc --variable=libdir)
 # shellcheck disable=SC2046
 "$cc" -std=c11 -Wall -Wextra -Werror "$@" -o "$build/capi_c_test" "$source" \
-  $(pkg-config --cflags --libs vexo) "-Wl,-rpath,$libdir"
+  $(pc --cflags --libs) "-Wl,-rpath,$libdir"
 "$build/capi_c_test"
