@@ -1,10 +1,9 @@
-// Temporary bodies for the English guard, apostrophe restoration, the
-// line-list warm-up and Latin to Cyrillic until their real implementations
-// land: no word is scored or classed, no list knows any word, nothing is
-// restored, and Cyrillic output is the text as given. The conversion then
-// behaves as with the guard and restoration switched off.
+// Temporary bodies for the English guard, apostrophe restoration and Latin to
+// Cyrillic until their real implementations land: no word is scored or
+// classed or known, nothing is restored, and Cyrillic output is the text as
+// given. The conversion then behaves as with the guard and restoration
+// switched off.
 #include "core/lang.h"
-#include "core/lexicon.h"
 #include "core/to_cyr.h"
 
 namespace vexo {
@@ -15,7 +14,6 @@ WordStanding is_uzbek_word(std::string_view) { return {}; }
 std::optional<Restored> restore_apostrophes(std::string_view, bool, bool, bool) {
   return std::nullopt;
 }
-void warm_up() {}
 std::string to_cyrillic(std::string_view text) { return std::string(text); }
 
 }  // namespace vexo
