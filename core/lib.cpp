@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "core/cyrillic.h"
 #include "core/token.h"
 #include "core/unicode.h"
 
@@ -314,6 +315,14 @@ WordResult convert_word(std::string_view word, const ConvertOptions& options, fl
   (void)word_score;
   (void)foreign_name;
   const auto as_it_stood = [&](Decision d) { return WordResult{std::string(word), d}; };
+
+  // A word holding Cyrillic letters is transliterated whole; the Latin rules
+  // would misread it.
+  if (options.cyrillic && has_cyrillic(word)) {
+    std::string latin = transliterate_cyrillic(word, options.tutuq);
+    const Decision d = latin == word ? Decision::Unchanged : Decision::Converted;
+    return WordResult{std::move(latin), d};
+  }
 
   if (is_protected(word)) return as_it_stood(Decision::Protected);
 
