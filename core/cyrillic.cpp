@@ -8,15 +8,6 @@ namespace vexo {
 
 namespace {
 
-// The first character of the full lowercase mapping of `c`.
-char32_t lower_of(char32_t c) {
-  if (c < 0x80) return is_ascii_upper(c) ? c + 32 : c;
-  std::string mapped;
-  append_lower(mapped, c);
-  std::size_t i = 0;
-  return mapped.empty() ? c : next_code_point(mapped, i);
-}
-
 bool is_cyrillic_vowel(char32_t lower) {
   switch (lower) {
     case U'а': case U'е': case U'и': case U'о': case U'у': case U'ы':
@@ -31,13 +22,13 @@ bool is_cyrillic_vowel(char32_t lower) {
 // non-letter, after a vowel or after a hard or soft sign.
 bool e_starts_syllable(const std::vector<char32_t>& chars, std::size_t i) {
   if (i == 0 || !is_letter(chars[i - 1])) return true;
-  const char32_t prev = lower_of(chars[i - 1]);
+  const char32_t prev = lower_first(chars[i - 1]);
   return is_cyrillic_vowel(prev) || prev == U'ъ' || prev == U'ь';
 }
 
 // ц reads "ts" after a vowel and "s" everywhere else.
 bool ts_after_vowel(const std::vector<char32_t>& chars, std::size_t i) {
-  return i > 0 && is_cyrillic_vowel(lower_of(chars[i - 1]));
+  return i > 0 && is_cyrillic_vowel(lower_first(chars[i - 1]));
 }
 
 // The Latin replacement for a lowercase Cyrillic letter, or nullptr when the
@@ -132,7 +123,7 @@ std::string transliterate_cyrillic(std::string_view word, char32_t tutuq) {
       append_utf8(out, c);
       continue;
     }
-    const char32_t lower = lower_of(c);
+    const char32_t lower = lower_first(c);
     const char32_t* latin = replacement(chars, i, lower, tutuq_text);
     if (latin == nullptr) {
       append_utf8(out, c);

@@ -228,6 +228,8 @@ namespace {
 constexpr std::u32string_view kForeignLetters =
     U"äüßéèêáàâïîñøåæœúùûíìóòôãõýÄÜÉÈÊÁÀÂÏÎÑØÅÆŒÚÙÛÍÌÓÒÔÃÕÝ";
 
+}  // namespace
+
 // Abbreviations (SH, MCH, BMT-style consonant runs) and words written with
 // letters no Uzbek alphabet has (München, Schöne) are left as written.
 bool is_abbreviation_or_foreign(std::string_view core) {
@@ -246,6 +248,8 @@ bool is_abbreviation_or_foreign(std::string_view core) {
   }
   return has_o_umlaut && to_lower(core).find("sch") != std::string::npos;
 }
+
+namespace {
 
 // A core like o' or G‘: one of G O g o and an apostrophe.
 bool is_bare_old_letter(std::string_view core) {
