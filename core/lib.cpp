@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "core/cyrillic.h"
 #include "core/lexicon.h"
 #include "core/token.h"
 #include "core/unicode.h"
@@ -273,6 +274,8 @@ namespace {
 constexpr std::u32string_view kForeignLetters =
     U"äüßéèêáàâïîñøåæœúùûíìóòôãõýÄÜÉÈÊÁÀÂÏÎÑØÅÆŒÚÙÛÍÌÓÒÔÃÕÝ";
 
+}  // namespace
+
 // Abbreviations (SH, MCH, BMT-style consonant runs) and words written with
 // letters no Uzbek alphabet has (München, Schöne) are left as written.
 bool is_abbreviation_or_foreign(std::string_view core) {
@@ -291,6 +294,8 @@ bool is_abbreviation_or_foreign(std::string_view core) {
   }
   return has_o_umlaut && to_lower(core).find("sch") != std::string::npos;
 }
+
+namespace {
 
 // A core like o' or G‘: one of G O g o and an apostrophe.
 bool is_bare_old_letter(std::string_view core) {
@@ -360,6 +365,14 @@ WordResult convert_word(std::string_view word, const ConvertOptions& options, fl
   (void)word_score;
   (void)foreign_name;
   const auto as_it_stood = [&](Decision d) { return WordResult{std::string(word), d}; };
+
+  // A word holding Cyrillic letters is transliterated whole; the Latin rules
+  // would misread it.
+  if (options.cyrillic && has_cyrillic(word)) {
+    std::string latin = transliterate_cyrillic(word, options.tutuq);
+    const Decision d = latin == word ? Decision::Unchanged : Decision::Converted;
+    return WordResult{std::move(latin), d};
+  }
 
   if (is_protected(word)) return as_it_stood(Decision::Protected);
 
