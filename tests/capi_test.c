@@ -38,10 +38,12 @@ static void test_convert(void) {
   EXPECT_TEXT(vexo_convert("ma'no", 4), "ma'no");
   EXPECT_TEXT(vexo_convert("ma'no", 4u | 0xFFFFFFF0u), "ma'no"); /* high bits ignored */
   EXPECT_TEXT(vexo_convert("ma'no", 0xFFFFFFF0u), "ma\xCA\xBCno");
-  EXPECT_TEXT(vexo_convert("choy", 1), "\xC3\xA7oy");
+  EXPECT_TEXT(vexo_convert("flash", 0), "flash");            /* English */
+  EXPECT_TEXT(vexo_convert("flash", 1), "fla\xC5\x9F");       /* guard off */
   EXPECT_TEXT(vexo_convert(kShaharCyr, 0), "\xC5\x9F" "ahar");
   EXPECT_TEXT(vexo_convert(kShaharCyr, 2), kShaharCyr); /* stays Cyrillic */
-  EXPECT_TEXT(vexo_convert("choy", 8), "\xC3\xA7oy");
+  EXPECT_TEXT(vexo_convert("ozbek", 0), "\xC3\xB6zbek");      /* apostrophe restored */
+  EXPECT_TEXT(vexo_convert("ozbek", 8), "ozbek");
   CHECK(vexo_convert(NULL, 0) == NULL);
   CHECK(vexo_convert(kInvalid, 0) == NULL);
   CHECK(vexo_convert(kSurrogate, 0) == NULL);
@@ -89,11 +91,11 @@ static void test_session(void) {
   CHECK(count == 99);
 
   /* An open quote makes a final apostrophe a closing quote until reset. */
-  CHECK(vexo_session_complete_word(s, "'salom", 0, NULL) == NULL);
-  CHECK(vexo_session_complete_word(s, "bog'", 0, NULL) == NULL);
-  CHECK(vexo_session_complete_word(s, "'salom", 0, NULL) == NULL);
+  CHECK(vexo_session_complete_word(s, "'salom", 8, NULL) == NULL);
+  CHECK(vexo_session_complete_word(s, "bog'", 8, NULL) == NULL);
+  CHECK(vexo_session_complete_word(s, "'salom", 8, NULL) == NULL);
   vexo_session_reset(s);
-  EXPECT_TEXT(vexo_session_complete_word(s, "bog'", 0, &count), "bo\xC4\x9F");
+  EXPECT_TEXT(vexo_session_complete_word(s, "bog'", 8, &count), "bo\xC4\x9F");
   CHECK(count == 4);
 
   vexo_session_reset(NULL);
