@@ -169,8 +169,10 @@ def ensure_packages():
     missing = [p for p, path in (("scowl", SCOWL_DIR), ("hunspell", "/usr/bin/hunspell"))
                if not os.path.exists(path)]
     if missing:
-        subprocess.run(["apt-get", "install", "-y", "--no-install-recommends", *missing],
-                       check=True)
+        install = ["apt-get", "install", "-y", "--no-install-recommends", *missing]
+        if subprocess.run(install).returncode != 0:
+            subprocess.run(["apt-get", "update"], check=True)
+            subprocess.run(install, check=True)
 
 
 def read_counts_by_source(path):
