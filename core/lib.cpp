@@ -4,6 +4,7 @@
 #include <array>
 
 #include "core/cyrillic.h"
+#include "core/lexicon.h"
 #include "core/token.h"
 #include "core/unicode.h"
 
@@ -176,10 +177,55 @@ bool has_convertible(std::string_view core) {
   return false;
 }
 
+namespace {
+
+// True when text ends with one of the suffixes and what stands before it has
+// at least min_stem characters and satisfies is_listed.
+template <std::size_t N, typename IsListed>
+bool stem_before_suffix_is_listed(std::string_view text,
+                                  const std::array<std::string_view, N>& suffixes,
+                                  std::size_t min_stem, IsListed&& is_listed) {
+  for (const std::string_view suffix : suffixes) {
+    if (!text.ends_with(suffix)) continue;
+    const std::string_view stem = text.substr(0, text.size() - suffix.size());
+    if (count_code_points(stem) >= min_stem && is_listed(stem)) return true;
+  }
+  return false;
+}
+
+constexpr std::array<std::string_view, 13> kShExceptionSuffixes = {
+    "laridan", "larning", "lari", "ning", "dagi", "dan", "lar", "ga", "qa", "da", "ni", "si", "i"};
+
+constexpr std::array<std::string_view, 19> kBrandSuffixes = {
+    "larning", "larni", "larga", "larda", "lardan", "dagi", "ning", "dan", "lar", "dir",
+    "da",      "ga",    "ka",    "ni",    "imiz",   "ingiz", "im",  "ing", "i"};
+
+}  // namespace
+
 bool keep_sh_ch(std::string_view core) {
+  const std::string key = word_key(core);
+  const auto listed = [](std::string_view word) {
+    return lexicon_lookup(sh_exception_lexicon(), word).found;
+  };
+  if (listed(key) || stem_before_suffix_is_listed(key, kShExceptionSuffixes, 5, listed)) {
+    return true;
+  }
   const std::string lower = to_lower(core);
   return lower.starts_with("dishorm") || lower.starts_with("dishidr") ||
          lower.starts_with("disharm");
+}
+
+bool is_brand(std::string_view core) {
+  std::string stem = to_lower(core);
+  for (std::size_t i = 0; i < stem.size();) {
+    const std::size_t start = i;
+    if (is_apostrophe(next_code_point(stem, i))) {
+      stem.resize(start);
+      break;
+    }
+  }
+  return brand_list_contains(stem) ||
+         stem_before_suffix_is_listed(stem, kBrandSuffixes, 4, brand_list_contains);
 }
 
 std::string convert_letters(std::string_view core, char32_t tutuq, bool keep) {
@@ -352,6 +398,8 @@ WordResult convert_word(std::string_view word, const ConvertOptions& options, fl
   if (splits_at_hyphens(parts.core)) return convert_hyphenated(parts, options, context, text_restore_mode);
 
   if (is_abbreviation_or_foreign(parts.core)) return as_it_stood(Decision::Unchanged);
+
+  if (options.guard && is_brand(parts.core)) return as_it_stood(Decision::Protected);
 
   std::string_view core = parts.core;
 

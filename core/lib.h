@@ -132,4 +132,8 @@ bool is_abbreviation_or_foreign(std::string_view core);
 // disharmoniya) and must stay as written.
 bool keep_sh_ch(std::string_view core);
 
+// True when the core is a brand name from the brand list, alone or with an
+// Uzbek suffix (Photoshopda, Chevroletni); brands keep their Latin spelling.
+bool is_brand(std::string_view core);
+
 }  // namespace vexo
