@@ -46,6 +46,22 @@ TEST(Cli, OldWritesTheOldSpelling) {
   EXPECT_EQ(vexo({"old"}, "k\u00f6p\n").out, "ko\u02bbp\n");
 }
 
+TEST(Cli, CyrWritesCyrillicAndTakesNoOptions) {
+  EXPECT_EQ(vexo({"cyr"}, "O'zbekiston Toşkent Microsoft 2026-yilgi ma'no\n").out,
+            "Ўзбекистон Тошкент Microsoft 2026-йилги маъно\n");
+  EXPECT_EQ(vexo({"cyr", "Ёлқин", "shahri"}).out, "Ёлқин шаҳри\n");
+  const auto r = vexo({"--tutuq='", "cyr", "--no-guard", "ma'no"});
+  EXPECT_EQ(r.out, "маъно\n");
+  EXPECT_EQ(r.status, 0);
+}
+
+TEST(Cli, CyrillicWordsInLatinText) {
+  EXPECT_EQ(vexo({}, "Тошкент шаҳрида кўп ЁШЛАР яшайди\n").out,
+            "Toşkent şahrida köp YOŞLAR yaşaydi\n");
+  EXPECT_EQ(vexo({"--tutuq='", "маъно"}).out, "ma'no\n");
+  EXPECT_EQ(vexo({"--no-cyrillic", "маъно", "shahar"}).out, "маъно şahar\n");
+}
+
 TEST(Cli, HelpAndVersion) {
   for (const char* word : {"-h", "help", "--help"}) {
     const auto r = vexo({word});
