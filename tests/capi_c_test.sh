@@ -12,9 +12,8 @@ rm -rf "$stage"
 cmake --install "$build" --prefix "$stage" >/dev/null
 pcdir=$(dirname "$(find "$stage" -name vexo.pc | head -n 1)")
 export PKG_CONFIG_PATH="$pcdir"
-pc() { pkg-config --define-variable=prefix="$stage" "$@" vexo; }
-libdir=$(pc --variable=libdir)
+libdir=$(pkg-config --variable=libdir vexo)
 # shellcheck disable=SC2046
 "$cc" -std=c11 -Wall -Wextra -Werror "$@" -o "$build/capi_c_test" "$source" \
-  $(pc --cflags --libs) "-Wl,-rpath,$libdir"
+  $(pkg-config --cflags --libs vexo) "-Wl,-rpath,$libdir"
 "$build/capi_c_test"
