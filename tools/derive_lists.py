@@ -36,6 +36,7 @@ CANDIDATE_CAP = 2.0
 OCR_DISCOUNT = 10.0
 GOOD_TURING_UP_TO = 5
 ONE_BOOK_SHARE = 0.25
+SHORT_FORM_MIN = 50  # modern occurrences that keep an undictionaried 1-2 letter form
 ENGLISH_IN_UZBEK_MIN = 20  # modern occurrences that make an English word Uzbek
 # An apostrophe form must be at least this frequent for its bare spelling to
 # be listed (with weight 0.0), and outnumber the bare spelling this many times.
@@ -315,6 +316,9 @@ def uzbek_lexicon(raw):
         # list is transliterated from Cyrillic). The other dictionary's affix
         # rules accept too much English (shop, finish, french) to count here.
         if word in english_words and word not in debian_forms and modern < ENGLISH_IN_UZBEK_MIN:
+            continue
+        # One- and two-letter tokens are mostly initials, units and numerals.
+        if len(word) <= 2 and not in_dictionary and modern < SHORT_FORM_MIN:
             continue
         raw_freq[word] = freq
 
