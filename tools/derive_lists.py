@@ -41,7 +41,9 @@ ENGLISH_IN_UZBEK_MIN = 20  # modern occurrences that make an English word Uzbek
 # An apostrophe form must be at least this frequent for its bare spelling to
 # be listed (with weight 0.0), and outnumber the bare spelling this many times.
 BARE_MIN_WEIGHT = 2.9
-BARE_RATIO = 20.0
+BARE_MIN_COUNT = 3
+BARE_SLIP_RATE = 0.01
+BARE_CYRILLIC_RATIO = 5.0
 
 # English word-list sizes and their weights. Sizes 40 and 50 contribute only
 # words with sh or ch (see README.md).
@@ -187,6 +189,16 @@ def read_counts_by_source(path):
     return counts
 
 
+def read_cyrillic_ranks(path):
+    """word -> rank in the Cyrillic OCR word list (transliterated)."""
+    out = {}
+    with open(path, encoding="utf-8") as f:
+        for row in csv.DictReader(f, delimiter="\t"):
+            if row["tess_cyrillic_rank"]:
+                out[row["word"]] = int(row["tess_cyrillic_rank"])
+    return out
+
+
 def read_candidates(path):
     """word -> rank-based frequency estimate from the OCR word lists."""
     out = {}
@@ -267,6 +279,7 @@ def bare(word):
 def uzbek_lexicon(raw):
     counts = read_counts_by_source(os.path.join(raw, "uz_counts_real_by_source.tsv"))
     candidates = read_candidates(os.path.join(raw, "uz_freq_candidate_detail.tsv"))
+    cyrillic_ranks = read_cyrillic_ranks(os.path.join(raw, "uz_freq_candidate_detail.tsv"))
     debian_forms = read_lines(os.path.join(raw, "debian_hunspell_uz_forms_oldlatin.txt"))
     english_words = set()
     for size, _ in ENGLISH_TIERS:
@@ -334,16 +347,37 @@ def uzbek_lexicon(raw):
         if weight >= MIN_WEIGHT:
             weights[word] = round(weight, 2)
 
+    def is_own_word(plain, apostrophe):
+        """Whether a bare spelling (bor, olib, qol) is a word in its own right.
+
+        In the corpus (edited text, where leaving out an apostrophe is a rare
+        slip) it occurs at least 3 times and more often than slips would
+        explain, 1 in 100 of the apostrophe form (otdi 15 against o'tdi 325);
+        or the Cyrillic OCR list, where no apostrophe can be lost (ў, ғ are
+        letters), ranks it at least 1/5 as high (tola, tugma, otash); or a
+        dictionary accepts it and it is not known only from the Latin OCR
+        list, which lost many apostrophes (bogi, boshligi are such losses).
+        A rare own word keeps a low weight, so restoration still prefers a far
+        more frequent apostrophe form.
+        """
+        plain_count = sum(counts.get(plain, (0, 0)))
+        if plain_count >= BARE_MIN_COUNT and (
+                plain_count >= BARE_SLIP_RATE * sum(counts.get(apostrophe, (0, 0)))):
+            return True
+        plain_rank = cyrillic_ranks.get(plain)
+        rank = cyrillic_ranks.get(apostrophe)
+        if plain_rank and rank and plain_rank <= rank * BARE_CYRILLIC_RATIO:
+            return True
+        return plain in accepted and (plain in counts or plain not in candidates)
+
     # Bare spellings of apostrophe words: weight 0.0 unless a word of their own.
     bare_forms = set()
     for word, weight in weights.items():
         plain = bare(word)
         if plain == word or weight < BARE_MIN_WEIGHT:
             continue
-        plain_modern = counts.get(plain, (0, 0))[0]
-        if plain in accepted or plain_modern * BARE_RATIO >= raw_freq[word]:
-            continue
-        bare_forms.add(plain)
+        if not is_own_word(plain, word):
+            bare_forms.add(plain)
 
     # The least supported forms go when the lexicon would outgrow a
     # 262,144-slot table kept at most half full.
