@@ -86,5 +86,14 @@ TEST(Cli, AcceptanceSentence) {
   EXPECT_EQ(r.out, "\u00d6zbekiston \u015fahar, \u00c7OR-NOR: https://x.uz/sh ma\u02bcno Ishoq SMS-xabar\n");
 }
 
+TEST(Cli, EnglishGuardAndRestoration) {
+  EXPECT_EQ(vexo({}, "Microsoft Word va Photoshopda ishlash, don't shell check chat\n").out,
+            "Microsoft Word va Photoshopda i\u015fla\u015f, don't shell check chat\n");
+  EXPECT_EQ(vexo({"--no-guard"}, "shell don't").out, "\u015fell don\u02bct\n");
+  EXPECT_EQ(vexo({}, "ozbek tilida togri gapirish\n").out,
+            "\u00f6zbek tilida t\u00f6\u011fri gapiri\u015f\n");
+  EXPECT_NE(vexo({"explain", "otdi"}).out.find("(ikki ma'noli: \u00f6tdi)"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace vexo
