@@ -441,9 +441,13 @@ def main():
     write_weights(os.path.join(out, "sh_exceptions.tsv"), dict(SH_EXCEPTIONS))
     write_line_list(os.path.join(out, "brands.txt"), BRANDS_TEXT.splitlines())
 
+    # A name that Uzbek running text, the lexicon or the Cyrillic OCR list
+    # holds is written the Uzbek way (Irtish, Gorbachov). The Latin OCR list
+    # alone does not count: it carries names quoted in their own spelling
+    # (Chris, Heinrich, Sheldon).
+    detail = os.path.join(raw, "uz_freq_candidate_detail.tsv")
     counts = read_counts_by_source(os.path.join(raw, "uz_counts_real_by_source.tsv"))
-    candidates = read_candidates(os.path.join(raw, "uz_freq_candidate_detail.tsv"))
-    known = set(uzbek) | set(counts) | set(candidates)
+    known = set(uzbek) | set(counts) | set(read_cyrillic_ranks(detail))
     names = foreign_names(known)
     write_line_list(os.path.join(out, "foreign_names.txt"), FOREIGN_HEADER + names)
 
