@@ -9,7 +9,7 @@ cc=$3
 shift 3
 stage="$build/capi-stage"
 rm -rf "$stage"
-cmake --install "$build" --prefix "$stage" >/dev/null
+"${CMAKE:-cmake}" --install "$build" --prefix "$stage" >/dev/null
 pcdir=$(dirname "$(find "$stage" -name vexo.pc | head -n 1)")
 export PKG_CONFIG_PATH="$pcdir"
 libdir=$(pkg-config --variable=libdir vexo)
