@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "core/cyrillic.h"
 #include "core/lang.h"
 #include "core/lexicon.h"
 #include "core/token.h"
@@ -274,6 +275,8 @@ namespace {
 constexpr std::u32string_view kForeignLetters =
     U"äüßéèêáàâïîñøåæœúùûíìóòôãõýÄÜÉÈÊÁÀÂÏÎÑØÅÆŒÚÙÛÍÌÓÒÔÃÕÝ";
 
+}  // namespace
+
 // Abbreviations (SH, MCH, BMT-style consonant runs) and words written with
 // letters no Uzbek alphabet has (München, Schöne) are left as written.
 bool is_abbreviation_or_foreign(std::string_view core) {
@@ -292,6 +295,8 @@ bool is_abbreviation_or_foreign(std::string_view core) {
   }
   return has_o_umlaut && to_lower(core).find("sch") != std::string::npos;
 }
+
+namespace {
 
 // A core like o' or G‘: one of G O g o and an apostrophe.
 bool is_bare_old_letter(std::string_view core) {
@@ -360,6 +365,14 @@ WordResult convert_word(std::string_view word, const ConvertOptions& options, fl
                         float context, bool text_restore_mode, bool foreign_name,
                         bool& pending_quote) {
   const auto as_it_stood = [&](Decision d) { return WordResult{std::string(word), d}; };
+
+  // A word holding Cyrillic letters is transliterated whole; the Latin rules
+  // would misread it.
+  if (options.cyrillic && has_cyrillic(word)) {
+    std::string latin = transliterate_cyrillic(word, options.tutuq);
+    const Decision d = latin == word ? Decision::Unchanged : Decision::Converted;
+    return WordResult{std::move(latin), d};
+  }
 
   if (is_protected(word)) return as_it_stood(Decision::Protected);
 
@@ -512,14 +525,6 @@ bool lacks_apostrophes(std::string_view text, const std::vector<WordSpan>& spans
     return !is_protected(core) && !options.is_exception(word_key(core)) &&
            restore_apostrophes(core, false, false, false).has_value();
   });
-}
-
-bool has_cyrillic(std::string_view word) {
-  for (std::size_t i = 0; i < word.size();) {
-    const char32_t c = next_code_point(word, i);
-    if (c >= 0x0400 && c <= 0x04FF) return true;
-  }
-  return false;
 }
 
 // The other reading of a word that reads two ways once its apostrophes are
