@@ -4,7 +4,10 @@
 #include <string>
 
 #include "core/unicode.h"
+#include "tests/garbage.h"
 #include "tsf/keymap.h"
+#include "tsf/lines.h"
+#include "tsf/settings.h"
 
 namespace vexo::tsf {
 namespace {
@@ -201,6 +204,26 @@ TEST(KeymapLookup, ShiftCapsLockAndAltGr) {
 
   EXPECT_FALSE(keymap_lookup(tilmoch, 96, false, false, false).has_value());
   EXPECT_FALSE(keymap_lookup(tilmoch, 0xFFFF, true, true, true).has_value());
+}
+
+TEST(UserFiles, AMegabyteOfGarbageParses) {
+  for (const std::uint32_t seed : {1u, 2u}) {
+    const std::string text = vexo::testing::near_miss_file(1u << 20, seed);
+    KeyMap map = builtin_keymap("kirill");
+    parse_keymap(text, map);
+    for (unsigned scan = 0; scan < kScanCodeCount; ++scan) {
+      for (const bool shift : {false, true}) {
+        const auto c = keymap_lookup(map, scan, shift, false, !shift);
+        EXPECT_FALSE(c && is_control_character(*c)) << scan;
+      }
+    }
+    Settings settings;
+    parse_settings(text, settings);
+    EXPECT_FALSE(is_control_character(settings.options.tutuq));
+    EXPECT_TRUE(settings.layout == "custom" || is_builtin_layout(settings.layout));
+    const auto keys = parse_exceptions(text);
+    EXPECT_FALSE(keys.empty());
+  }
 }
 
 }  // namespace

@@ -70,6 +70,10 @@ TEST(SettingsFile, InvalidValuesKeepEarlierOnesAndTheLastValidWins) {
   EXPECT_TRUE(parsed("auto_convert = maybe").auto_convert);
   EXPECT_EQ(parsed("layout = CUSTOM").layout, "custom");
   EXPECT_EQ(parsed("layout = qwerty").layout, "tilmoch");
+  // A control character would end up in every converted text.
+  EXPECT_EQ(parsed(std::string_view("tutuq = \0\n", 10)).options.tutuq, U'\u02BC');
+  EXPECT_EQ(parsed("tutuq = \x7f").options.tutuq, U'\u02BC');
+  EXPECT_EQ(parsed("tutuq = \xC2\x80").options.tutuq, U'\u02BC');
 }
 
 TEST(SettingsFile, LinesKeysAndValuesAreCleanedUp) {

@@ -23,8 +23,6 @@ constexpr std::array<KeyPosition, 47> kKeyPositions = {{
     {'m', 0x32}, {',', 0x33}, {'.', 0x34}, {'/', 0x35},
 }};
 
-bool is_control(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
-
 bool is_hex_digit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
@@ -205,7 +203,7 @@ std::optional<char32_t> KeyMap::get(std::uint8_t scan, Cell cell) const {
 
 void KeyMap::set(std::uint8_t scan, Cell cell, std::optional<char32_t> c) {
   if (scan >= kScanCodeCount) return;
-  cells_[scan][static_cast<std::size_t>(cell)] = (c && !is_control(*c)) ? *c : 0;
+  cells_[scan][static_cast<std::size_t>(cell)] = (c && !is_control_character(*c)) ? *c : 0;
 }
 
 std::span<const KeyPosition> key_positions() { return kKeyPositions; }
@@ -249,7 +247,7 @@ bool parse_cell(std::string_view token, std::optional<char32_t>& cell) {
   } else {
     return false;
   }
-  if (is_control(c)) return false;
+  if (is_control_character(c)) return false;
   cell = c;
   return true;
 }

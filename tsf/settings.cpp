@@ -63,7 +63,8 @@ void set_value(Settings& s, std::string_view key, std::string_view value) {
   } else if (key == "tutuq") {
     if (!value.empty() && count_code_points(value) == 1) {
       std::size_t i = 0;
-      s.options.tutuq = next_code_point(value, i);
+      const char32_t c = next_code_point(value, i);
+      if (!is_control_character(c)) s.options.tutuq = c;
     }
   } else if (key == "disabled_apps") {
     s.disabled_apps = parse_app_list(value);

@@ -2,7 +2,8 @@
 //
 // `settings.ini` holds `key = value` lines; unknown keys, invalid values and
 // malformed lines are ignored, and a key given twice keeps its last valid
-// value. `exceptions.txt` holds one word per line. A text that is not valid
+// value (`tutuq` takes one character that is not a control character).
+// `exceptions.txt` holds one word per line. A text that is not valid
 // UTF-8 counts as empty. Parsing never fails and is pure.
 #pragma once
 
