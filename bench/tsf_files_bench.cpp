@@ -11,7 +11,7 @@
 namespace {
 
 const std::string& garbage() {
-  static const std::string text = vexo::testing::near_miss_file(1u << 20, 7);
+  static const std::string text = vexo::test_data::near_miss_file(1u << 20, 7);
   return text;
 }
 

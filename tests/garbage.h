@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-namespace vexo::testing {
+namespace vexo::test_data {
 
 inline std::string near_miss_file(std::size_t size, std::uint32_t seed) {
   static const char* const pieces[] = {
@@ -24,4 +24,4 @@ inline std::string near_miss_file(std::size_t size, std::uint32_t seed) {
   return text;
 }
 
-}  // namespace vexo::testing
+}  // namespace vexo::test_data

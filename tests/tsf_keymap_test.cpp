@@ -208,7 +208,7 @@ TEST(KeymapLookup, ShiftCapsLockAndAltGr) {
 
 TEST(UserFiles, AMegabyteOfGarbageParses) {
   for (const std::uint32_t seed : {1u, 2u}) {
-    const std::string text = vexo::testing::near_miss_file(1u << 20, seed);
+    const std::string text = vexo::test_data::near_miss_file(1u << 20, seed);
     KeyMap map = builtin_keymap("kirill");
     parse_keymap(text, map);
     for (unsigned scan = 0; scan < kScanCodeCount; ++scan) {
