@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <span>
 #include <unordered_set>
 
 #include "core/unicode.h"
