@@ -1,9 +1,11 @@
 #include "core/to_cyr.h"
 
 #include <array>
+#include <span>
 #include <vector>
 
 #include "core/cyrillic.h"
+#include "core/cyrillic_exceptions.h"
 #include "core/lang.h"
 #include "core/lexicon.h"
 #include "core/reverse.h"
@@ -185,15 +187,113 @@ bool stays_latin(std::string_view piece) {
          is_abbreviation_or_foreign(piece);
 }
 
+// ---------------------------------------------------------------------------
+// Listed loanword spellings
+
+// The lookup key of a piece, with the byte offset in it where each character
+// of the piece ends, so that any prefix of the piece has a prefix as its key.
+struct PieceKey {
+  std::string key;
+  std::vector<std::size_t> ends;
+};
+
+PieceKey key_of(const std::vector<char32_t>& piece) {
+  PieceKey k;
+  k.key.reserve(piece.size() + 4);
+  k.ends.reserve(piece.size());
+  for (const char32_t c : piece) {
+    if (is_apostrophe(c)) {
+      append_utf8(k.key, U'\u02bc');
+    } else {
+      append_lower(k.key, c);
+    }
+    k.ends.push_back(k.key.size());
+  }
+  return k;
+}
+
+bool is_capital_run(std::span<const char32_t> latin) {
+  std::size_t letters = 0;
+  for (const char32_t c : latin) {
+    if (!is_letter(c)) continue;
+    if (is_lowercase(c)) return false;
+    ++letters;
+  }
+  return letters >= 2;
+}
+
+// Appends a listed (lowercase) spelling in the case of the Latin it stands
+// for: all capitals, or a capital at the start of each hyphenated part whose
+// Latin starts with one (Nyu-York -> Нью-Йорк), or as listed.
+void append_in_case_of(std::string& out, std::string_view cyrillic,
+                       std::span<const char32_t> latin) {
+  const bool all = is_capital_run(latin);
+  std::size_t latin_at = 0;  // start of the Latin part that matches
+  bool part_start = true;
+  std::size_t i = 0;
+  while (i < cyrillic.size()) {
+    const char32_t c = next_code_point(cyrillic, i);
+    const bool capital_part = latin_at < latin.size() && lower_first(latin[latin_at]) != latin[latin_at];
+    if (all || (part_start && capital_part)) {
+      append_upper(out, c);
+    } else {
+      append_utf8(out, c);
+    }
+    part_start = c == '-';
+    if (part_start) {
+      while (latin_at < latin.size() && latin[latin_at] != '-') ++latin_at;
+      if (latin_at < latin.size()) ++latin_at;
+    }
+  }
+}
+
+// A stem needs this many characters before a suffix to be looked up, so
+// that short listed words do not match inside Uzbek ones.
+constexpr std::size_t kMinListedStem = 4;
+
+// Writes a piece by its listed spelling, or a listed stem followed by Uzbek
+// endings (konsertlari -> концертлари). Returns false when neither is listed.
+bool append_listed(std::string& out, const std::vector<char32_t>& piece) {
+  const PieceKey k = key_of(piece);
+  if (const auto whole = cyrillic_exception(k.key)) {
+    append_in_case_of(out, *whole, piece);
+    return true;
+  }
+  for (std::size_t stem = piece.size() - 1; stem >= kMinListedStem && stem < piece.size(); --stem) {
+    const auto listed = cyrillic_exception(std::string_view(k.key).substr(0, k.ends[stem - 1]));
+    if (!listed) continue;
+    std::string rest;
+    for (std::size_t i = stem; i < piece.size(); ++i) append_utf8(rest, piece[i]);
+    if (!is_ending_chain(word_key(to_old(rest, true)), 0)) continue;
+    // A final soft sign is dropped before an ending that starts with a vowel:
+    // model + i -> модели, but model + lar -> модельлар.
+    std::string_view spelling = *listed;
+    if (spelling.ends_with("ь") && is_latin_vowel(lower_first(piece[stem]))) {
+      spelling.remove_suffix(std::string_view("ь").size());
+    }
+    append_in_case_of(out, spelling, std::span<const char32_t>(piece).first(stem));
+    append_letters(out, piece, stem);
+    return true;
+  }
+  return false;
+}
+
 void append_piece(std::string& out, std::string_view piece) {
   if (stays_latin(piece)) {
     out += piece;
     return;
   }
-  append_letters(out, decode_utf8(piece), 0);
+  const std::vector<char32_t> chars = decode_utf8(piece);
+  if (!append_listed(out, chars)) append_letters(out, chars, 0);
 }
 
 void append_core(std::string& out, std::string_view core) {
+  // A few listed spellings are hyphenated (Nyu-York); the pieces of any other
+  // hyphenated word are written one by one.
+  if (core.find('-') != std::string_view::npos && !stays_latin(core) &&
+      append_listed(out, decode_utf8(core))) {
+    return;
+  }
   std::size_t start = 0;
   while (true) {
     const std::size_t hyphen = core.find('-', start);
