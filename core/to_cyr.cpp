@@ -265,12 +265,10 @@ bool append_listed(std::string& out, const std::vector<char32_t>& piece) {
     std::string rest;
     for (std::size_t i = stem; i < piece.size(); ++i) append_utf8(rest, piece[i]);
     if (!is_ending_chain(word_key(to_old(rest, true)), 0)) continue;
-    // A final soft sign is dropped before an ending that starts with a vowel:
-    // model + i -> модели, but model + lar -> модельлар.
+    // A final soft sign is dropped before endings: model + i -> модели,
+    // avtomobil + lar -> автомобиллар, noyabr + da -> ноябрда.
     std::string_view spelling = *listed;
-    if (spelling.ends_with("ь") && is_latin_vowel(lower_first(piece[stem]))) {
-      spelling.remove_suffix(std::string_view("ь").size());
-    }
+    if (spelling.ends_with("ь")) spelling.remove_suffix(std::string_view("ь").size());
     append_in_case_of(out, spelling, std::span<const char32_t>(piece).first(stem));
     append_letters(out, piece, stem);
     return true;

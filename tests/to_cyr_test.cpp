@@ -139,7 +139,9 @@ TEST(CyrillicSpellings, ListedLoanwordsAndTheirSuffixedForms) {
   EXPECT_EQ(to_cyrillic("Shveysariya Şveysariya"), "Швейсария Швейсария");  // old and new spelling
   EXPECT_EQ(to_cyrillic("Nyu-York"), "Нью-Йорк");
   EXPECT_EQ(to_cyrillic("film, filmlar."), "фильм, фильмлар.");
-  EXPECT_EQ(to_cyrillic("modeli, modelda"), "модели, модельда");  // ь is dropped before a vowel
+  // A final soft sign is dropped before endings.
+  EXPECT_EQ(to_cyrillic("model modeli Avtomobillari noyabrda"),
+            "модель модели Автомобиллари ноябрда");
   EXPECT_EQ(to_cyrillic("avtomobil-sirk"), "автомобиль-цирк");  // each part on its own
 }
 
@@ -147,6 +149,8 @@ TEST(CyrillicSpellings, UnlistedWordsKeepTheLetterRules) {
   EXPECT_EQ(to_cyrillic("kitoblari"), "китоблари");
   EXPECT_EQ(to_cyrillic("sirkxz"), "сиркхз");      // a listed stem without Uzbek endings
   EXPECT_EQ(to_cyrillic("konsertiv"), "консертив");
+  // Everyday Uzbek words that share their spelling with a listed loanword.
+  EXPECT_EQ(to_cyrillic("tilda sanga tush kokil"), "тилда санга туш кокил");
 }
 
 }  // namespace

@@ -13,7 +13,8 @@ case of the word it replaces. Pairs are dropped, with a note on stderr, when
 - the two sides do not spell the same word (the Latin is not one of the
   readings of the Cyrillic letter by letter, e.g. a typing slip),
 - one Latin word has two different Cyrillic spellings (a homograph), or
-- the Latin word is a common Uzbek word of another meaning (HOMOGRAPHS).
+- the Latin word is a common Uzbek word of another meaning (HOMOGRAPHS), or
+- the Cyrillic has a known typing slip (MISSPELT).
 """
 
 import os
@@ -22,9 +23,14 @@ import sys
 
 APOSTROPHES = "'`\u00b4\u02b9\u02bb\u02bc\u02bd\u2018\u2019\u201b\u2032\uff07"
 
-# Latin words that are also everyday Uzbek words spelled with the plain
-# letters: tush (dream, noon, to descend), tol (willow), mil (rod).
-HOMOGRAPHS = {"tush", "tol", "mil"}
+# Latin words that are also everyday Uzbek words (or other loanwords)
+# spelled with the plain letters: tush (dream, noon, to descend), tol
+# (willow), mil (rod), tilda (in a language), sanga (to you), kokil (lock of
+# hair), normal (нормал, ordinary), polka (полка, shelf).
+HOMOGRAPHS = {"tush", "tol", "mil", "tilda", "sanga", "kokil", "normal", "polka"}
+
+# Pairs whose Cyrillic has a typing slip that the letter check lets through.
+MISSPELT = {"degustatsiya"}  # written дегустатция
 
 # How each Cyrillic letter may be read in the old Latin spelling of a loanword
 # (я is a alone in the month names: sentabr, oktabr).
@@ -93,6 +99,8 @@ def main(raw_path, out_path):
             print(f"dropped (two spellings): {latin} {sorted(cyrillics)}", file=sys.stderr)
         elif latin in HOMOGRAPHS:
             print(f"dropped (Uzbek homograph): {latin}", file=sys.stderr)
+        elif latin in MISSPELT:
+            print(f"dropped (misspelt): {latin}", file=sys.stderr)
         else:
             pairs.append((to_new_alphabet(latin), cyrillics.pop()))
     pairs.sort(key=lambda p: p[0].encode("utf-8"))
