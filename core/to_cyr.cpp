@@ -233,7 +233,8 @@ void append_in_case_of(std::string& out, std::string_view cyrillic,
   std::size_t i = 0;
   while (i < cyrillic.size()) {
     const char32_t c = next_code_point(cyrillic, i);
-    const bool capital_part = latin_at < latin.size() && lower_first(latin[latin_at]) != latin[latin_at];
+    const bool capital_part =
+        latin_at < latin.size() && lower_first(latin[latin_at]) != latin[latin_at];
     if (all || (part_start && capital_part)) {
       append_upper(out, c);
     } else {
@@ -259,7 +260,8 @@ bool append_listed(std::string& out, const std::vector<char32_t>& piece) {
     append_in_case_of(out, *whole, piece);
     return true;
   }
-  for (std::size_t stem = piece.size() - 1; stem >= kMinListedStem && stem < piece.size(); --stem) {
+  if (piece.size() <= kMinListedStem) return false;
+  for (std::size_t stem = piece.size() - 1; stem >= kMinListedStem; --stem) {
     const auto listed = cyrillic_exception(std::string_view(k.key).substr(0, k.ends[stem - 1]));
     if (!listed) continue;
     std::string rest;
