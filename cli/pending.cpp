@@ -9,9 +9,6 @@ int not_ready() {
 }
 }  // namespace
 
-int run_explain(std::span<const std::string>, const CliOptions&) { return not_ready(); }
-int run_diff(std::span<const std::string>, const CliOptions&) { return not_ready(); }
-int run_eval(std::span<const std::string>, const CliOptions&) { return not_ready(); }
 int run_file(std::span<const std::string>, const CliOptions&) { return not_ready(); }
 
 }  // namespace vexo::cli

@@ -29,6 +29,10 @@ WriteStatus write_standard_output(std::string_view bytes);
 // Writes bytes to standard error; failures are ignored.
 void write_standard_error(std::string_view bytes);
 
+// Reads a whole file as bytes. On failure returns false and sets `error` to
+// the system's description of what went wrong.
+bool read_file(const std::string& path, std::string& out, std::string& error);
+
 // Nanoseconds from an arbitrary fixed point; never goes backwards.
 std::uint64_t monotonic_nanoseconds();
 

@@ -1,9 +1,11 @@
 // POSIX implementation of the command line's platform layer.
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 
 #include "cli/platform.h"
 
@@ -55,6 +57,29 @@ WriteStatus write_standard_output(std::string_view bytes) {
 }
 
 void write_standard_error(std::string_view bytes) { (void)write_all(STDERR_FILENO, bytes); }
+
+bool read_file(const std::string& path, std::string& out, std::string& error) {
+  out.clear();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  char buffer[1 << 16];
+  while (true) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error = std::strerror(errno);
+      ::close(fd);
+      return false;
+    }
+    out.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return true;
+}
 
 std::uint64_t monotonic_nanoseconds() {
   return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(

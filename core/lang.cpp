@@ -214,9 +214,17 @@ bool passes_score_test(std::string_view core, float word_score, float context) {
   return word_score <= -5.0f;
 }
 
+// An English stem with an Uzbek suffix (checklar). A capitalised word is
+// looked at even when the suffix lookup finds it Uzbek, but a word the Uzbek
+// lexicon lists whole (Shunga at the start of a sentence) is Uzbek whatever
+// its case, even though it splits like shun + ga.
 bool is_english_stem_with_suffix(std::string_view core, bool uzbek) {
   if (uzbek && !starts_with_capital(core)) return false;
   const std::string lower = to_lower(core);
+  if (uzbek) {
+    const Lookup listed = lexicon_lookup(uzbek_lexicon(), word_key(core));
+    if (listed.found && listed.weight > 0.0f) return false;
+  }
   for (const std::string_view suffix : kEnglishStemSuffixes) {
     if (!lower.ends_with(suffix)) continue;
     const std::string_view stem = std::string_view(lower).substr(0, lower.size() - suffix.size());

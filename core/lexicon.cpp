@@ -29,6 +29,7 @@ std::uint64_t fnv1a64(std::string_view bytes) {
 }  // namespace
 
 Lookup lexicon_lookup(const Lexicon& lexicon, std::string_view key) {
+  if (lexicon.slots.empty()) return Lookup{};
   const std::size_t mask = lexicon.slots.size() - 1;
   for (std::size_t slot = fnv1a64(key) & mask;; slot = (slot + 1) & mask) {
     const std::uint32_t number = lexicon.slots[slot];

@@ -90,10 +90,11 @@ TEST(LexiconLookup, ExactWords) {
   EXPECT_FLOAT_EQ(english("check").weight, 4.0f);
   EXPECT_FLOAT_EQ(english("chat").weight, 3.5f);
   EXPECT_FLOAT_EQ(english("chrome").weight, 2.5f);
-  EXPECT_TRUE(english("children's").found);
+  EXPECT_TRUE(english("child's").found);
 
   EXPECT_TRUE(lexicon_lookup(sh_exception_lexicon(), "nushasi").found);
   EXPECT_FALSE(lexicon_lookup(sh_exception_lexicon(), "shahar").found);
+  EXPECT_FALSE(lexicon_lookup(Lexicon{}, "va").found);
   EXPECT_FALSE(uzbek("kitobx").found);
   EXPECT_FALSE(uzbek("kito").found);
 }

@@ -27,12 +27,16 @@ UZBEK_FORM = re.compile(r"^[a-z]+('[a-z]+)*'?$")
 # The weight of the most frequent word, and the floor below which forms drop.
 TOP_WEIGHT = 6.0
 MIN_WEIGHT = 1.5
+MAX_WORDS = 131000
 # Anchors the weight scale is fitted to (word, target weight).
 ANCHORS = [("bor", 5.2), ("o'zbek", 5.09), ("kitob", 4.31), ("bo'r", 3.15)]
 # The OCR frequency lists are Wikipedia-skewed rank estimates; they may add at
 # most this many corpus-count equivalents to a form.
 CANDIDATE_CAP = 2.0
 OCR_DISCOUNT = 10.0
+GOOD_TURING_UP_TO = 5
+ONE_BOOK_SHARE = 0.25
+ENGLISH_IN_UZBEK_MIN = 20  # modern occurrences that make an English word Uzbek
 # An apostrophe form must be at least this frequent for its bare spelling to
 # be listed (with weight 0.0), and outnumber the bare spelling this many times.
 BARE_MIN_WEIGHT = 2.9
@@ -42,6 +46,7 @@ BARE_RATIO = 20.0
 # words with sh or ch (see README.md).
 ENGLISH_TIERS = [(10, 4.0), (20, 3.5), (35, 2.5), (40, 2.0), (50, 1.5)]
 ENGLISH_FULL_UP_TO = 35
+ENGLISH_POSSESSIVES_UP_TO = 20
 FOREIGN_NAME_SIZES = [10, 20, 35, 40, 50, 55, 60, 70, 80]
 
 SH_EXCEPTIONS = [
@@ -164,8 +169,10 @@ def ensure_packages():
     missing = [p for p, path in (("scowl", SCOWL_DIR), ("hunspell", "/usr/bin/hunspell"))
                if not os.path.exists(path)]
     if missing:
-        subprocess.run(["apt-get", "install", "-y", "--no-install-recommends", *missing],
-                       check=True)
+        install = ["apt-get", "install", "-y", "--no-install-recommends", *missing]
+        if subprocess.run(install).returncode != 0:
+            subprocess.run(["apt-get", "update"], check=True)
+            subprocess.run(install, check=True)
 
 
 def read_counts_by_source(path):
@@ -234,6 +241,23 @@ def scowl_words(kind, size):
     return out
 
 
+def good_turing(observed, up_to=GOOD_TURING_UP_TO):
+    """Smoothed counts r* = (r + 1) N(r+1) / N(r) for the low counts r <= up_to.
+
+    A form seen once in a small corpus is on average rarer than one in a
+    corpus of that size; this keeps singletons from looking as common as the
+    rarest words of a larger corpus would.
+    """
+    count_of_counts = {}
+    for r in observed:
+        count_of_counts[r] = count_of_counts.get(r, 0) + 1
+    smoothed = {}
+    for r in range(1, up_to + 1):
+        if count_of_counts.get(r) and count_of_counts.get(r + 1):
+            smoothed[r] = min(r, (r + 1) * count_of_counts[r + 1] / count_of_counts[r])
+    return smoothed
+
+
 def bare(word):
     """The word with the apostrophes of o' and g' left out (o'zbek -> ozbek)."""
     return re.sub(r"(?<=[og])'", "", word)
@@ -243,9 +267,9 @@ def uzbek_lexicon(raw):
     counts = read_counts_by_source(os.path.join(raw, "uz_counts_real_by_source.tsv"))
     candidates = read_candidates(os.path.join(raw, "uz_freq_candidate_detail.tsv"))
     debian_forms = read_lines(os.path.join(raw, "debian_hunspell_uz_forms_oldlatin.txt"))
-    english_common = set()
-    for size in (10, 20, 35):
-        english_common |= scowl_words("words", size)
+    english_words = set()
+    for size, _ in ENGLISH_TIERS:
+        english_words |= scowl_words("words", size)
 
     forms = {w for w in set(counts) | set(candidates) if plausible_uzbek(w)}
     bare_forms = {bare(w) for w in forms if "'" in w}
@@ -259,6 +283,8 @@ def uzbek_lexicon(raw):
               if w in counts and sum(counts[w]) >= 20]
     scale = statistics.median(ratios)
 
+    smoothed = good_turing([modern for modern, _ in counts.values()])
+
     def evidence(word):
         """A corpus-count equivalent for the word and its modern count."""
         modern, archaic = counts.get(word, (0, 0))
@@ -266,10 +292,15 @@ def uzbek_lexicon(raw):
         # form that modern text or a dictionary also knows.
         if archaic and not (word in accepted or modern >= 2):
             archaic = 0
+        # Where that one book holds most of a form's occurrences (its 1920s
+        # spellings, its characters' names) they count a quarter.
+        if archaic > modern:
+            archaic *= ONE_BOOK_SHARE
         # A form seen only in the OCR lists ranks below every form seen in
         # running text (the estimate is divided by ten), by its rank.
         estimate = candidates.get(word, 0.0) / scale / OCR_DISCOUNT
-        return modern + archaic + min(estimate, CANDIDATE_CAP), modern, archaic
+        return (smoothed.get(modern, modern) + archaic + min(estimate, CANDIDATE_CAP),
+                modern, archaic)
 
     raw_freq = {}
     for word in forms:
@@ -279,9 +310,11 @@ def uzbek_lexicon(raw):
             continue  # OCR-only forms need a dictionary's support
         if not in_dictionary and modern < 2 and not (modern == 1 and word in candidates):
             continue  # unsupported corpus singletons are mostly typos
-        # English words quoted in Uzbek text are not Uzbek unless frequent or
-        # a dictionary knows them.
-        if word in english_common and not in_dictionary and modern < 100:
+        # English words (SCOWL up to size 50) quoted in Uzbek text are not
+        # Uzbek unless frequent or attested in Cyrillic spelling (the Debian
+        # list is transliterated from Cyrillic). The other dictionary's affix
+        # rules accept too much English (shop, finish, french) to count here.
+        if word in english_words and word not in debian_forms and modern < ENGLISH_IN_UZBEK_MIN:
             continue
         raw_freq[word] = freq
 
@@ -298,16 +331,24 @@ def uzbek_lexicon(raw):
             weights[word] = round(weight, 2)
 
     # Bare spellings of apostrophe words: weight 0.0 unless a word of their own.
-    bare_count = 0
-    for word, weight in list(weights.items()):
+    bare_forms = set()
+    for word, weight in weights.items():
         plain = bare(word)
         if plain == word or weight < BARE_MIN_WEIGHT:
             continue
         plain_modern = counts.get(plain, (0, 0))[0]
         if plain in accepted or plain_modern * BARE_RATIO >= raw_freq[word]:
             continue
-        weights[plain] = 0.0
-        bare_count += 1
+        bare_forms.add(plain)
+
+    # The least supported forms go when the lexicon would outgrow a
+    # 262,144-slot table kept at most half full.
+    room = MAX_WORDS - len(bare_forms)
+    ranked = sorted((w for w in weights if w not in bare_forms),
+                    key=lambda w: (-raw_freq[w], w))
+    weights = {w: weights[w] for w in ranked[:room]}
+    weights.update((plain, 0.0) for plain in bare_forms)
+    bare_count = len(bare_forms)
     info = {"scale": scale, "slope": slope, "top": top, "bare": bare_count}
     return weights, info
 
@@ -317,6 +358,8 @@ def english_list():
     for size, weight in ENGLISH_TIERS:
         for word in scowl_words("words", size):
             if not re.fullmatch(r"[a-z]+('s)?", word) or word in weights:
+                continue
+            if size > ENGLISH_POSSESSIVES_UP_TO and word.endswith("'s"):
                 continue
             if size > ENGLISH_FULL_UP_TO and "sh" not in word and "ch" not in word:
                 continue
