@@ -4,6 +4,7 @@
 // in read-only data.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -20,5 +21,16 @@ extern const std::span<const CyrillicSpelling> cyrillic_spellings;
 
 // The lowercase Cyrillic spelling listed for a key, or nullopt.
 std::optional<std::string_view> cyrillic_exception(std::string_view key);
+
+struct ListedSpelling {
+  std::string_view cyrillic;  // lowercase
+  std::size_t length;         // characters of the Latin word it stands for
+};
+
+// The listed spelling of a Latin word in the 2026 alphabet (any case), or of
+// its longest listed stem of at least four characters when the rest is a
+// chain of Uzbek endings (konsertlari -> концерт + lari). A stem's final ь is
+// left out, as it is before endings (avtomobillar -> автомобил + lar).
+std::optional<ListedSpelling> find_listed_spelling(std::span<const char32_t> word);
 
 }  // namespace vexo

@@ -190,28 +190,7 @@ bool stays_latin(std::string_view piece) {
 // ---------------------------------------------------------------------------
 // Listed loanword spellings
 
-// The lookup key of a piece, with the byte offset in it where each character
-// of the piece ends, so that any prefix of the piece has a prefix as its key.
-struct PieceKey {
-  std::string key;
-  std::vector<std::size_t> ends;
-};
-
-PieceKey key_of(const std::vector<char32_t>& piece) {
-  PieceKey k;
-  k.key.reserve(piece.size() + 4);
-  k.ends.reserve(piece.size());
-  for (const char32_t c : piece) {
-    if (is_apostrophe(c)) {
-      append_utf8(k.key, U'\u02bc');
-    } else {
-      append_lower(k.key, c);
-    }
-    k.ends.push_back(k.key.size());
-  }
-  return k;
-}
-
+// True when the characters hold at least two letters and no lowercase one.
 bool is_capital_run(std::span<const char32_t> latin) {
   std::size_t letters = 0;
   for (const char32_t c : latin) {
@@ -248,34 +227,14 @@ void append_in_case_of(std::string& out, std::string_view cyrillic,
   }
 }
 
-// A stem needs this many characters before a suffix to be looked up, so
-// that short listed words do not match inside Uzbek ones.
-constexpr std::size_t kMinListedStem = 4;
-
 // Writes a piece by its listed spelling, or a listed stem followed by Uzbek
 // endings (konsertlari -> концертлари). Returns false when neither is listed.
 bool append_listed(std::string& out, const std::vector<char32_t>& piece) {
-  const PieceKey k = key_of(piece);
-  if (const auto whole = cyrillic_exception(k.key)) {
-    append_in_case_of(out, *whole, piece);
-    return true;
-  }
-  if (piece.size() <= kMinListedStem) return false;
-  for (std::size_t stem = piece.size() - 1; stem >= kMinListedStem; --stem) {
-    const auto listed = cyrillic_exception(std::string_view(k.key).substr(0, k.ends[stem - 1]));
-    if (!listed) continue;
-    std::string rest;
-    for (std::size_t i = stem; i < piece.size(); ++i) append_utf8(rest, piece[i]);
-    if (!is_ending_chain(word_key(to_old(rest, true)), 0)) continue;
-    // A final soft sign is dropped before endings: model + i -> модели,
-    // avtomobil + lar -> автомобиллар, noyabr + da -> ноябрда.
-    std::string_view spelling = *listed;
-    if (spelling.ends_with("ь")) spelling.remove_suffix(std::string_view("ь").size());
-    append_in_case_of(out, spelling, std::span<const char32_t>(piece).first(stem));
-    append_letters(out, piece, stem);
-    return true;
-  }
-  return false;
+  const std::optional<ListedSpelling> listed = find_listed_spelling(piece);
+  if (!listed) return false;
+  append_in_case_of(out, listed->cyrillic, std::span<const char32_t>(piece).first(listed->length));
+  append_letters(out, piece, listed->length);
+  return true;
 }
 
 void append_piece(std::string& out, std::string_view piece) {
