@@ -23,6 +23,16 @@ TEST(ToCyrillic, OldAndNewSpellingsGiveTheSameCyrillic) {
             "Ўзбекистон Тошкент Microsoft 2026-йилги маъно");
 }
 
+TEST(ToCyrillic, CyrillicReadsBackAsTheNewAlphabet) {
+  ConvertOptions options;
+  options.guard = false;
+  const std::string text =
+      "O'zbekiston yoshlari ertalab choyxonada qo'shiq kuylab, g'alaba bayramini "
+      "nishonladi. YANGI yozuvchi ma'naviyat, eshik, Yulduz, yo'l, bog'cha, "
+      "maktabgacha ta'lim, so'ngra shoir.";
+  EXPECT_EQ(convert(to_cyrillic(text), options), convert(text, options));
+}
+
 TEST(ToCyrillic, TextAroundWordsIsKept) {
   EXPECT_EQ(to_cyrillic(""), "");
   EXPECT_EQ(to_cyrillic("  salom,\n\t«dunyo»!  "), "  салом,\n\t«дунё»!  ");
