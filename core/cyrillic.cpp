@@ -1,5 +1,7 @@
 #include "core/cyrillic.h"
 
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "core/unicode.h"
@@ -31,10 +33,10 @@ bool ts_after_vowel(const std::vector<char32_t>& chars, std::size_t i) {
   return i > 0 && is_cyrillic_vowel(lower_first(chars[i - 1]));
 }
 
-// The Latin replacement for a lowercase Cyrillic letter, or nullptr when the
+// The Latin replacement for a lowercase Cyrillic letter, or nullopt when the
 // letter has none and is to be copied.
-const char32_t* replacement(const std::vector<char32_t>& chars, std::size_t i, char32_t lower,
-                            char32_t tutuq_text[2]) {
+std::optional<std::u32string_view> replacement(const std::vector<char32_t>& chars, std::size_t i,
+                                               char32_t lower, const char32_t& tutuq) {
   switch (lower) {
     case U'а': return U"a";
     case U'б': return U"b";
@@ -63,7 +65,7 @@ const char32_t* replacement(const std::vector<char32_t>& chars, std::size_t i, c
     case U'ч': return U"ç";
     case U'ш': return U"ş";
     case U'щ': return U"şç";
-    case U'ъ': return tutuq_text;
+    case U'ъ': return std::u32string_view(&tutuq, 1);
     case U'ы': return U"i";
     case U'ь': return U"";
     case U'э': return U"e";
@@ -73,7 +75,7 @@ const char32_t* replacement(const std::vector<char32_t>& chars, std::size_t i, c
     case U'қ': return U"q";
     case U'ғ': return U"ğ";
     case U'ҳ': return U"h";
-    default: return nullptr;
+    default: return std::nullopt;
   }
 }
 
@@ -114,7 +116,6 @@ bool has_cyrillic(std::string_view text) {
 
 std::string transliterate_cyrillic(std::string_view word, char32_t tutuq) {
   const std::vector<char32_t> chars = decode_utf8(word);
-  char32_t tutuq_text[2] = {tutuq, 0};
   std::string out;
   out.reserve(word.size() + word.size() / 4);
   for (std::size_t i = 0; i < chars.size(); ++i) {
@@ -124,12 +125,12 @@ std::string transliterate_cyrillic(std::string_view word, char32_t tutuq) {
       continue;
     }
     const char32_t lower = lower_first(c);
-    const char32_t* latin = replacement(chars, i, lower, tutuq_text);
-    if (latin == nullptr) {
+    const std::optional<std::u32string_view> latin = replacement(chars, i, lower, tutuq);
+    if (!latin) {
       append_utf8(out, c);
       continue;
     }
-    const std::u32string_view text(latin);
+    const std::u32string_view text = *latin;
     if (lower == c) {
       for (const char32_t l : text) append_utf8(out, l);
     } else if (text.size() == 1) {

@@ -367,8 +367,9 @@ WordResult convert_word(std::string_view word, const ConvertOptions& options, fl
   const auto as_it_stood = [&](Decision d) { return WordResult{std::string(word), d}; };
 
   // A word holding Cyrillic letters is transliterated whole; the Latin rules
-  // would misread it.
-  if (options.cyrillic && has_cyrillic(word)) {
+  // would misread it. Links, addresses, hashtags and code are not words:
+  // rewriting https://президент.уз would point the link elsewhere.
+  if (options.cyrillic && has_cyrillic(word) && !is_protected(word)) {
     std::string latin = transliterate_cyrillic(word, options.tutuq);
     const Decision d = latin == word ? Decision::Unchanged : Decision::Converted;
     return WordResult{std::move(latin), d};

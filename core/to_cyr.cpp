@@ -1,9 +1,11 @@
 #include "core/to_cyr.h"
 
 #include <array>
+#include <span>
 #include <vector>
 
 #include "core/cyrillic.h"
+#include "core/cyrillic_exceptions.h"
 #include "core/lang.h"
 #include "core/lexicon.h"
 #include "core/reverse.h"
@@ -185,15 +187,72 @@ bool stays_latin(std::string_view piece) {
          is_abbreviation_or_foreign(piece);
 }
 
+// ---------------------------------------------------------------------------
+// Listed loanword spellings
+
+// True when the characters hold at least two letters and no lowercase one.
+bool is_capital_run(std::span<const char32_t> latin) {
+  std::size_t letters = 0;
+  for (const char32_t c : latin) {
+    if (!is_letter(c)) continue;
+    if (is_lowercase(c)) return false;
+    ++letters;
+  }
+  return letters >= 2;
+}
+
+// Appends a listed (lowercase) spelling in the case of the Latin it stands
+// for: all capitals, or a capital at the start of each hyphenated part whose
+// Latin starts with one (Nyu-York -> Нью-Йорк), or as listed.
+void append_in_case_of(std::string& out, std::string_view cyrillic,
+                       std::span<const char32_t> latin) {
+  const bool all = is_capital_run(latin);
+  std::size_t latin_at = 0;  // start of the Latin part that matches
+  bool part_start = true;
+  std::size_t i = 0;
+  while (i < cyrillic.size()) {
+    const char32_t c = next_code_point(cyrillic, i);
+    const bool capital_part =
+        latin_at < latin.size() && lower_first(latin[latin_at]) != latin[latin_at];
+    if (all || (part_start && capital_part)) {
+      append_upper(out, c);
+    } else {
+      append_utf8(out, c);
+    }
+    part_start = c == '-';
+    if (part_start) {
+      while (latin_at < latin.size() && latin[latin_at] != '-') ++latin_at;
+      if (latin_at < latin.size()) ++latin_at;
+    }
+  }
+}
+
+// Writes a piece by its listed spelling, or a listed stem followed by Uzbek
+// endings (konsertlari -> концертлари). Returns false when neither is listed.
+bool append_listed(std::string& out, const std::vector<char32_t>& piece) {
+  const std::optional<ListedSpelling> listed = find_listed_spelling(piece);
+  if (!listed) return false;
+  append_in_case_of(out, listed->cyrillic, std::span<const char32_t>(piece).first(listed->length));
+  append_letters(out, piece, listed->length);
+  return true;
+}
+
 void append_piece(std::string& out, std::string_view piece) {
   if (stays_latin(piece)) {
     out += piece;
     return;
   }
-  append_letters(out, decode_utf8(piece), 0);
+  const std::vector<char32_t> chars = decode_utf8(piece);
+  if (!append_listed(out, chars)) append_letters(out, chars, 0);
 }
 
 void append_core(std::string& out, std::string_view core) {
+  // A few listed spellings are hyphenated (Nyu-York); the pieces of any other
+  // hyphenated word are written one by one.
+  if (core.find('-') != std::string_view::npos && !stays_latin(core) &&
+      append_listed(out, decode_utf8(core))) {
+    return;
+  }
   std::size_t start = 0;
   while (true) {
     const std::size_t hyphen = core.find('-', start);

@@ -82,7 +82,10 @@ TEST(CyrillicInput, ConverterHandsCyrillicWordsOverWhole) {
   EXPECT_EQ(convert("Тошкент шаҳрида кўп ЁШЛАР яшайди", o),
             "Toşkent şahrida köp YOŞLAR yaşaydi");
   EXPECT_EQ(convert("«Ўзбекистон», o'zbek", o), "«Özbekiston», özbek");
-  EXPECT_EQ(convert("http://сайт.уз", o), "http://sayt.uz");
+  // Links, addresses, hashtags and code keep their Cyrillic.
+  EXPECT_EQ(convert("https://президент.уз user@почта.уз #Тошкент ўзбек_тили", o),
+            "https://президент.уз user@почта.уз #Тошкент ўзбек_тили");
+  EXPECT_EQ(convert("(Ёлқин) 2026-йилги", o), "(Yolqin) 2026-yilgi");
 
   bool quote = false;
   const WordResult same = convert_word("әң", o, 0, 0, false, false, quote);

@@ -2,6 +2,7 @@
 // number prefixes, hard signs and the guard's say over doubtful words.
 #include <gtest/gtest.h>
 
+#include "core/cyrillic_exceptions.h"
 #include "core/to_cyr.h"
 
 namespace vexo {
@@ -20,6 +21,16 @@ TEST(ToCyrillic, OldAndNewSpellingsGiveTheSameCyrillic) {
   EXPECT_EQ(to_cyrillic("Isʼhoq Is'hoq"), "Исҳоқ Исҳоқ");  // s+h stays two letters
   EXPECT_EQ(to_cyrillic("O'zbekiston Toşkent Microsoft 2026-yilgi ma'no"),
             "Ўзбекистон Тошкент Microsoft 2026-йилги маъно");
+}
+
+TEST(ToCyrillic, CyrillicReadsBackAsTheNewAlphabet) {
+  ConvertOptions options;
+  options.guard = false;
+  const std::string text =
+      "O'zbekiston yoshlari ertalab choyxonada qo'shiq kuylab, g'alaba bayramini "
+      "nishonladi. YANGI yozuvchi ma'naviyat, eshik, Yulduz, yo'l, bog'cha, "
+      "maktabgacha ta'lim, so'ngra shoir.";
+  EXPECT_EQ(convert(to_cyrillic(text), options), convert(text, options));
 }
 
 TEST(ToCyrillic, TextAroundWordsIsKept) {
@@ -114,6 +125,42 @@ TEST(ToCyrillic, GuardKeepsEnglishLeaningWordsInLatin) {
   // Marks of Uzbek spelling settle the question without the guard.
   EXPECT_EQ(word("to'g'ri", -3.0f, -3.0f), "тўғри");
   EXPECT_EQ(word("şahar", -3.0f, -3.0f), "шаҳар");
+}
+
+TEST(CyrillicSpellings, TableIsSortedAndSearchable) {
+  ASSERT_GT(cyrillic_spellings.size(), 1000u);
+  for (std::size_t i = 1; i < cyrillic_spellings.size(); ++i) {
+    EXPECT_LT(cyrillic_spellings[i - 1].key, cyrillic_spellings[i].key) << i;
+  }
+  for (const CyrillicSpelling& entry : cyrillic_spellings) {
+    EXPECT_EQ(cyrillic_exception(entry.key), entry.cyrillic);
+    EXPECT_EQ(entry.key.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ'"), std::string_view::npos)
+        << entry.key;
+  }
+  EXPECT_EQ(cyrillic_exception("sirk"), "цирк");
+  EXPECT_EQ(cyrillic_exception("Sirk"), std::nullopt);
+  EXPECT_EQ(cyrillic_exception(""), std::nullopt);
+  EXPECT_EQ(cyrillic_exception("zzzzzz"), std::nullopt);
+}
+
+TEST(CyrillicSpellings, ListedLoanwordsAndTheirSuffixedForms) {
+  EXPECT_EQ(to_cyrillic("sirk konsertlari aksiya"), "цирк концертлари акция");
+  EXPECT_EQ(to_cyrillic("Konsert KONSERT KONSERTLARI Sirkda"), "Концерт КОНЦЕРТ КОНЦЕРТЛАРИ Циркда");
+  EXPECT_EQ(to_cyrillic("Shveysariya Şveysariya"), "Швейсария Швейсария");  // old and new spelling
+  EXPECT_EQ(to_cyrillic("Nyu-York"), "Нью-Йорк");
+  EXPECT_EQ(to_cyrillic("film, filmlar."), "фильм, фильмлар.");
+  // A final soft sign is dropped before endings.
+  EXPECT_EQ(to_cyrillic("model modeli Avtomobillari noyabrda"),
+            "модель модели Автомобиллари ноябрда");
+  EXPECT_EQ(to_cyrillic("avtomobil-sirk"), "автомобиль-цирк");  // each part on its own
+}
+
+TEST(CyrillicSpellings, UnlistedWordsKeepTheLetterRules) {
+  EXPECT_EQ(to_cyrillic("kitoblari"), "китоблари");
+  EXPECT_EQ(to_cyrillic("sirkxz"), "сиркхз");      // a listed stem without Uzbek endings
+  EXPECT_EQ(to_cyrillic("konsertiv"), "консертив");
+  // Everyday Uzbek words that share their spelling with a listed loanword.
+  EXPECT_EQ(to_cyrillic("tilda sanga tush kokil"), "тилда санга туш кокил");
 }
 
 }  // namespace
