@@ -54,6 +54,11 @@ namespace {
 constexpr std::string_view kUsage = "vexo file FAYL [-o CHIQISH] [--old] [--dry-run] [--in-place]";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+// One message line on standard error.
+void complain(std::string_view message) {
+  platform::write_standard_error(std::string(message) + "\n");
+}
+
 struct FileRun {
   TextSettings settings;
   bool dry_run = false;
@@ -77,7 +82,7 @@ std::optional<FileRun> read_arguments(std::span<const std::string> args, const C
       run.in_place = true;
     } else if (arg == "-o" || arg == "--output") {
       if (i + 1 == args.size()) {
-        report_error("-o dan keyin chiqish fayli kerak");
+        complain("-o dan keyin chiqish fayli kerak");
         return std::nullopt;
       }
       run.output = args[++i];
@@ -86,23 +91,23 @@ std::optional<FileRun> read_arguments(std::span<const std::string> args, const C
     } else if (arg == "-" || !arg.starts_with("-")) {
       run.files.push_back(arg);
     } else {
-      report_error("noma'lum sozlama: " + arg);
+      complain("noma'lum sozlama: " + arg);
       return std::nullopt;
     }
   }
   if (run.files.empty()) {
-    report_error(kUsage);
+    complain(kUsage);
     return std::nullopt;
   }
   if (run.output && (run.files.size() > 1 || run.in_place)) {
-    report_error("-o faqat bitta fayl bilan va --in-place'siz ishlaydi");
+    complain("-o faqat bitta fayl bilan va --in-place'siz ishlaydi");
     return std::nullopt;
   }
   return run;
 }
 
 void report_file_error(std::string_view path, std::string_view message) {
-  report_error(std::string(path) + ": " + std::string(message));
+  complain(std::string(path) + ": " + std::string(message));
 }
 
 // The converted bytes of one file and the words that changed.

@@ -445,6 +445,14 @@ OoxmlResult convert_package(std::string_view package, PackageKind kind,
                             const TextSettings& settings, std::vector<Change>& changes) {
   zip_error_t error;
   zip_error_init(&error);
+  // The library takes an empty file for an empty archive; for a document
+  // that would be a silent loss, so it is refused like any other non-archive.
+  if (package.empty()) {
+    zip_error_set(&error, ZIP_ER_NOZIP, 0);
+    OoxmlResult result{{}, zip_message(&error)};
+    zip_error_fini(&error);
+    return result;
+  }
   Source source(zip_source_buffer_create(package.data(), package.size(), 0, &error));
   if (!source) {
     OoxmlResult result{{}, zip_message(&error)};
