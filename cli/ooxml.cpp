@@ -160,6 +160,12 @@ class PartConverter {
       : part_(part), part_name_(part_name), set_(set), settings_(settings), changes_(changes) {}
 
   OoxmlResult run() {
+    // New text is spliced in as UTF-8, so only UTF-8 parts can be converted;
+    // the parser would otherwise follow a UTF-16 byte-order mark.
+    if (part_.starts_with("\xFE\xFF") || part_.starts_with("\xFF\xFE") ||
+        (part_.size() >= 2 && (part_[0] == '\0' || part_[1] == '\0'))) {
+      return {{}, "XML xatosi (0-bayt): kodlash UTF-8 emas"};
+    }
     std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(
         XML_ParserCreate("UTF-8"), &XML_ParserFree);
     if (!parser) return {{}, "XML xatosi (0-bayt): out of memory"};
@@ -459,9 +465,6 @@ OoxmlResult convert_package(std::string_view package, PackageKind kind,
     zip_error_fini(&error);
     return result;
   }
-  // The archive is written back into the same in-memory source; keep the
-  // source alive after the archive closes so the result can be read from it.
-  zip_source_keep(source.get());
   Archive archive(zip_open_from_source(source.get(), 0, &error));
   if (!archive) {
     OoxmlResult result{{}, zip_message(&error)};
@@ -469,6 +472,9 @@ OoxmlResult convert_package(std::string_view package, PackageKind kind,
     return result;
   }
   zip_error_fini(&error);
+  // The archive now owns a reference to the source and writes the new package
+  // back into it; keep our own so the result can be read after the close.
+  zip_source_keep(source.get());
 
   std::list<std::string> new_parts;  // must outlive the archive's close
   std::vector<Change> package_changes;

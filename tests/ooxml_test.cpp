@@ -151,6 +151,13 @@ TEST(OoxmlPart, MalformedOrHostileXmlIsAnError) {
   EXPECT_TRUE(laughs.error.starts_with("XML xatosi (")) << laughs.error;
   EXPECT_NE(laughs.error.find("entity"), std::string::npos);
   EXPECT_TRUE(part("<w:p><w:t>&nope;</w:t></w:p>").error.starts_with("XML xatosi (10-bayt): "));
+  // New text is written as UTF-8, so other encodings are refused, not mixed.
+  EXPECT_EQ(part(std::string("\xFF\xFE<\0w\0:\0p\0/\0>\0", 14)).error,
+            "XML xatosi (0-bayt): kodlash UTF-8 emas");
+  EXPECT_EQ(part("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><w:p><w:t>\xe9</w:t></w:p>").error,
+            "XML xatosi (53-bayt): not well-formed (invalid token)");
+  // A UTF-8 byte-order mark is fine and stays.
+  EXPECT_EQ(part("\xEF\xBB\xBF<w:p><w:t>choy</w:t></w:p>").bytes, "\xEF\xBB\xBF<w:p><w:t>\u00e7oy</w:t></w:p>");
 }
 
 TEST(OoxmlPart, PartNamesAreSelectedExactly) {
