@@ -127,4 +127,8 @@ bool has_convertible(std::string_view core);
 // disharmoniya) and must stay as written.
 bool keep_sh_ch(std::string_view core);
 
+// True when the core is a brand name from the brand list, alone or with an
+// Uzbek suffix (Photoshopda, Chevroletni); brands keep their Latin spelling.
+bool is_brand(std::string_view core);
+
 }  // namespace vexo
