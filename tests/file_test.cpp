@@ -156,6 +156,7 @@ TEST_F(FileCommand, FailuresAreReportedPerFile) {
   write("good.txt", "shahar");
   write("latin1.txt", "ma\xe2lumot");
   write("garbage.docx", "PK\x03\x04 this is not an archive");
+  write("empty.xlsx", "");
   copy_fixture("letter.docx");
   write("truncated.docx", read("letter.docx").substr(0, 20000));
   copy_fixture("broken.docx");
@@ -164,8 +165,8 @@ TEST_F(FileCommand, FailuresAreReportedPerFile) {
   const std::set<std::string> before = names();
 
   const auto r = vexo({path("missing.txt"), path("eski.doc"), path("folder.txt"), path("latin1.txt"),
-                       path("garbage.docx"), path("truncated.docx"), path("broken.docx"),
-                       path("bomb.docx"), path("good.txt")});
+                       path("garbage.docx"), path("empty.xlsx"), path("truncated.docx"),
+                       path("broken.docx"), path("bomb.docx"), path("good.txt")});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, path("good.txt") + " \u2192 " + path("good.yangi.txt") + " (1 ta o'zgarish)\n");
   const std::string expected_errors[] = {
@@ -175,6 +176,7 @@ TEST_F(FileCommand, FailuresAreReportedPerFile) {
       path("folder.txt") + ": Is a directory\n",
       path("latin1.txt") + ": matn UTF-8 emas (faylni UTF-8 sifatida saqlang)\n",
       path("garbage.docx") + ": zip: Not a zip archive\n",
+      path("empty.xlsx") + ": zip: Not a zip archive\n",
       path("truncated.docx") + ": zip: Not a zip archive\n",
       path("broken.docx") + ": word/document.xml: XML xatosi (",
       path("bomb.docx") +

@@ -1,7 +1,7 @@
-// Office Open XML conversion: text found by element set, spliced back into
-// the original bytes, and packages rewritten entry for entry.
+// Office Open XML part conversion: text found by element set and spliced back
+// into the original bytes. Whole packages are checked end to end with real
+// documents (file_test.cpp, office_check.py).
 #include <gtest/gtest.h>
-#include <zip.h>
 
 #include <string>
 #include <vector>
@@ -178,130 +178,6 @@ TEST(OoxmlPart, PartNamesAreSelectedExactly) {
   EXPECT_EQ(select_part("xl/worksheets/_rels/sheet1.xml.rels", PackageKind::Spreadsheet), std::nullopt);
   EXPECT_EQ(select_part("xl/worksheets/a/sheet1.xml", PackageKind::Spreadsheet), std::nullopt);
   EXPECT_EQ(select_part("word/document.xml", PackageKind::Spreadsheet), std::nullopt);
-}
-
-// --- Packages -------------------------------------------------------------
-
-struct Member {
-  std::string name;
-  std::string content;
-  time_t mtime = 0;
-};
-
-struct Entry {
-  std::string name;
-  std::string content;
-  time_t mtime = 0;
-  std::string raw;  // the stored (compressed) bytes
-};
-
-std::string make_zip(const std::vector<Member>& entries) {
-  zip_error_t error;
-  zip_error_init(&error);
-  zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
-  zip_source_keep(buffer);
-  zip_t* archive = zip_open_from_source(buffer, ZIP_TRUNCATE, &error);
-  for (const Member& entry : entries) {
-    zip_source_t* data = zip_source_buffer(archive, entry.content.data(), entry.content.size(), 0);
-    const zip_int64_t index = zip_file_add(archive, entry.name.c_str(), data, 0);
-    zip_file_set_mtime(archive, static_cast<zip_uint64_t>(index), entry.mtime, 0);
-  }
-  zip_close(archive);
-  zip_stat_t stat;
-  zip_source_stat(buffer, &stat);
-  std::string bytes(stat.size, '\0');
-  zip_source_open(buffer);
-  zip_source_read(buffer, bytes.data(), bytes.size());
-  zip_source_close(buffer);
-  zip_source_free(buffer);
-  return bytes;
-}
-
-std::string read_all(zip_t* archive, zip_uint64_t index, zip_flags_t flags) {
-  std::string out;
-  zip_file_t* file = zip_fopen_index(archive, index, flags);
-  char chunk[4096];
-  zip_int64_t n;
-  while ((n = zip_fread(file, chunk, sizeof chunk)) > 0) out.append(chunk, static_cast<std::size_t>(n));
-  zip_fclose(file);
-  return out;
-}
-
-std::vector<Entry> read_zip(const std::string& bytes) {
-  zip_error_t error;
-  zip_error_init(&error);
-  zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
-  zip_t* archive = zip_open_from_source(source, ZIP_RDONLY, &error);
-  std::vector<Entry> entries;
-  for (zip_int64_t i = 0; archive && i < zip_get_num_entries(archive, 0); ++i) {
-    zip_stat_t stat;
-    zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &stat);
-    entries.push_back({stat.name, read_all(archive, static_cast<zip_uint64_t>(i), 0), stat.mtime,
-                       read_all(archive, static_cast<zip_uint64_t>(i), ZIP_FL_COMPRESSED)});
-  }
-  if (archive) zip_discard(archive);
-  return entries;
-}
-
-OoxmlResult package(const std::string& bytes, std::vector<Change>& changes,
-                    PackageKind kind = PackageKind::WordProcessing) {
-  return convert_package(bytes, kind, TextSettings{}, changes);
-}
-
-TEST(OoxmlPackage, RewritesTextPartsAndKeepsEverythingElse) {
-  const time_t when = 1700000000;  // even seconds survive the two-second DOS clock
-  const std::vector<Member> input = {
-      {"[Content_Types].xml", "<Types/>", when},
-      {"word/document.xml", word("<w:p><w:r><w:t>shahar</w:t></w:r></w:p>"), when},
-      {"word/styles.xml", word("<w:p><w:r><w:t>shahar</w:t></w:r></w:p>"), when + 100},
-      {"word/header1.xml", word("<w:p><w:r><w:t>choy</w:t></w:r></w:p>"), when - 100},
-      {"word/media/image1.png", std::string("\x89PNG\r\n\x1a\n\0\0", 10), when}};
-  const std::string bytes = make_zip(input);
-  std::vector<Change> changes;
-  const OoxmlResult result = package(bytes, changes);
-  ASSERT_TRUE(result.ok()) << result.error;
-  const std::vector<Entry> before = read_zip(bytes);
-  const std::vector<Entry> after = read_zip(result.bytes);
-  ASSERT_EQ(after.size(), input.size());
-  for (std::size_t i = 0; i < after.size(); ++i) {
-    EXPECT_EQ(after[i].name, input[i].name);
-    EXPECT_EQ(after[i].mtime, input[i].mtime) << after[i].name;
-  }
-  EXPECT_EQ(after[1].content, word("<w:p><w:r><w:t>\u015fahar</w:t></w:r></w:p>"));
-  EXPECT_EQ(after[3].content, word("<w:p><w:r><w:t>\u00e7oy</w:t></w:r></w:p>"));
-  for (std::size_t i : {0u, 2u, 4u}) EXPECT_EQ(after[i].raw, before[i].raw) << after[i].name;
-
-  ASSERT_EQ(changes.size(), 2u);
-  EXPECT_EQ(changes[0].location, "word/document.xml");
-  EXPECT_EQ(changes[1].location, "word/header1.xml");
-  EXPECT_EQ(changes[1].new_word, "\u00e7oy");
-
-  // Nothing to change: the very same bytes come back.
-  std::vector<Change> none;
-  const std::string quiet = make_zip({{"word/document.xml", word("<w:p><w:r><w:t>kitob</w:t></w:r></w:p>"), when}});
-  EXPECT_EQ(package(quiet, none).bytes, quiet);
-  EXPECT_TRUE(none.empty());
-}
-
-TEST(OoxmlPackage, FailuresNameTheirCause) {
-  std::vector<Change> changes;
-  EXPECT_TRUE(package("not a zip at all", changes).error.starts_with("zip: ")) ;
-  const std::string good = make_zip({{"word/document.xml", word("<w:p><w:t>shahar</w:t></w:p>"), 0}});
-  EXPECT_TRUE(package(good.substr(0, good.size() / 2), changes).error.starts_with("zip: "));
-  const OoxmlResult broken =
-      package(make_zip({{"xl/sharedStrings.xml", "<sst><si><t>a</si></sst>", 0}}), changes,
-              PackageKind::Spreadsheet);
-  EXPECT_EQ(broken.error, "xl/sharedStrings.xml: XML xatosi (15-bayt): mismatched tag");
-  EXPECT_TRUE(broken.bytes.empty());
-  EXPECT_TRUE(changes.empty());
-
-  // A highly compressible text part past the ratio bound is refused before
-  // it is expanded.
-  const std::string bomb = make_zip(
-      {{"word/document.xml", word("<w:p><w:t>a</w:t></w:p>") + std::string(11u << 20, ' '), 0}});
-  const OoxmlResult refused = package(bomb, changes);
-  EXPECT_EQ(refused.error,
-            "word/document.xml: ochilgandagi hajmi haddan tashqari katta (zip-bomba bo'lishi mumkin)");
 }
 
 }  // namespace
