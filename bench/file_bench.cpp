@@ -93,6 +93,7 @@ void BM_DocumentPart(benchmark::State& state) {
     std::vector<Change> changes;
     auto result = vexo::cli::convert_part(xml, "word/document.xml", ElementSet::WordProcessing,
                                           settings, changes);
+    if (!result.ok()) state.SkipWithError(result.error.c_str());
     benchmark::DoNotOptimize(result);
   }
   report(state);
@@ -105,6 +106,7 @@ void BM_DocumentPackage(benchmark::State& state) {
   for (auto _ : state) {
     std::vector<Change> changes;
     auto result = vexo::cli::convert_package(bytes, PackageKind::WordProcessing, settings, changes);
+    if (!result.ok()) state.SkipWithError(result.error.c_str());
     benchmark::DoNotOptimize(result);
   }
   report(state);
