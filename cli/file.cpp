@@ -80,14 +80,19 @@ std::optional<FileRun> read_arguments(std::span<const std::string> args, const C
       run.dry_run = true;
     } else if (arg == "--in-place") {
       run.in_place = true;
-    } else if (arg == "-o" || arg == "--output") {
-      if (i + 1 == args.size()) {
+    } else if (arg == "-o" || arg == "--output" || arg.starts_with("--output=")) {
+      std::string value;
+      if (arg.starts_with("--output=")) {
+        value = arg.substr(9);
+      } else if (i + 1 < args.size()) {
+        value = args[++i];
+      }
+      // An empty path names no file; it is refused like a missing one.
+      if (value.empty()) {
         complain("-o dan keyin chiqish fayli kerak");
         return std::nullopt;
       }
-      run.output = args[++i];
-    } else if (arg.starts_with("--output=")) {
-      run.output = arg.substr(9);
+      run.output = std::move(value);
     } else if (arg == "-" || !arg.starts_with("-")) {
       run.files.push_back(arg);
     } else {

@@ -73,6 +73,7 @@ TEST_F(FileCommand, ArgumentErrorsTouchNothing) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{path("a.txt"), "--bogus", "-o"}, "noma'lum sozlama: --bogus\n"},
       {{path("a.txt"), "-o"}, "-o dan keyin chiqish fayli kerak\n"},
+      {{path("a.txt"), "--output="}, "-o dan keyin chiqish fayli kerak\n"},
       {{"--old", "-n"}, "vexo file FAYL [-o CHIQISH] [--old] [--dry-run] [--in-place]\n"},
       {{path("a.txt"), path("b.txt"), "-o", path("c.txt")},
        "-o faqat bitta fayl bilan va --in-place'siz ishlaydi\n"},
