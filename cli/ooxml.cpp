@@ -5,7 +5,6 @@
 #include <zip.h>
 
 #include <algorithm>
-#include <climits>
 #include <ctime>
 #include <list>
 #include <memory>
@@ -369,7 +368,8 @@ std::string zip_message(zip_error_t* error) { return std::string("zip: ") + zip_
 std::string zip_message(zip_t* archive) { return std::string("zip: ") + zip_strerror(archive); }
 std::string zip_message(zip_file_t* file) { return std::string("zip: ") + zip_file_strerror(file); }
 
-// Owns an archive opened over an in-memory source.
+// Owners of the library's handles: an archive not closed by then is
+// discarded unchanged, and a source drops one reference.
 struct ArchiveCloser {
   void operator()(zip_t* archive) const { zip_discard(archive); }
 };
