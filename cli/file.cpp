@@ -185,7 +185,10 @@ bool convert_file(const std::string& path, const FileRun& run) {
   const std::string output = run.in_place ? path
                              : run.output ? *run.output
                                           : default_output_path(path, run.settings.old_mode);
-  if (!run.in_place && platform::same_file(path, output)) {
+  // Writing the output goes through its temporary file, so that must not be
+  // the input either.
+  if (!run.in_place && (platform::same_file(path, output) ||
+                        platform::same_file(path, output + std::string(platform::kTemporarySuffix)))) {
     report_file_error(path, "kirish fayli ustiga yozilmaydi (--in-place bilan ruxsat bering)");
     return false;
   }

@@ -119,6 +119,10 @@ TEST_F(FileCommand, InPlaceAndSameFile) {
             path("a.txt") + ": kirish fayli ustiga yozilmaydi (--in-place bilan ruxsat bering)\n");
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(read("a.txt"), "shahar");
+  write("b.vexo-tmp", "choy");  // the temporary file of output b
+  EXPECT_EQ(vexo({path("b.vexo-tmp"), "-o", path("b")}).status, 1);
+  EXPECT_EQ(read("b.vexo-tmp"), "choy");
+  fs::remove(path("b.vexo-tmp"));
 
   fs::create_symlink(path("a.txt"), path("link.txt"));
   const auto r = vexo({"--in-place", path("link.txt")});
