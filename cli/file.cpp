@@ -17,7 +17,8 @@ namespace vexo::cli {
 
 std::string_view file_extension(std::string_view path) {
   const std::size_t separator = path.find_last_of("/\\");
-  const std::string_view name = separator == std::string_view::npos ? path : path.substr(separator + 1);
+  const std::string_view name =
+      separator == std::string_view::npos ? path : path.substr(separator + 1);
   const std::size_t dot = name.rfind('.');
   if (dot == std::string_view::npos || dot == 0 || name == "..") return {};
   const std::string_view extension = name.substr(dot + 1);
@@ -68,7 +69,8 @@ struct FileRun {
 };
 
 // The arguments of the command, or nullopt after reporting what is wrong.
-std::optional<FileRun> read_arguments(std::span<const std::string> args, const CliOptions& options) {
+std::optional<FileRun> read_arguments(std::span<const std::string> args,
+                                      const CliOptions& options) {
   FileRun run;
   run.settings.options = options.convert;
   run.settings.ascii = options.ascii;
@@ -172,7 +174,8 @@ bool convert_file(const std::string& path, const FileRun& run) {
   }
 
   if (run.dry_run) {
-    const ListingMode mode = kind == FileKind::Text ? ListingMode::EachChange : ListingMode::Grouped;
+    const ListingMode mode =
+        kind == FileKind::Text ? ListingMode::EachChange : ListingMode::Grouped;
     if (run.files.size() > 1) {
       print(path + "\n");
       print(list_changes(result.changes, mode, "  "));
@@ -187,8 +190,9 @@ bool convert_file(const std::string& path, const FileRun& run) {
                                           : default_output_path(path, run.settings.old_mode);
   // Writing the output goes through its temporary file, so that must not be
   // the input either.
-  if (!run.in_place && (platform::same_file(path, output) ||
-                        platform::same_file(path, output + std::string(platform::kTemporarySuffix)))) {
+  if (!run.in_place &&
+      (platform::same_file(path, output) ||
+       platform::same_file(path, output + std::string(platform::kTemporarySuffix)))) {
     report_file_error(path, "kirish fayli ustiga yozilmaydi (--in-place bilan ruxsat bering)");
     return false;
   }

@@ -1,12 +1,12 @@
 // Office Open XML part conversion: text found by element set and spliced back
 // into the original bytes. Whole packages are checked end to end with real
 // documents (file_test.cpp, office_check.py).
+#include "cli/ooxml.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "cli/ooxml.h"
 
 namespace vexo::cli {
 namespace {
@@ -39,11 +39,12 @@ Converted part(std::string_view xml, ElementSet set = ElementSet::WordProcessing
 TEST(OoxmlPart, RunsKeepTheirBoundaries) {
   // o' spread over two runs: the first gets ö, the second becomes empty; the
   // bold run around "shahar" keeps its markup.
-  EXPECT_EQ(part(word("<w:p><w:r><w:t>ko</w:t></w:r><w:r><w:rPr><w:b/></w:rPr><w:t>'p shahar</w:t>"
-                      "</w:r></w:p>"))
-                .bytes,
-            word("<w:p><w:r><w:t>k\u00f6</w:t></w:r><w:r><w:rPr><w:b/></w:rPr><w:t>p \u015fahar</w:t>"
-                 "</w:r></w:p>"));
+  EXPECT_EQ(
+      part(word("<w:p><w:r><w:t>ko</w:t></w:r><w:r><w:rPr><w:b/></w:rPr><w:t>'p shahar</w:t>"
+                "</w:r></w:p>"))
+          .bytes,
+      word("<w:p><w:r><w:t>k\u00f6</w:t></w:r><w:r><w:rPr><w:b/></w:rPr><w:t>p \u015fahar</w:t>"
+           "</w:r></w:p>"));
   // A tab between two words stays; each word is converted in its own run.
   EXPECT_EQ(part(word("<w:p><w:r><w:t>choy</w:t><w:tab/><w:t>shahar</w:t></w:r></w:p>")).bytes,
             word("<w:p><w:r><w:t>\u00e7oy</w:t><w:tab/><w:t>\u015fahar</w:t></w:r></w:p>"));
@@ -55,8 +56,9 @@ TEST(OoxmlPart, RunsKeepTheirBoundaries) {
 TEST(OoxmlPart, UnchangedTextLeavesEveryByte) {
   const std::string xml =
       "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n" +
-      word("<w:p w:rsidR=\"00A1\">  <w:r><w:t xml:space='preserve'> Men bu kitobni </w:t></w:r>"
-           "<!-- izoh --><w:r><w:t/></w:r></w:p><w:p/>");
+      word(
+          "<w:p w:rsidR=\"00A1\">  <w:r><w:t xml:space='preserve'> Men bu kitobni </w:t></w:r>"
+          "<!-- izoh --><w:r><w:t/></w:r></w:p><w:p/>");
   const Converted result = part(xml);
   EXPECT_TRUE(result.error.empty());
   EXPECT_EQ(result.bytes, xml);
@@ -65,33 +67,38 @@ TEST(OoxmlPart, UnchangedTextLeavesEveryByte) {
 
 TEST(OoxmlPart, EscapesAndEntities) {
   // Entities are decoded for conversion and the new text is escaped again.
-  EXPECT_EQ(part(word("<w:p><w:r><w:t>choy &amp; &lt;b&gt; &#x73;hahar &quot;</w:t></w:r></w:p>")).bytes,
-            word("<w:p><w:r><w:t>\u00e7oy &amp; &lt;b&gt; \u015fahar \"</w:t></w:r></w:p>"));
+  EXPECT_EQ(
+      part(word("<w:p><w:r><w:t>choy &amp; &lt;b&gt; &#x73;hahar &quot;</w:t></w:r></w:p>")).bytes,
+      word("<w:p><w:r><w:t>\u00e7oy &amp; &lt;b&gt; \u015fahar \"</w:t></w:r></w:p>"));
   // A carriage return survives as a character reference; CDATA content is
   // converted and written as plain escaped text.
-  EXPECT_EQ(part(word("<w:p><w:r><w:t>choy&#13;</w:t><w:t><![CDATA[a<b shahar]]></w:t></w:r></w:p>"))
-                .bytes,
-            word("<w:p><w:r><w:t>\u00e7oy&#13;</w:t><w:t>a&lt;b \u015fahar</w:t></w:r></w:p>"));
+  EXPECT_EQ(
+      part(word("<w:p><w:r><w:t>choy&#13;</w:t><w:t><![CDATA[a<b shahar]]></w:t></w:r></w:p>"))
+          .bytes,
+      word("<w:p><w:r><w:t>\u00e7oy&#13;</w:t><w:t>a&lt;b \u015fahar</w:t></w:r></w:p>"));
 }
 
 TEST(OoxmlPart, SpacePreservationIsAddedOnce) {
   // "o'" + " shahar": the second run loses its apostrophe and now begins with
   // a space, which Word would drop without xml:space="preserve".
-  EXPECT_EQ(part(word("<w:p><w:r><w:t>ko</w:t></w:r><w:r><w:t w:x=\"1\">' shahar</w:t></w:r></w:p>"))
-                .bytes,
-            word("<w:p><w:r><w:t>k\u00f6</w:t></w:r><w:r><w:t w:x=\"1\" xml:space=\"preserve\"> "
-                 "\u015fahar</w:t></w:r></w:p>"));
-  EXPECT_EQ(part(word("<w:p><w:r><w:t>ko</w:t></w:r><w:r><w:t xml:space=\"preserve\">' a</w:t></w:r>"
-                      "</w:p>"))
-                .bytes,
-            word("<w:p><w:r><w:t>k\u00f6</w:t></w:r><w:r><w:t xml:space=\"preserve\"> a</w:t></w:r>"
-                 "</w:p>"));
+  EXPECT_EQ(
+      part(word("<w:p><w:r><w:t>ko</w:t></w:r><w:r><w:t w:x=\"1\">' shahar</w:t></w:r></w:p>"))
+          .bytes,
+      word("<w:p><w:r><w:t>k\u00f6</w:t></w:r><w:r><w:t w:x=\"1\" xml:space=\"preserve\"> "
+           "\u015fahar</w:t></w:r></w:p>"));
+  EXPECT_EQ(
+      part(word("<w:p><w:r><w:t>ko</w:t></w:r><w:r><w:t xml:space=\"preserve\">' a</w:t></w:r>"
+                "</w:p>"))
+          .bytes,
+      word("<w:p><w:r><w:t>k\u00f6</w:t></w:r><w:r><w:t xml:space=\"preserve\"> a</w:t></w:r>"
+           "</w:p>"));
   // Another value is corrected in place rather than given a second attribute.
-  EXPECT_EQ(part(word("<w:p><w:r><w:t>ko</w:t></w:r><w:r><w:t xml:space = 'default' >' a</w:t></w:r>"
-                      "</w:p>"))
-                .bytes,
-            word("<w:p><w:r><w:t>k\u00f6</w:t></w:r><w:r><w:t xml:space = 'preserve' > a</w:t></w:r>"
-                 "</w:p>"));
+  EXPECT_EQ(
+      part(word("<w:p><w:r><w:t>ko</w:t></w:r><w:r><w:t xml:space = 'default' >' a</w:t></w:r>"
+                "</w:p>"))
+          .bytes,
+      word("<w:p><w:r><w:t>k\u00f6</w:t></w:r><w:r><w:t xml:space = 'preserve' > a</w:t></w:r>"
+           "</w:p>"));
 }
 
 TEST(OoxmlPart, NestedParagraphsAndAlternateContent) {
@@ -100,12 +107,14 @@ TEST(OoxmlPart, NestedParagraphsAndAlternateContent) {
   const std::string box = "<w:txbxContent><w:p><w:r><w:t>qo'shiq</w:t></w:r></w:p></w:txbxContent>";
   const std::string new_box =
       "<w:txbxContent><w:p><w:r><w:t>q\u00f6\u015fiq</w:t></w:r></w:p></w:txbxContent>";
-  const Converted result = part(word(
-      "<w:p><w:r><w:t>bosh </w:t></w:r><w:r><mc:AlternateContent><mc:Choice>" + box +
-      "</mc:Choice><mc:Fallback>" + box + "</mc:Fallback></mc:AlternateContent></w:r>"
-      "<w:r><w:t>choy</w:t></w:r></w:p>"));
+  const Converted result =
+      part(word("<w:p><w:r><w:t>bosh </w:t></w:r><w:r><mc:AlternateContent><mc:Choice>" + box +
+                "</mc:Choice><mc:Fallback>" + box +
+                "</mc:Fallback></mc:AlternateContent></w:r>"
+                "<w:r><w:t>choy</w:t></w:r></w:p>"));
   EXPECT_EQ(result.bytes, word("<w:p><w:r><w:t>bo\u015f </w:t></w:r><w:r><mc:AlternateContent>"
-                               "<mc:Choice>" + new_box + "</mc:Choice><mc:Fallback>" + new_box +
+                               "<mc:Choice>" +
+                               new_box + "</mc:Choice><mc:Fallback>" + new_box +
                                "</mc:Fallback></mc:AlternateContent></w:r><w:r><w:t>\u00e7oy</w:t>"
                                "</w:r></w:p>"));
   ASSERT_EQ(result.changes.size(), 4u);
@@ -135,9 +144,10 @@ TEST(OoxmlPart, ElementSetsDecideWhatIsText) {
             "<worksheet><c t=\"inlineStr\"><is><t>\u00e7oy</t></is></c><c><v>shahar</v></c>"
             "<si><t>bosh</t></si></worksheet>");
   // Old mode converts back.
-  EXPECT_EQ(part(word("<w:p><w:r><w:t>\u015fahar</w:t></w:r></w:p>"), ElementSet::WordProcessing, true)
-                .bytes,
-            word("<w:p><w:r><w:t>shahar</w:t></w:r></w:p>"));
+  EXPECT_EQ(
+      part(word("<w:p><w:r><w:t>\u015fahar</w:t></w:r></w:p>"), ElementSet::WordProcessing, true)
+          .bytes,
+      word("<w:p><w:r><w:t>shahar</w:t></w:r></w:p>"));
 }
 
 TEST(OoxmlPart, MalformedOrHostileXmlIsAnError) {
@@ -147,7 +157,8 @@ TEST(OoxmlPart, MalformedOrHostileXmlIsAnError) {
   EXPECT_TRUE(part("").error.starts_with("XML xatosi (0-bayt): "));
   // Entity declarations are refused rather than expanded.
   const Converted laughs = part(
-      "<!DOCTYPE w [<!ENTITY a \"shahar shahar\"><!ENTITY b \"&a;&a;&a;&a;\">]><w:p><w:t>&b;</w:t></w:p>");
+      "<!DOCTYPE w [<!ENTITY a \"shahar shahar\"><!ENTITY b "
+      "\"&a;&a;&a;&a;\">]><w:p><w:t>&b;</w:t></w:p>");
   EXPECT_TRUE(laughs.error.starts_with("XML xatosi (")) << laughs.error;
   EXPECT_NE(laughs.error.find("entity"), std::string::npos);
   EXPECT_TRUE(part("<w:p><w:t>&nope;</w:t></w:p>").error.starts_with("XML xatosi (10-bayt): "));
@@ -157,7 +168,8 @@ TEST(OoxmlPart, MalformedOrHostileXmlIsAnError) {
   EXPECT_EQ(part("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><w:p><w:t>\xe9</w:t></w:p>").error,
             "XML xatosi (53-bayt): not well-formed (invalid token)");
   // A UTF-8 byte-order mark is fine and stays.
-  EXPECT_EQ(part("\xEF\xBB\xBF<w:p><w:t>choy</w:t></w:p>").bytes, "\xEF\xBB\xBF<w:p><w:t>\u00e7oy</w:t></w:p>");
+  EXPECT_EQ(part("\xEF\xBB\xBF<w:p><w:t>choy</w:t></w:p>").bytes,
+            "\xEF\xBB\xBF<w:p><w:t>\u00e7oy</w:t></w:p>");
 }
 
 TEST(OoxmlPart, PartNamesAreSelectedExactly) {
@@ -168,14 +180,17 @@ TEST(OoxmlPart, PartNamesAreSelectedExactly) {
                            "word/footnotes.xml", "word/endnotes.xml", "word/comments.xml"}) {
     EXPECT_EQ(word_part(name), ElementSet::WordProcessing) << name;
   }
-  for (const char* name : {"word/styles.xml", "word/settings.xml", "word/glossary/document.xml",
-                           "Word/document.xml", "word/document.xml.rels", "word/_rels/document.xml.rels",
-                           "xl/sharedStrings.xml"}) {
+  for (const char* name :
+       {"word/styles.xml", "word/settings.xml", "word/glossary/document.xml", "Word/document.xml",
+        "word/document.xml.rels", "word/_rels/document.xml.rels", "xl/sharedStrings.xml"}) {
     EXPECT_EQ(word_part(name), std::nullopt) << name;
   }
-  EXPECT_EQ(select_part("xl/sharedStrings.xml", PackageKind::Spreadsheet), ElementSet::SharedString);
-  EXPECT_EQ(select_part("xl/worksheets/sheet1.xml", PackageKind::Spreadsheet), ElementSet::InlineString);
-  EXPECT_EQ(select_part("xl/worksheets/_rels/sheet1.xml.rels", PackageKind::Spreadsheet), std::nullopt);
+  EXPECT_EQ(select_part("xl/sharedStrings.xml", PackageKind::Spreadsheet),
+            ElementSet::SharedString);
+  EXPECT_EQ(select_part("xl/worksheets/sheet1.xml", PackageKind::Spreadsheet),
+            ElementSet::InlineString);
+  EXPECT_EQ(select_part("xl/worksheets/_rels/sheet1.xml.rels", PackageKind::Spreadsheet),
+            std::nullopt);
   EXPECT_EQ(select_part("xl/worksheets/a/sheet1.xml", PackageKind::Spreadsheet), std::nullopt);
   EXPECT_EQ(select_part("word/document.xml", PackageKind::Spreadsheet), std::nullopt);
 }
