@@ -1,10 +1,12 @@
 // POSIX implementation of the command line's platform layer.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 
 #include "cli/platform.h"
@@ -24,6 +26,30 @@ int write_all(int fd, std::string_view bytes) {
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
   return 0;
+}
+
+// The directory part of a path, for flushing a rename to disk.
+std::string directory_of(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Writes the bytes to the temporary file and flushes them. Returns 0 or the
+// errno of the first failure; `opened` tells whether the file was created or
+// truncated by us, and so is ours to remove after a failure.
+int write_temporary(const std::string& temporary, std::string_view bytes,
+                    std::optional<unsigned> mode, bool& opened) {
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
+                        0666);
+  opened = fd >= 0;
+  if (fd < 0) return errno;
+  int err = write_all(fd, bytes);
+  if (err == 0 && mode && ::fchmod(fd, static_cast<mode_t>(*mode)) != 0) err = errno;
+  if (err == 0 && ::fsync(fd) != 0) err = errno;
+  if (::close(fd) != 0 && err == 0) err = errno;
+  return err;
 }
 
 }  // namespace
@@ -79,6 +105,47 @@ bool read_file(const std::string& path, std::string& out, std::string& error) {
   }
   ::close(fd);
   return true;
+}
+
+bool replace_file(const std::string& path, std::string_view bytes, std::optional<unsigned> mode,
+                  std::string& error) {
+  const std::string temporary = path + std::string(kTemporarySuffix);
+  bool opened = false;
+  int err = write_temporary(temporary, bytes, mode, opened);
+  if (err == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) err = errno;
+  if (err != 0) {
+    if (opened) ::unlink(temporary.c_str());
+    error = std::strerror(err);
+    return false;
+  }
+  // Make the rename itself durable; a failure here loses nothing already
+  // written, so it is not reported.
+  const int dir = ::open(directory_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    (void)::fsync(dir);
+    ::close(dir);
+  }
+  return true;
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+  struct stat first {}, second {};
+  if (::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0) return false;
+  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+std::optional<unsigned> permission_bits(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return static_cast<unsigned>(info.st_mode & 07777);
+}
+
+std::string resolved_path(const std::string& path) {
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return path;
+  std::string result(resolved);
+  std::free(resolved);
+  return result;
 }
 
 std::uint64_t monotonic_nanoseconds() {
