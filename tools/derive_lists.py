@@ -15,7 +15,6 @@ import csv
 import math
 import os
 import re
-import shutil
 import statistics
 import subprocess
 import sys
@@ -27,36 +26,40 @@ UZBEK_FORM = re.compile(r"^[a-z]+('[a-z]+)*'?$")
 # The weight of the most frequent word, and the floor below which forms drop.
 TOP_WEIGHT = 6.0
 MIN_WEIGHT = 1.5
+# At most this many words, so that the table fits 262,144 slots half full.
 MAX_WORDS = 131000
 # Anchors the weight scale is fitted to (word, target weight).
 ANCHORS = [("bor", 5.2), ("o'zbek", 5.09), ("kitob", 4.31), ("bo'r", 3.15)]
-# The OCR frequency lists are Wikipedia-skewed rank estimates; they may add at
-# most this many corpus-count equivalents to a form.
+# The OCR frequency lists are Wikipedia-skewed rank estimates: scaled to
+# corpus counts, they count a tenth and add at most 2 to a form.
 CANDIDATE_CAP = 2.0
 OCR_DISCOUNT = 10.0
-GOOD_TURING_UP_TO = 5
-ONE_BOOK_SHARE = 0.25
+GOOD_TURING_UP_TO = 5  # counts up to this are smoothed
+ONE_BOOK_SHARE = 0.25  # weight of the 1920s novel where it dominates a form
 SHORT_FORM_MIN = 50  # modern occurrences that keep an undictionaried 1-2 letter form
 ENGLISH_IN_UZBEK_MIN = 20  # modern occurrences that make an English word Uzbek
-# An apostrophe form must be at least this frequent for its bare spelling to
-# be listed (with weight 0.0), and outnumber the bare spelling this many times.
+# An apostrophe form must weigh at least this for its bare spelling to be
+# listed with weight 0.0; the other three decide whether the bare spelling is
+# a word of its own (see is_own_word).
 BARE_MIN_WEIGHT = 2.9
-BARE_RATIO = 20.0
+BARE_MIN_COUNT = 3
+BARE_SLIP_RATE = 0.01
+BARE_CYRILLIC_RATIO = 5.0
 
 # English word-list sizes and their weights. Sizes 40 and 50 contribute only
-# words with sh or ch (see README.md).
+# words with sh or ch, and possessives come from sizes 10 and 20 only.
 ENGLISH_TIERS = [(10, 4.0), (20, 3.5), (35, 2.5), (40, 2.0), (50, 1.5)]
 ENGLISH_FULL_UP_TO = 35
 ENGLISH_POSSESSIVES_UP_TO = 20
 FOREIGN_NAME_SIZES = [10, 20, 35, 40, 50, 55, 60, 70, 80]
 
+# Words in which sh is s + h. Their weights are never consulted; they are
+# the words' occurrence counts in the corpus (also written with s'h).
 SH_EXCEPTIONS = [
-    ("hibshonasi", 2), ("hibshonasida", 2), ("ishoq", 57), ("ishoqov", 21),
-    ("ishoqova", 9), ("ishoqovada", 2), ("ishoqovaga", 2), ("ishoqovaning", 3),
-    ("ishoqovning", 4), ("mashara", 6), ("masharabozlik", 2), ("mushaf", 14),
-    ("mushafi", 3), ("nusha", 38), ("nushada", 4), ("nushadagi", 2),
-    ("nushadan", 5), ("nushasi", 11), ("nushasini", 6), ("roshamkorlik", 2),
-    ("rosshamkorlik", 2),
+    "hibshonasi", "hibshonasida", "ishoq", "ishoqov", "ishoqova", "ishoqovada",
+    "ishoqovaga", "ishoqovaning", "ishoqovning", "mashara", "masharabozlik",
+    "mushaf", "mushafi", "nusha", "nushada", "nushadagi", "nushadan", "nushasi",
+    "nushasini", "roshamkorlik", "rosshamkorlik",
 ]
 
 BRANDS_TEXT = """\
@@ -187,6 +190,16 @@ def read_counts_by_source(path):
     return counts
 
 
+def read_cyrillic_ranks(path):
+    """word -> rank in the Cyrillic OCR word list (transliterated)."""
+    out = {}
+    with open(path, encoding="utf-8") as f:
+        for row in csv.DictReader(f, delimiter="\t"):
+            if row["tess_cyrillic_rank"]:
+                out[row["word"]] = int(row["tess_cyrillic_rank"])
+    return out
+
+
 def read_candidates(path):
     """word -> rank-based frequency estimate from the OCR word lists."""
     out = {}
@@ -267,14 +280,15 @@ def bare(word):
 def uzbek_lexicon(raw):
     counts = read_counts_by_source(os.path.join(raw, "uz_counts_real_by_source.tsv"))
     candidates = read_candidates(os.path.join(raw, "uz_freq_candidate_detail.tsv"))
+    cyrillic_ranks = read_cyrillic_ranks(os.path.join(raw, "uz_freq_candidate_detail.tsv"))
     debian_forms = read_lines(os.path.join(raw, "debian_hunspell_uz_forms_oldlatin.txt"))
     english_words = set()
     for size, _ in ENGLISH_TIERS:
         english_words |= scowl_words("words", size)
 
     forms = {w for w in set(counts) | set(candidates) if plausible_uzbek(w)}
-    bare_forms = {bare(w) for w in forms if "'" in w}
-    accepted = hunspell_accepts(forms | bare_forms,
+    bare_spellings = {bare(w) for w in forms if "'" in w}
+    accepted = hunspell_accepts(forms | bare_spellings,
                                 os.path.join(raw, "hunspell-uz-itsbilolbek", "uz_UZ"))
     accepted |= debian_forms
 
@@ -287,7 +301,7 @@ def uzbek_lexicon(raw):
     smoothed = good_turing([modern for modern, _ in counts.values()])
 
     def evidence(word):
-        """A corpus-count equivalent for the word and its modern count."""
+        """(corpus-count equivalent, modern count, counted novel occurrences)."""
         modern, archaic = counts.get(word, (0, 0))
         # The 1920s novel spells qilg'an, birg'a: its counts only support a
         # form that modern text or a dictionary also knows.
@@ -334,16 +348,37 @@ def uzbek_lexicon(raw):
         if weight >= MIN_WEIGHT:
             weights[word] = round(weight, 2)
 
+    def is_own_word(plain, apostrophe):
+        """Whether a bare spelling (bor, olib, qol) is a word in its own right.
+
+        In the corpus (edited text, where leaving out an apostrophe is a rare
+        slip) it occurs at least 3 times and more often than slips would
+        explain, 1 in 100 of the apostrophe form (otdi 15 against o'tdi 325);
+        or the Cyrillic OCR list, where no apostrophe can be lost (ў, ғ are
+        letters), ranks it at least 1/5 as high (tola, tugma, otash); or a
+        dictionary accepts it and it is not known only from the Latin OCR
+        list, which lost many apostrophes (bogi, boshligi are such losses).
+        A rare own word keeps a low weight, so restoration still prefers a far
+        more frequent apostrophe form.
+        """
+        plain_count = sum(counts.get(plain, (0, 0)))
+        if plain_count >= BARE_MIN_COUNT and (
+                plain_count >= BARE_SLIP_RATE * sum(counts.get(apostrophe, (0, 0)))):
+            return True
+        plain_rank = cyrillic_ranks.get(plain)
+        rank = cyrillic_ranks.get(apostrophe)
+        if plain_rank and rank and plain_rank <= rank * BARE_CYRILLIC_RATIO:
+            return True
+        return plain in accepted and (plain in counts or plain not in candidates)
+
     # Bare spellings of apostrophe words: weight 0.0 unless a word of their own.
     bare_forms = set()
     for word, weight in weights.items():
         plain = bare(word)
         if plain == word or weight < BARE_MIN_WEIGHT:
             continue
-        plain_modern = counts.get(plain, (0, 0))[0]
-        if plain in accepted or plain_modern * BARE_RATIO >= raw_freq[word]:
-            continue
-        bare_forms.add(plain)
+        if not is_own_word(plain, word):
+            bare_forms.add(plain)
 
     # The least supported forms go when the lexicon would outgrow a
     # 262,144-slot table kept at most half full.
@@ -404,12 +439,18 @@ def main():
     write_weights(os.path.join(out, "uzbek.tsv"), uzbek)
     english = english_list()
     write_weights(os.path.join(out, "english.tsv"), english)
-    write_weights(os.path.join(out, "sh_exceptions.tsv"), dict(SH_EXCEPTIONS))
+    counts = read_counts_by_source(os.path.join(raw, "uz_counts_real_by_source.tsv"))
+    sh_counts = {w: sum(counts.get(w, (0, 0))) + sum(counts.get(w.replace("sh", "s'h", 1), (0, 0)))
+                 for w in SH_EXCEPTIONS}
+    write_weights(os.path.join(out, "sh_exceptions.tsv"), sh_counts)
     write_line_list(os.path.join(out, "brands.txt"), BRANDS_TEXT.splitlines())
 
-    counts = read_counts_by_source(os.path.join(raw, "uz_counts_real_by_source.tsv"))
-    candidates = read_candidates(os.path.join(raw, "uz_freq_candidate_detail.tsv"))
-    known = set(uzbek) | set(counts) | set(candidates)
+    # A name that Uzbek running text, the lexicon or the Cyrillic OCR list
+    # holds is written the Uzbek way (Irtish, Gorbachov). The Latin OCR list
+    # alone does not count: it carries names quoted in their own spelling
+    # (Chris, Heinrich, Sheldon).
+    detail = os.path.join(raw, "uz_freq_candidate_detail.tsv")
+    known = set(uzbek) | set(counts) | set(read_cyrillic_ranks(detail))
     names = foreign_names(known)
     write_line_list(os.path.join(out, "foreign_names.txt"), FOREIGN_HEADER + names)
 
