@@ -144,6 +144,10 @@ TEST(Restore, EndingChains) {
   EXPECT_TRUE(is_ending_chain("dadada", 0));
   EXPECT_FALSE(is_ending_chain("dadadada", 0));  // at most three endings
   EXPECT_FALSE(is_ending_chain("xyz", 0));
+  // Two frequent stems of similar weight with the same endings read two ways.
+  EXPECT_TRUE(has_two_readings("otaga", "o'taga"));
+  EXPECT_FALSE(has_two_readings("borda", "bo'rda"));  // bor is far more frequent
+  EXPECT_FALSE(has_two_readings("otaxyz", "o'taxyz"));  // not a chain of endings
 }
 
 TEST(Restore, ConversionRestoresTextsTypedWithoutApostrophes) {

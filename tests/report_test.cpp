@@ -45,7 +45,6 @@ void expect_record(std::string_view line, const std::string& word, const std::st
 
 TEST(Explain, OneRecordPerWordThenTheText) {
   ConvertOptions options;
-  options.guard = false;  // scores stay 0.00, so only the layout is under test
   options.exceptions = {"choy"};
   const std::string report = explain_report(
       "U otdi. The shop is open. Choy https://x.uz/sh shahar Mustaqillikdavridagiislohotlar",
