@@ -132,5 +132,12 @@ int run(std::vector<std::string> args) {
 
 int main(int argc, char** argv) {
   vexo::platform::init_console();
-  return vexo::cli::run(vexo::platform::arguments(argc, argv));
+  std::vector<std::string> args;
+  std::size_t bad = 0;
+  if (!vexo::platform::arguments(argc, argv, args, bad)) {
+    vexo::cli::report_error(std::to_string(bad) +
+                            "-argumentni o'qib bo'lmadi: u to'g'ri Unicode (UTF-16) emas");
+    return 1;
+  }
+  return vexo::cli::run(std::move(args));
 }
