@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <array>
 
+#include "core/cyrillic.h"
+#include "core/lang.h"
+#include "core/lexicon.h"
 #include "core/token.h"
 #include "core/unicode.h"
 
@@ -175,10 +178,55 @@ bool has_convertible(std::string_view core) {
   return false;
 }
 
+namespace {
+
+// True when text ends with one of the suffixes and what stands before it has
+// at least min_stem characters and satisfies is_listed.
+template <std::size_t N, typename IsListed>
+bool stem_before_suffix_is_listed(std::string_view text,
+                                  const std::array<std::string_view, N>& suffixes,
+                                  std::size_t min_stem, IsListed&& is_listed) {
+  for (const std::string_view suffix : suffixes) {
+    if (!text.ends_with(suffix)) continue;
+    const std::string_view stem = text.substr(0, text.size() - suffix.size());
+    if (count_code_points(stem) >= min_stem && is_listed(stem)) return true;
+  }
+  return false;
+}
+
+constexpr std::array<std::string_view, 13> kShExceptionSuffixes = {
+    "laridan", "larning", "lari", "ning", "dagi", "dan", "lar", "ga", "qa", "da", "ni", "si", "i"};
+
+constexpr std::array<std::string_view, 19> kBrandSuffixes = {
+    "larning", "larni", "larga", "larda", "lardan", "dagi", "ning", "dan", "lar", "dir",
+    "da",      "ga",    "ka",    "ni",    "imiz",   "ingiz", "im",  "ing", "i"};
+
+}  // namespace
+
 bool keep_sh_ch(std::string_view core) {
+  const std::string key = word_key(core);
+  const auto listed = [](std::string_view word) {
+    return lexicon_lookup(sh_exception_lexicon(), word).found;
+  };
+  if (listed(key) || stem_before_suffix_is_listed(key, kShExceptionSuffixes, 5, listed)) {
+    return true;
+  }
   const std::string lower = to_lower(core);
   return lower.starts_with("dishorm") || lower.starts_with("dishidr") ||
          lower.starts_with("disharm");
+}
+
+bool is_brand(std::string_view core) {
+  std::string stem = to_lower(core);
+  for (std::size_t i = 0; i < stem.size();) {
+    const std::size_t start = i;
+    if (is_apostrophe(next_code_point(stem, i))) {
+      stem.resize(start);
+      break;
+    }
+  }
+  return brand_list_contains(stem) ||
+         stem_before_suffix_is_listed(stem, kBrandSuffixes, 4, brand_list_contains);
 }
 
 std::string convert_letters(std::string_view core, char32_t tutuq, bool keep) {
@@ -227,6 +275,8 @@ namespace {
 constexpr std::u32string_view kForeignLetters =
     U"äüßéèêáàâïîñøåæœúùûíìóòôãõýÄÜÉÈÊÁÀÂÏÎÑØÅÆŒÚÙÛÍÌÓÒÔÃÕÝ";
 
+}  // namespace
+
 // Abbreviations (SH, MCH, BMT-style consonant runs) and words written with
 // letters no Uzbek alphabet has (München, Schöne) are left as written.
 bool is_abbreviation_or_foreign(std::string_view core) {
@@ -245,6 +295,8 @@ bool is_abbreviation_or_foreign(std::string_view core) {
   }
   return has_o_umlaut && to_lower(core).find("sch") != std::string::npos;
 }
+
+namespace {
 
 // A core like o' or G‘: one of G O g o and an apostrophe.
 bool is_bare_old_letter(std::string_view core) {
@@ -290,7 +342,8 @@ WordResult convert_hyphenated(const WordParts& parts, const ConvertOptions& opti
     const std::size_t hyphen = parts.core.find('-', start);
     const std::string_view part = parts.core.substr(start, hyphen - start);
     bool fresh_quote = false;
-    const WordResult r = convert_word(part, options, 0.0f, std::max(context, 0.0f),
+    const float part_score = options.guard ? english_score(part) : 0.0f;
+    const WordResult r = convert_word(part, options, part_score, std::max(context, 0.0f),
                                       text_restore_mode, false, fresh_quote);
     out += r.text;
     if (r.decision == Decision::Converted) {
@@ -311,9 +364,15 @@ WordResult convert_hyphenated(const WordParts& parts, const ConvertOptions& opti
 WordResult convert_word(std::string_view word, const ConvertOptions& options, float word_score,
                         float context, bool text_restore_mode, bool foreign_name,
                         bool& pending_quote) {
-  (void)word_score;
-  (void)foreign_name;
   const auto as_it_stood = [&](Decision d) { return WordResult{std::string(word), d}; };
+
+  // A word holding Cyrillic letters is transliterated whole; the Latin rules
+  // would misread it.
+  if (options.cyrillic && has_cyrillic(word)) {
+    std::string latin = transliterate_cyrillic(word, options.tutuq);
+    const Decision d = latin == word ? Decision::Unchanged : Decision::Converted;
+    return WordResult{std::move(latin), d};
+  }
 
   if (is_protected(word)) return as_it_stood(Decision::Protected);
 
@@ -340,7 +399,23 @@ WordResult convert_word(std::string_view word, const ConvertOptions& options, fl
 
   if (is_abbreviation_or_foreign(parts.core)) return as_it_stood(Decision::Unchanged);
 
+  if (options.guard && is_brand(parts.core)) return as_it_stood(Decision::Protected);
+
   std::string_view core = parts.core;
+
+  if (options.guard && foreign_name && !options.is_exception(word_key(core))) {
+    return as_it_stood(Decision::English);
+  }
+
+  // A word typed without its o'/g' apostrophes (ozbek) is read as the word
+  // meant (o'zbek) from here on.
+  std::string restored;
+  if (context > -1.0f && options.restore && !options.is_exception(word_key(core))) {
+    if (auto r = restore_apostrophes(core, context >= 1.5f, text_restore_mode, false)) {
+      restored = std::move(r->word);
+      core = restored;
+    }
+  }
 
   if (context > -1.0f && parts.leading.empty() && is_bare_old_letter(core) &&
       !options.is_exception(word_key(core))) {
@@ -353,6 +428,7 @@ WordResult convert_word(std::string_view word, const ConvertOptions& options, fl
   if (count_code_points(core) < 3 && has_apostrophe(core)) return as_it_stood(Decision::Unchanged);
   if (!has_convertible(core)) return as_it_stood(Decision::Unchanged);
   if (options.is_exception(word_key(core))) return as_it_stood(Decision::Exception);
+  if (options.guard && looks_english(core, word_score, context)) return as_it_stood(Decision::English);
 
   std::string converted = convert_letters(core, options.tutuq, keep_sh_ch(core));
   if (converted == core) return as_it_stood(Decision::Unchanged);
@@ -382,16 +458,119 @@ std::vector<Sentence> sentences_of(const std::vector<WordSpan>& spans) {
   return out;
 }
 
+bool is_name(NameClass c) { return c == NameClass::ForeignName || c == NameClass::EnglishWord; }
+
+std::string_view core_of(std::string_view text, const WordSpan& span) {
+  return split_word(text.substr(span.start, span.end - span.start)).core;
+}
+
+// English score and name class of every span's core.
+void score_spans(std::string_view text, std::vector<WordSpan>& spans) {
+  for (WordSpan& span : spans) {
+    const std::string_view core = core_of(text, span);
+    span.score = english_score(core);
+    span.name_class = name_class(core);
+  }
+}
+
+// Names written next to each other (Charlotte Church, Smith & Ashworth) form
+// a run within one clause; a run with a foreign name in it makes every English
+// word of the run a foreign name too.
+void join_name_runs(std::vector<WordSpan>& spans) {
+  const auto ends_clause = [](const WordSpan& s) { return s.clause_end || s.sentence_end; };
+  std::size_t i = 0;
+  while (i < spans.size()) {
+    if (!is_name(spans[i].name_class)) {
+      ++i;
+      continue;
+    }
+    std::size_t last = i;
+    while (!ends_clause(spans[last]) && last + 1 < spans.size()) {
+      const WordSpan& next = spans[last + 1];
+      if (is_name(next.name_class)) {
+        last += 1;
+      } else if (next.name_class == NameClass::Connector && !ends_clause(next) &&
+                 last + 2 < spans.size() && is_name(spans[last + 2].name_class)) {
+        last += 2;
+      } else {
+        break;
+      }
+    }
+    const bool foreign = std::any_of(spans.begin() + i, spans.begin() + last + 1, [](const WordSpan& s) {
+      return s.name_class == NameClass::ForeignName;
+    });
+    if (foreign) {
+      for (std::size_t j = i; j <= last; ++j) {
+        if (spans[j].name_class == NameClass::EnglishWord) spans[j].name_class = NameClass::ForeignName;
+      }
+    }
+    i = last + 1;
+  }
+}
+
+bool any_old_mark(std::string_view text, const std::vector<WordSpan>& spans) {
+  return std::any_of(spans.begin(), spans.end(),
+                     [&](const WordSpan& s) { return has_old_mark(core_of(text, s)); });
+}
+
+// True when the text as a whole reads as Uzbek typed without o'/g'
+// apostrophes: then shorter and ambiguous words may be restored too.
+bool lacks_apostrophes(std::string_view text, const std::vector<WordSpan>& spans,
+                       const ConvertOptions& options) {
+  float sum = 0.0f;
+  for (const WordSpan& s : spans) sum += s.score;
+  if (sum <= 0.0f) return false;
+  return std::any_of(spans.begin(), spans.end(), [&](const WordSpan& s) {
+    const std::string_view core = core_of(text, s);
+    return !is_protected(core) && !options.is_exception(word_key(core)) &&
+           restore_apostrophes(core, false, false, false).has_value();
+  });
+}
+
+bool has_cyrillic(std::string_view word) {
+  for (std::size_t i = 0; i < word.size();) {
+    const char32_t c = next_code_point(word, i);
+    if (c >= 0x0400 && c <= 0x04FF) return true;
+  }
+  return false;
+}
+
+// The other reading of a word that reads two ways once its apostrophes are
+// restored (bor: there is; bo'r: chalk), or nullopt.
+std::optional<std::string> other_reading(std::string_view word, const WordResult& result,
+                                         const ConvertOptions& options) {
+  if (has_cyrillic(word)) return std::nullopt;
+  const WordParts parts = split_word(word);
+  const std::string_view core = parts.core;
+  if (options.is_exception(word_key(core)) || core.find('-') != std::string_view::npos ||
+      core.find_first_of("GOgo") == std::string_view::npos) {
+    return std::nullopt;
+  }
+  const std::optional<Restored> restored = restore_apostrophes(core, false, true, true);
+  if (!restored || !restored->two_readings) return std::nullopt;
+  std::string alternative = joined(parts.leading, convert_letters(restored->word, options.tutuq, false),
+                                   parts.trailing);
+  if (alternative == result.text) {
+    alternative = joined(parts.leading, convert_letters(core, options.tutuq, false), parts.trailing);
+  }
+  return alternative;
+}
+
 }  // namespace
 
 Conversion convert_detailed(std::string_view input, const ConvertOptions& options,
                             bool two_readings) {
-  (void)two_readings;
   std::string buffer;
   const std::string_view text = normalize_marks(input, buffer);
   std::vector<WordSpan> spans = split_spans(text);
 
-  const bool text_restore_mode = false;
+  if (options.guard) {
+    score_spans(text, spans);
+    join_name_runs(spans);
+  }
+  const bool may_restore = options.restore && !any_old_mark(text, spans);
+  const bool text_restore_mode = may_restore && lacks_apostrophes(text, spans, options);
+  const bool two_readings_mode = two_readings && may_restore;
 
   Conversion result;
   result.text.reserve(text.size() + 16);
@@ -412,8 +591,13 @@ Conversion convert_detailed(std::string_view input, const ConvertOptions& option
       const std::string_view word = text.substr(span.start, span.end - span.start);
       WordResult r = convert_word(word, options, span.score, context, text_restore_mode,
                                   span.name_class == NameClass::ForeignName, pending_quote);
+      std::optional<std::string> alternative;
+      if (two_readings_mode && context > -1.0f &&
+          (r.decision == Decision::Converted || r.decision == Decision::Unchanged)) {
+        alternative = other_reading(word, r, options);
+      }
       result.text += r.text;
-      result.words.push_back(WordReport{std::string(word), std::nullopt, span.score, r.decision});
+      result.words.push_back(WordReport{std::string(word), std::move(alternative), span.score, r.decision});
       copied = span.end;
     }
   }

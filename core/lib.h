@@ -123,8 +123,17 @@ std::string convert_letters(std::string_view core, char32_t tutuq, bool keep_sh_
 // True when the letter rules could change the core.
 bool has_convertible(std::string_view core);
 
+// True for a core left as written because it is an abbreviation (two
+// capitals without a vowel, or more ending in SH or CH) or holds a letter no
+// Uzbek alphabet has (München, Schöne).
+bool is_abbreviation_or_foreign(std::string_view core);
+
 // True when sh and ch in this core are two letters each (Is'hoq, mushaf,
 // disharmoniya) and must stay as written.
 bool keep_sh_ch(std::string_view core);
+
+// True when the core is a brand name from the brand list, alone or with an
+// Uzbek suffix (Photoshopda, Chevroletni); brands keep their Latin spelling.
+bool is_brand(std::string_view core);
 
 }  // namespace vexo

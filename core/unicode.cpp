@@ -153,6 +153,15 @@ void append_upper(std::string& out, char32_t c) {
   }
 }
 
+char32_t lower_first(char32_t c) {
+  if (c < 0x80) return is_ascii_upper(c) ? c + 32 : c;
+  if (!u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_CHANGES_WHEN_LOWERCASED)) return c;
+  std::string mapped;
+  append_mapped(mapped, c, u_strToLower);
+  std::size_t i = 0;
+  return mapped.empty() ? c : next_code_point(mapped, i);
+}
+
 std::string to_lower(std::string_view text) {
   std::string out;
   out.reserve(text.size());

@@ -53,6 +53,10 @@ inline bool is_ascii_digit(char32_t c) { return c >= '0' && c <= '9'; }
 void append_lower(std::string& out, char32_t c);
 void append_upper(std::string& out, char32_t c);
 
+// The first character of the full lowercase mapping of `c` (c itself when it
+// has none): enough to tell one letter from another whatever its case.
+char32_t lower_first(char32_t c);
+
 // Full lowercase and uppercase mappings of a text, character by character.
 std::string to_lower(std::string_view text);
 std::string to_upper(std::string_view text);

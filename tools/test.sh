@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up, builds with warnings as errors and runs every test twice:
 # a normal build and one under AddressSanitizer + UndefinedBehaviorSanitizer.
+# A third, small build runs the threaded C interface test under
+# ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
@@ -15,3 +17,9 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVEXO_WERROR=ON -DVEXO_SANITI
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+# The C interface from many threads at once, under ThreadSanitizer.
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DVEXO_WERROR=ON -DVEXO_TSAN=ON \
+  -DVEXO_BUILD_BENCH=OFF
+cmake --build build-tsan -j "$jobs" --target capi_thread_tests
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -R '^CApiThreads\.'

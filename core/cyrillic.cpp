@@ -1,0 +1,144 @@
+#include "core/cyrillic.h"
+
+#include <vector>
+
+#include "core/unicode.h"
+
+namespace vexo {
+
+namespace {
+
+bool is_cyrillic_vowel(char32_t lower) {
+  switch (lower) {
+    case U'а': case U'е': case U'и': case U'о': case U'у': case U'ы':
+    case U'э': case U'ю': case U'я': case U'ё': case U'ў':
+      return true;
+    default:
+      return false;
+  }
+}
+
+// е reads "ye" where it starts a syllable: at the start of the word, after a
+// non-letter, after a vowel or after a hard or soft sign.
+bool e_starts_syllable(const std::vector<char32_t>& chars, std::size_t i) {
+  if (i == 0 || !is_letter(chars[i - 1])) return true;
+  const char32_t prev = lower_first(chars[i - 1]);
+  return is_cyrillic_vowel(prev) || prev == U'ъ' || prev == U'ь';
+}
+
+// ц reads "ts" after a vowel and "s" everywhere else.
+bool ts_after_vowel(const std::vector<char32_t>& chars, std::size_t i) {
+  return i > 0 && is_cyrillic_vowel(lower_first(chars[i - 1]));
+}
+
+// The Latin replacement for a lowercase Cyrillic letter, or nullptr when the
+// letter has none and is to be copied.
+const char32_t* replacement(const std::vector<char32_t>& chars, std::size_t i, char32_t lower,
+                            char32_t tutuq_text[2]) {
+  switch (lower) {
+    case U'а': return U"a";
+    case U'б': return U"b";
+    case U'в': return U"v";
+    case U'г': return U"g";
+    case U'д': return U"d";
+    case U'е': return e_starts_syllable(chars, i) ? U"ye" : U"e";
+    case U'ё': return U"yo";
+    case U'ж': return U"j";
+    case U'з': return U"z";
+    case U'и': return U"i";
+    case U'й': return U"y";
+    case U'к': return U"k";
+    case U'л': return U"l";
+    case U'м': return U"m";
+    case U'н': return U"n";
+    case U'о': return U"o";
+    case U'п': return U"p";
+    case U'р': return U"r";
+    case U'с': return U"s";
+    case U'т': return U"t";
+    case U'у': return U"u";
+    case U'ф': return U"f";
+    case U'х': return U"x";
+    case U'ц': return ts_after_vowel(chars, i) ? U"ts" : U"s";
+    case U'ч': return U"ç";
+    case U'ш': return U"ş";
+    case U'щ': return U"şç";
+    case U'ъ': return tutuq_text;
+    case U'ы': return U"i";
+    case U'ь': return U"";
+    case U'э': return U"e";
+    case U'ю': return U"yu";
+    case U'я': return U"ya";
+    case U'ў': return U"ö";
+    case U'қ': return U"q";
+    case U'ғ': return U"ğ";
+    case U'ҳ': return U"h";
+    default: return nullptr;
+  }
+}
+
+// True when the run of letters around position i has at least two letters
+// and none of them is lowercase: the word is written in capitals.
+bool in_capital_word(const std::vector<char32_t>& chars, std::size_t i) {
+  std::size_t first = i;
+  while (first > 0 && is_letter(chars[first - 1])) --first;
+  std::size_t last = i;
+  while (last + 1 < chars.size() && is_letter(chars[last + 1])) ++last;
+  if (last == first) return false;
+  for (std::size_t k = first; k <= last; ++k) {
+    if (is_lowercase(chars[k])) return false;
+  }
+  return true;
+}
+
+void append_uppercased(std::string& out, std::u32string_view text, bool whole) {
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    if (k == 0 || whole) {
+      append_upper(out, text[k]);
+    } else {
+      append_utf8(out, text[k]);
+    }
+  }
+}
+
+}  // namespace
+
+bool has_cyrillic(std::string_view text) {
+  // Every character of U+0400..U+04FF is encoded with a lead byte D0..D3.
+  for (const char byte : text) {
+    const auto b = static_cast<unsigned char>(byte);
+    if (b >= 0xD0 && b <= 0xD3) return true;
+  }
+  return false;
+}
+
+std::string transliterate_cyrillic(std::string_view word, char32_t tutuq) {
+  const std::vector<char32_t> chars = decode_utf8(word);
+  char32_t tutuq_text[2] = {tutuq, 0};
+  std::string out;
+  out.reserve(word.size() + word.size() / 4);
+  for (std::size_t i = 0; i < chars.size(); ++i) {
+    const char32_t c = chars[i];
+    if (!is_cyrillic(c)) {
+      append_utf8(out, c);
+      continue;
+    }
+    const char32_t lower = lower_first(c);
+    const char32_t* latin = replacement(chars, i, lower, tutuq_text);
+    if (latin == nullptr) {
+      append_utf8(out, c);
+      continue;
+    }
+    const std::u32string_view text(latin);
+    if (lower == c) {
+      for (const char32_t l : text) append_utf8(out, l);
+    } else if (text.size() == 1) {
+      append_upper(out, text[0]);
+    } else if (!text.empty()) {
+      append_uppercased(out, text, in_capital_word(chars, i));
+    }
+  }
+  return out;
+}
+
+}  // namespace vexo

@@ -1,0 +1,154 @@
+#include "core/lexicon.h"
+
+#include <algorithm>
+#include <array>
+#include <unordered_set>
+
+#include "core/list_data.h"
+
+namespace vexo {
+
+const Lexicon& uzbek_lexicon() { return list_data::uzbek; }
+const Lexicon& english_lexicon() { return list_data::english; }
+const Lexicon& sh_exception_lexicon() { return list_data::sh_exceptions; }
+
+// ---------------------------------------------------------------------------
+// Exact lookup
+
+namespace {
+
+std::uint64_t fnv1a64(std::string_view bytes) {
+  std::uint64_t hash = 0xcbf29ce484222325ULL;
+  for (const char c : bytes) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 0x100000001b3ULL;
+  }
+  return hash;
+}
+
+}  // namespace
+
+Lookup lexicon_lookup(const Lexicon& lexicon, std::string_view key) {
+  const std::size_t mask = lexicon.slots.size() - 1;
+  for (std::size_t slot = fnv1a64(key) & mask;; slot = (slot + 1) & mask) {
+    const std::uint32_t number = lexicon.slots[slot];
+    if (number == 0) return Lookup{};
+    const std::uint32_t begin = lexicon.offsets[number - 1];
+    const std::uint32_t end = lexicon.offsets[number];
+    if (lexicon.words.substr(begin, end - begin) == key) {
+      return Lookup{true, lexicon.weights[number - 1]};
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Uzbek lookup with suffix stripping
+
+namespace {
+
+constexpr std::array<std::string_view, 66> kSuffixes = {
+    "lardagi", "laridan", "larning", "laridagi", "imizning", "ingizning", "ayotgan", "yotgan",
+    "yapti",   "moqda",   "lardan",  "larida",   "larini",   "larga",     "larda",   "lari",
+    "ning",    "ngiz",    "imiz",    "ingiz",    "dagi",     "gani",      "ganlar",  "gan",
+    "kan",     "qan",     "lik",     "liq",      "chi",      "chilik",    "siz",     "dan",
+    "tan",     "lar",     "lab",     "lash",     "ni",       "ga",        "ka",      "qa",
+    "da",      "ta",      "di",      "ib",       "ish",      "moq",       "mas",     "may",
+    "sa",      "sin",     "dir",     "man",      "san",      "miz",       "dek",     "day",
+    "cha",     "roq",     "gina",    "li",       "mi",       "ku",        "im",      "ing",
+    "si",      "i",
+};
+
+constexpr float kOneSuffix = 0.8f;
+constexpr float kTwoSuffixes = 0.6f;
+constexpr std::size_t kMinStem = 3;  // characters left before a stripped suffix
+
+std::size_t count_characters(std::string_view text) {
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
+}
+
+// Calls visit(stem) for every stem left by one suffix of the table that
+// keeps at least kMinStem characters.
+template <typename Visit>
+void for_each_stem(std::string_view word, Visit&& visit) {
+  const std::size_t characters = count_characters(word);
+  for (const std::string_view suffix : kSuffixes) {
+    // Suffixes are ASCII, so their byte length is their character count.
+    if (characters < kMinStem + suffix.size() || !word.ends_with(suffix)) continue;
+    visit(word.substr(0, word.size() - suffix.size()));
+  }
+}
+
+}  // namespace
+
+Lookup uzbek_lookup(std::string_view key) {
+  const Lexicon& lexicon = uzbek_lexicon();
+  if (const Lookup exact = lexicon_lookup(lexicon, key); exact.found) return exact;
+
+  Lookup best;
+  const auto count = [&best](float weight) {
+    if (!best.found || weight > best.weight) best = Lookup{true, weight};
+  };
+  for_each_stem(key, [&](std::string_view stem) {
+    if (const Lookup first = lexicon_lookup(lexicon, stem); first.found) {
+      count(first.weight * kOneSuffix);
+      return;
+    }
+    for_each_stem(stem, [&](std::string_view inner) {
+      if (const Lookup second = lexicon_lookup(lexicon, inner); second.found) {
+        count(second.weight * kTwoSuffixes);
+      }
+    });
+  });
+  return best;
+}
+
+// ---------------------------------------------------------------------------
+// Line lists
+
+namespace {
+
+using LineSet = std::unordered_set<std::string_view>;
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+// The entries of a line list: lines trimmed of blanks, without empty lines
+// and '#' comments. The views point into the embedded text, which lives for
+// the whole process.
+LineSet parse_line_list(std::string_view text) {
+  LineSet entries;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    while (!line.empty() && is_blank(line.front())) line.remove_prefix(1);
+    while (!line.empty() && is_blank(line.back())) line.remove_suffix(1);
+    if (!line.empty() && line.front() != '#') entries.insert(line);
+  }
+  return entries;
+}
+
+// Built once, on first use; concurrent first users wait for the one build.
+const LineSet& brands() {
+  static const LineSet set = parse_line_list(list_data::brands_text);
+  return set;
+}
+
+const LineSet& foreign_names() {
+  static const LineSet set = parse_line_list(list_data::foreign_names_text);
+  return set;
+}
+
+}  // namespace
+
+bool brand_list_contains(std::string_view stem) { return brands().contains(stem); }
+
+bool foreign_names_contains(std::string_view key) { return foreign_names().contains(key); }
+
+void warm_up() {
+  brands();
+  foreign_names();
+}
+
+}  // namespace vexo

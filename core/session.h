@@ -1,0 +1,70 @@
+// A typing session: converts one finished word at a time, as it is typed,
+// with the context the preceding words of the sentence give it.
+//
+// The session remembers the English scores and name classes of up to eight
+// preceding words, whether a quote is open, and whether the writer leaves
+// apostrophes out (the text restore mode). Only preceding words count: the
+// words after the current one have not been typed yet.
+//
+// A session has no lock; one thread uses it at a time. Different sessions may
+// be used from different threads at once.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/lib.h"
+
+namespace vexo {
+
+// The replacement for a finished word and how many characters (Unicode scalar
+// values) of the typed word it replaces.
+struct Replacement {
+  std::string word;
+  std::size_t typed_length = 0;
+};
+
+class TypingSession {
+ public:
+  // The most preceding words a session remembers.
+  static constexpr std::size_t kHistoryLimit = 8;
+
+  // Forgets the preceding words, an open quote and the restore mode. Callers
+  // reset at a paragraph break or when the writer moves elsewhere.
+  void reset();
+
+  // Converts one finished word as typed, with any punctuation typed with it
+  // ("salom,"), as valid UTF-8. Gives nothing when the word stays as typed.
+  std::optional<Replacement> complete_word(std::string_view word, const ConvertOptions& options);
+
+  // The records of the preceding words of the sentence, oldest first. Their
+  // offsets are 0: the session keeps no text.
+  std::span<const WordSpan> history() const { return history_; }
+  bool pending_quote() const { return pending_quote_; }
+  bool restore_mode() const { return restore_mode_; }
+
+ private:
+  std::vector<WordSpan> history_;
+  bool pending_quote_ = false;
+  bool restore_mode_ = false;
+};
+
+// The sentence and clause marks of a word, read from its end past closing
+// quotes and brackets: a full stop, !, ? or … ends a sentence; a comma, colon
+// or semicolon ends a clause.
+struct EndMarks {
+  bool sentence_end = false;
+  bool clause_end = false;
+};
+EndMarks end_marks(std::string_view word);
+
+// The name class of a word seen after `history`: an English word right after
+// a foreign name (or after a foreign name and a connector) in the same clause
+// is taken as part of that name.
+NameClass smoothed_name_class(NameClass name_class, std::span<const WordSpan> history);
+
+}  // namespace vexo

@@ -1,0 +1,99 @@
+// Cyrillic words inside Latin text: the letter table, the context letters,
+// capitals, and how the converter hands such words over.
+#include <gtest/gtest.h>
+
+#include "core/cyrillic.h"
+#include "core/lib.h"
+
+namespace vexo {
+namespace {
+
+std::string cyr(std::string_view word, char32_t tutuq = kDefaultTutuq) {
+  return transliterate_cyrillic(word, tutuq);
+}
+
+TEST(CyrillicInput, LettersOfTheTable) {
+  EXPECT_EQ(cyr("кўп"), "köp");
+  EXPECT_EQ(cyr("шоҳ"), "şoh");
+  EXPECT_EQ(cyr("Ғалаба"), "Ğalaba");
+  EXPECT_EQ(cyr("тошкентлик"), "toşkentlik");
+  EXPECT_EQ(cyr("чиқиш"), "çiqiş");
+  EXPECT_EQ(cyr("жуда"), "juda");
+  EXPECT_EQ(cyr("ёз"), "yoz");
+  EXPECT_EQ(cyr("юрак"), "yurak");
+  EXPECT_EQ(cyr("эски"), "eski");
+  EXPECT_EQ(cyr("борьба"), "borba");
+  EXPECT_EQ(cyr("сыр"), "sir");
+}
+
+TEST(CyrillicInput, EReadsYeWhereItStartsASyllable) {
+  EXPECT_EQ(cyr("ер"), "yer");
+  EXPECT_EQ(cyr("поезд"), "poyezd");
+  EXPECT_EQ(cyr("дерево"), "derevo");
+  EXPECT_EQ(cyr("съезд"), "s\u02bcyezd");
+  EXPECT_EQ(cyr("«ер»"), "«yer»");  // after a quote
+  EXPECT_EQ(cyr("2ер"), "2yer");    // after a digit
+  EXPECT_EQ(cyr("sер"), "ser");     // a Latin consonant counts too
+}
+
+TEST(CyrillicInput, TseReadsTsOnlyAfterAVowel) {
+  EXPECT_EQ(cyr("цирк"), "sirk");
+  EXPECT_EQ(cyr("милиция"), "militsiya");
+  EXPECT_EQ(cyr("концерт"), "konsert");
+  EXPECT_EQ(cyr("абзац"), "abzats");
+  EXPECT_EQ(cyr("-ц"), "-s");
+}
+
+TEST(CyrillicInput, CapitalsFollowTheWord) {
+  EXPECT_EQ(cyr("Ёлқин"), "Yolqin");
+  EXPECT_EQ(cyr("ЁЛҚИН"), "YOLQIN");
+  EXPECT_EQ(cyr("Ю"), "Yu");
+  EXPECT_EQ(cyr("ЕР"), "YER");
+  EXPECT_EQ(cyr("Ер"), "Yer");
+  EXPECT_EQ(cyr("Е"), "Ye");
+  EXPECT_EQ(cyr("ЩИ"), "ŞÇI");
+  EXPECT_EQ(cyr("Щи"), "Şçi");
+  EXPECT_EQ(cyr("ЧЎҒ"), "ÇÖĞ");
+  EXPECT_EQ(cyr("ЯНГИ-йил"), "YANGI-yil");  // the hyphen ends the capital run
+  EXPECT_EQ(cyr("ОБЪЕКТ"), "OB\u02bcYEKT");
+}
+
+TEST(CyrillicInput, HardAndSoftSigns) {
+  EXPECT_EQ(cyr("маъно"), "ma\u02bcno");
+  EXPECT_EQ(cyr("МАЪНО"), "MA\u02bcNO");  // the tutuq has no capital
+  EXPECT_EQ(cyr("маъно", U'\''), "ma'no");
+  EXPECT_EQ(cyr("маъно", U'\u2019'), "ma\u2019no");
+  EXPECT_EQ(cyr("ПОЧТАЛЬОН"), "POÇTALON");
+}
+
+TEST(CyrillicInput, OtherCharactersAreCopied) {
+  EXPECT_EQ(cyr("әң"), "әң");
+  EXPECT_EQ(cyr("Ұлы"), "Ұli");
+  EXPECT_EQ(cyr("shaharда"), "shaharda");  // Latin letters stay as written
+  EXPECT_EQ(cyr(""), "");
+  EXPECT_FALSE(has_cyrillic("özbek ʼ"));
+  EXPECT_TRUE(has_cyrillic("xӿ"));
+}
+
+TEST(CyrillicInput, ConverterHandsCyrillicWordsOverWhole) {
+  ConvertOptions o;
+  o.guard = false;
+  o.restore = false;
+  EXPECT_EQ(convert("Тошкент шаҳрида кўп ЁШЛАР яшайди", o),
+            "Toşkent şahrida köp YOŞLAR yaşaydi");
+  EXPECT_EQ(convert("«Ўзбекистон», o'zbek", o), "«Özbekiston», özbek");
+  EXPECT_EQ(convert("http://сайт.уз", o), "http://sayt.uz");
+
+  bool quote = false;
+  const WordResult same = convert_word("әң", o, 0, 0, false, false, quote);
+  EXPECT_EQ(same.text, "әң");
+  EXPECT_EQ(same.decision, Decision::Unchanged);
+  const WordResult done = convert_word("кўп", o, 0, 0, false, false, quote);
+  EXPECT_EQ(done.decision, Decision::Converted);
+
+  o.cyrillic = false;
+  EXPECT_EQ(convert("кўп shahar", o), "кўп şahar");
+}
+
+}  // namespace
+}  // namespace vexo

@@ -1,0 +1,172 @@
+// The English guard and apostrophe restoration, alone and inside the
+// conversion, with the embedded word lists.
+#include <gtest/gtest.h>
+
+#include "core/lang.h"
+#include "core/lib.h"
+
+namespace vexo {
+namespace {
+
+std::string conv(std::string_view text, const ConvertOptions& o = {}) { return convert(text, o); }
+
+std::vector<Decision> decisions(std::string_view text, const ConvertOptions& o = {}) {
+  std::vector<Decision> out;
+  for (const WordReport& w : convert_detailed(text, o, false).words) out.push_back(w.decision);
+  return out;
+}
+
+std::optional<std::string> restored(std::string_view word, bool text_mode = false) {
+  const auto r = restore_apostrophes(word, false, text_mode, false);
+  if (!r) return std::nullopt;
+  return r->word;
+}
+
+TEST(EnglishScore, ContractionsScoreMinusSix) {
+  for (const char* word : {"don't", "we're", "it's", "they've", "you'll", "I'm", "i'd", "Don\u2019t"}) {
+    EXPECT_FLOAT_EQ(english_score(word), -6.0f) << word;
+  }
+  EXPECT_NE(english_score("'s"), -6.0f);  // nothing before the ending
+  EXPECT_FLOAT_EQ(english_score(""), 0.0f);
+}
+
+TEST(EnglishScore, LetterPatternsScoreUnknownWords) {
+  EXPECT_FLOAT_EQ(pattern_score("zaca"), -3.0f);       // c alone
+  EXPECT_FLOAT_EQ(pattern_score("zick"), -5.0f);       // ck
+  EXPECT_FLOAT_EQ(pattern_score("zic"), -3.0f);        // final c
+  EXPECT_FLOAT_EQ(pattern_score("chiz"), 0.0f);        // ch is Uzbek
+  EXPECT_FLOAT_EQ(pattern_score("qiz"), 2.5f);
+  EXPECT_FLOAT_EQ(pattern_score("quiz"), 0.0f);
+  EXPECT_FLOAT_EQ(pattern_score("zaw"), -4.0f);        // aw and w
+  EXPECT_FLOAT_EQ(pattern_score("o'g'il"), 6.0f);
+  EXPECT_FLOAT_EQ(pattern_score("zeeboo"), -3.0f);     // ee and oo
+  EXPECT_FLOAT_EQ(pattern_score("phith"), -4.0f);
+  EXPECT_FLOAT_EQ(pattern_score("zzation"), -2.0f);    // tion, no th
+  EXPECT_FLOAT_EQ(pattern_score("xx"), 1.0f);
+  // A made-up word in neither list scores by its letters alone.
+  EXPECT_FLOAT_EQ(english_score("zzwzz"), -3.0f);
+  EXPECT_FLOAT_EQ(english_score("zzqzz"), 2.5f);
+}
+
+TEST(EnglishScore, ListedWordsScoreByTheirWeights) {
+  EXPECT_FLOAT_EQ(english_score("va"), 4.5f);  // frequent Uzbek words are capped
+  EXPECT_GT(english_score("kitob"), 4.0f);
+  EXPECT_LE(english_score("kitob"), 4.5f);
+  EXPECT_LE(english_score("check"), -2.0f);
+  EXPECT_LE(english_score("shell"), -2.0f);
+  EXPECT_LT(english_score("the"), 0.0f);
+  EXPECT_EQ(english_score("Check"), english_score("check"));
+  const WordStanding kitob = is_uzbek_word("Kitoblarimizda");
+  EXPECT_TRUE(kitob.uzbek);
+  EXPECT_FALSE(kitob.english);
+  EXPECT_TRUE(is_uzbek_word("shell").english);
+}
+
+TEST(NameClass, CapitalisedForeignSpellingsAreNames) {
+  EXPECT_EQ(name_class("va"), NameClass::Connector);
+  EXPECT_EQ(name_class("and"), NameClass::Connector);
+  EXPECT_EQ(name_class("&"), NameClass::Connector);
+  EXPECT_EQ(name_class("thatcher"), NameClass::Plain);  // not capitalised
+  EXPECT_EQ(name_class("Thatcher"), NameClass::ForeignName);
+  EXPECT_EQ(name_class("Thatcher\u2019ning"), NameClass::ForeignName);
+  EXPECT_EQ(name_class("Thatcher'xyz"), NameClass::Plain);  // not a name suffix
+  EXPECT_EQ(name_class("O'zbekiston"), NameClass::Plain);
+  EXPECT_EQ(name_class("Washington"), NameClass::ForeignName);
+  EXPECT_EQ(name_class("Shahar"), NameClass::Plain);  // Uzbek, not foreign
+  EXPECT_EQ(name_class("Toshkent"), NameClass::Plain);
+  EXPECT_EQ(name_class("Bushning"), NameClass::ForeignName);  // foreign stem + suffix
+  EXPECT_FALSE(looks_foreign("shahar"));
+  EXPECT_TRUE(looks_foreign("michelle"));  // foreign ending
+  EXPECT_TRUE(looks_foreign("zzweb"));
+}
+
+TEST(NameClass, RunsSpreadForeignnessWithinAClause) {
+  // Chin is an Uzbek and an English word; next to a foreign name it is a name too.
+  EXPECT_EQ(name_class("Chin"), NameClass::EnglishWord);
+  EXPECT_EQ(conv("Thatcher Chin keldi"), "Thatcher Chin keldi");
+  EXPECT_EQ(conv("Thatcher va Chin keldi"), "Thatcher va Chin keldi");
+  EXPECT_EQ(conv("Thatcher, Chin keldi"), "Thatcher, \u00c7in keldi");
+  EXPECT_EQ(decisions("Thatcher Chin"), (std::vector{Decision::English, Decision::English}));
+}
+
+TEST(EnglishGuard, EnglishWordsAndBrandsStayAsWritten) {
+  EXPECT_EQ(conv("Microsoft Word va Photoshopda ishlash, don't shell check chat"),
+            "Microsoft Word va Photoshopda i\u015fla\u015f, don't shell check chat");
+  EXPECT_EQ(conv("Chevroletni Chevrolet'ni"), "Chevroletni Chevrolet'ni");
+  EXPECT_EQ(conv("Schneider keldi"), "Schneider keldi");  // German-like
+  EXPECT_EQ(conv("checkda"), "checkda");  // English stem, Uzbek suffix
+  EXPECT_TRUE(looks_english("checklar", english_score("checklar"), 0.0f));
+  EXPECT_FALSE(looks_english("choyxona", english_score("choyxona"), 0.0f));
+
+  ConvertOptions no_guard;
+  no_guard.guard = false;
+  EXPECT_EQ(conv("shell check Photoshopda", no_guard), "\u015fell \u00e7eck Photo\u015fopda");
+}
+
+TEST(Restore, SingleWordsGetTheirApostrophesBack) {
+  EXPECT_EQ(restored("ozbek"), "o'zbek");
+  EXPECT_EQ(restored("togri"), "to'g'ri");
+  EXPECT_EQ(restored("ogil"), "o'g'il");
+  EXPECT_EQ(restored("Ozbek"), "O'zbek");  // letters keep their case
+  EXPECT_EQ(restored("o'zbek"), std::nullopt);
+  EXPECT_EQ(restored("kitob"), std::nullopt);  // frequent as written
+  EXPECT_EQ(restored("gogogog"), std::nullopt);  // more than six free o/g letters
+  EXPECT_EQ(restored("zzz"), std::nullopt);
+  EXPECT_EQ(restored("oz"), std::nullopt);  // too short outside text mode
+}
+
+TEST(Restore, HyphenatedWordsAreRestoredPartByPart) {
+  EXPECT_EQ(restored("ozbek-tili"), "o'zbek-tili");
+  EXPECT_EQ(restored("ozbek-o'zbek"), std::nullopt);
+  EXPECT_EQ(restored("kitob-daftar"), std::nullopt);
+}
+
+TEST(Restore, AmbiguousWordsOnlyInTextMode) {
+  EXPECT_EQ(restored("otdi"), std::nullopt);
+  const auto otdi = restore_apostrophes("otdi", false, true, false);
+  ASSERT_TRUE(otdi);
+  EXPECT_EQ(otdi->word, "o'tdi");
+  EXPECT_TRUE(otdi->two_readings);
+  const auto yoq = restore_apostrophes("Yoq", false, true, false);
+  ASSERT_TRUE(yoq);
+  EXPECT_EQ(yoq->word, "Yo'q");
+  EXPECT_EQ(restored("bor", false), std::nullopt);
+  EXPECT_EQ(restored("bor", true), std::nullopt);  // bo'r does not beat bor
+}
+
+TEST(Restore, EndingChains) {
+  EXPECT_TRUE(is_ending_chain("", 0));
+  EXPECT_TRUE(is_ending_chain("ng", 0));
+  EXPECT_TRUE(is_ending_chain("lardan", 0));
+  EXPECT_TRUE(is_ending_chain("ganman", 0));
+  EXPECT_TRUE(is_ending_chain("dadada", 0));
+  EXPECT_FALSE(is_ending_chain("dadadada", 0));  // at most three endings
+  EXPECT_FALSE(is_ending_chain("xyz", 0));
+}
+
+TEST(Restore, ConversionRestoresTextsTypedWithoutApostrophes) {
+  EXPECT_EQ(conv("ozbek tilida togri gapirish"), "\u00f6zbek tilida t\u00f6\u011fri gapiri\u015f");
+  EXPECT_EQ(conv("Ozbekiston"), "\u00d6zbekiston");
+  // One written o' shows the writer uses apostrophes: ambiguous words stay.
+  EXPECT_EQ(conv("ozbek otdi"), "\u00f6zbek \u00f6tdi");
+  EXPECT_EQ(conv("o'zbek otdi"), "\u00f6zbek otdi");
+  ConvertOptions no_restore;
+  no_restore.restore = false;
+  EXPECT_EQ(conv("ozbek", no_restore), "ozbek");
+  ConvertOptions exception;
+  exception.exceptions = {"ozbek"};
+  EXPECT_EQ(conv("ozbek tili", exception), "ozbek tili");
+}
+
+TEST(Restore, TwoReadingsAreReportedOnlyWhenAsked) {
+  const Conversion otdi = convert_detailed("otdi.", {}, true);
+  ASSERT_EQ(otdi.words.size(), 1u);
+  EXPECT_EQ(otdi.text, "otdi.");
+  EXPECT_EQ(otdi.words[0].alternative, "\u00f6tdi.");
+  EXPECT_EQ(convert_detailed("otdi", {}, false).words[0].alternative, std::nullopt);
+  EXPECT_EQ(convert_detailed("kitob", {}, true).words[0].alternative, std::nullopt);
+  EXPECT_EQ(convert_detailed("qo'l", {}, true).words[0].alternative, std::nullopt);
+}
+
+}  // namespace
+}  // namespace vexo

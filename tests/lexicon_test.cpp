@@ -1,0 +1,208 @@
+// The embedded word lists: table layout, exact and suffix-stripping lookups,
+// the line lists and their one-time building, and their effect on conversion.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <latch>
+#include <thread>
+#include <vector>
+
+#include "core/lexicon.h"
+#include "core/lib.h"
+
+namespace vexo {
+namespace {
+
+Lookup uzbek(std::string_view key) { return lexicon_lookup(uzbek_lexicon(), key); }
+Lookup english(std::string_view key) { return lexicon_lookup(english_lexicon(), key); }
+
+std::string_view word_at(const Lexicon& lexicon, std::size_t index) {
+  return lexicon.words.substr(lexicon.offsets[index], lexicon.offsets[index + 1] - lexicon.offsets[index]);
+}
+
+// Every table must be laid out as the lookups expect: sorted words, offsets
+// that cover the words array, a power-of-two slot table of at least twice the
+// word count holding each word exactly once, reachable from its home slot.
+void expect_well_formed(const Lexicon& lexicon, std::size_t min_words) {
+  const std::size_t n = lexicon.weights.size();
+  ASSERT_GE(n, min_words);
+  ASSERT_EQ(lexicon.offsets.size(), n + 1);
+  EXPECT_EQ(lexicon.offsets.front(), 0u);
+  EXPECT_EQ(lexicon.offsets.back(), lexicon.words.size());
+  const std::size_t slots = lexicon.slots.size();
+  EXPECT_TRUE(std::has_single_bit(slots));
+  EXPECT_GE(slots, 2 * n);
+
+  std::vector<int> seen(n, 0);
+  for (const std::uint32_t number : lexicon.slots) {
+    ASSERT_LE(number, n);
+    if (number != 0) ++seen[number - 1];
+  }
+  EXPECT_TRUE(std::all_of(seen.begin(), seen.end(), [](int s) { return s == 1; }));
+
+  for (std::size_t i = 0; i < n; ++i) {
+    ASSERT_LE(lexicon.offsets[i], lexicon.offsets[i + 1]);
+    const std::string_view word = word_at(lexicon, i);
+    ASSERT_FALSE(word.empty());
+    if (i > 0) {
+      ASSERT_LT(word_at(lexicon, i - 1), word) << "unsorted at " << word;
+    }
+    const Lookup found = lexicon_lookup(lexicon, word);
+    ASSERT_TRUE(found.found) << word;
+    ASSERT_EQ(found.weight, lexicon.weights[i]) << word;
+  }
+}
+
+TEST(LexiconTables, AreWellFormed) {
+  expect_well_formed(uzbek_lexicon(), 70000);
+  expect_well_formed(english_lexicon(), 30000);
+  expect_well_formed(sh_exception_lexicon(), 21);
+}
+
+TEST(LexiconTables, UzbekHoldsOnlyOldLatinKeysWithinTheWeightScale) {
+  const Lexicon& lexicon = uzbek_lexicon();
+  for (std::size_t i = 0; i < lexicon.weights.size(); ++i) {
+    const std::string_view word = word_at(lexicon, i);
+    ASSERT_TRUE(std::all_of(word.begin(), word.end(),
+                            [](char c) { return (c >= 'a' && c <= 'z') || c == '\''; }))
+        << word;
+    const float w = lexicon.weights[i];
+    ASSERT_TRUE(w == 0.0f || (w >= 1.45f && w <= 6.0f)) << word << " " << w;
+  }
+}
+
+TEST(LexiconLookup, ExactWords) {
+  EXPECT_FALSE(uzbek("").found);
+  EXPECT_FALSE(english("").found);
+  EXPECT_TRUE(uzbek("a").found);
+  EXPECT_TRUE(english("a").found);
+  EXPECT_FLOAT_EQ(english("a").weight, 4.0f);
+  EXPECT_FLOAT_EQ(uzbek("va").weight, 6.0f);
+
+  // Weights follow frequency on one scale.
+  EXPECT_GT(uzbek("bor").weight, uzbek("kitob").weight);
+  EXPECT_GT(uzbek("kitob").weight, uzbek("bo'r").weight);
+  EXPECT_GT(uzbek("bo'r").weight, 2.9f);
+
+  // English tiers: common words weigh more than rarer ones.
+  EXPECT_FLOAT_EQ(english("check").weight, 4.0f);
+  EXPECT_FLOAT_EQ(english("chat").weight, 3.5f);
+  EXPECT_FLOAT_EQ(english("chrome").weight, 2.5f);
+  EXPECT_TRUE(english("child's").found);
+
+  EXPECT_TRUE(lexicon_lookup(sh_exception_lexicon(), "nushasi").found);
+  EXPECT_FALSE(lexicon_lookup(sh_exception_lexicon(), "shahar").found);
+  EXPECT_FALSE(uzbek("kitobx").found);
+  EXPECT_FALSE(uzbek("kito").found);
+}
+
+TEST(LexiconLookup, BareSpellingsOfApostropheWordsWeighNothing) {
+  for (const char* bare : {"ozbek", "togri", "bogcha", "boladi"}) {
+    const Lookup found = uzbek_lookup(bare);
+    EXPECT_TRUE(found.found) << bare;
+    EXPECT_EQ(found.weight, 0.0f) << bare;
+  }
+  EXPECT_GT(uzbek_lookup("o'zbek").weight, 4.5f);
+  EXPECT_GT(uzbek_lookup("to'g'ri").weight, 4.5f);
+  // Real words that merely look like bare spellings keep their own weight.
+  for (const char* word : {"bor", "olib", "ota", "oz", "qol"}) {
+    EXPECT_GT(uzbek(word).weight, 3.0f) << word;
+  }
+}
+
+TEST(UzbekLookup, StripsUpToTwoSuffixes) {
+  const float kitob = uzbek("kitob").weight;
+  ASSERT_FALSE(uzbek("kitobdek").found);
+  ASSERT_FALSE(uzbek("kitobdekcha").found);
+  EXPECT_FLOAT_EQ(uzbek_lookup("kitobdek").weight, kitob * 0.8f);
+  EXPECT_FLOAT_EQ(uzbek_lookup("kitobdekcha").weight, kitob * 0.6f);
+  EXPECT_TRUE(uzbek_lookup("kitobdekcha").found);
+
+  // The best stem wins: "ning" leaves a listed word, so does "larning".
+  ASSERT_FALSE(uzbek("kitoblarimizning").found);
+  EXPECT_TRUE(uzbek_lookup("kitoblarimizning").found);
+
+  // Stems shorter than three characters are never looked up.
+  ASSERT_TRUE(uzbek("bu").found);
+  ASSERT_FALSE(uzbek("budan").found);
+  EXPECT_FALSE(uzbek_lookup("budan").found);
+  EXPECT_FALSE(uzbek_lookup("xyzlar").found);
+  EXPECT_FALSE(uzbek_lookup("").found);
+  EXPECT_FALSE(uzbek_lookup("\xc3\xa7\xc3\xa7lar").found);  // two characters before the suffix
+}
+
+TEST(LineLists, HoldEntriesButNotComments) {
+  EXPECT_TRUE(brand_list_contains("photoshop"));
+  EXPECT_TRUE(brand_list_contains("chevrolet"));
+  EXPECT_TRUE(brand_list_contains("cashapp"));  // the last line
+  EXPECT_FALSE(brand_list_contains("photoshopda"));
+  EXPECT_FALSE(brand_list_contains("Photoshop"));
+  EXPECT_FALSE(brand_list_contains("# avto"));
+  EXPECT_FALSE(brand_list_contains("avto"));
+  EXPECT_FALSE(brand_list_contains(""));
+
+  EXPECT_TRUE(foreign_names_contains("chelmsford"));
+  EXPECT_TRUE(foreign_names_contains("aberdeenshire"));
+  EXPECT_FALSE(foreign_names_contains("toshkent"));
+  EXPECT_FALSE(foreign_names_contains(""));
+  EXPECT_FALSE(foreign_names_contains("#"));
+}
+
+TEST(LineLists, FirstUseFromManyThreadsBuildsOneSet) {
+  constexpr int kThreads = 16;
+  std::latch start(kThreads);
+  std::atomic<int> answers{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back([&, i] {
+      start.arrive_and_wait();
+      if (i % 3 == 0) warm_up();
+      const bool ok = brand_list_contains("shell") && foreign_names_contains("chelmsford") &&
+                      !brand_list_contains("shahar");
+      if (ok) ++answers;
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(answers.load(), kThreads);
+}
+
+TEST(ShExceptions, ListedWordsAndSuffixedFormsKeepShAndCh) {
+  EXPECT_TRUE(keep_sh_ch("Ishoqov"));
+  EXPECT_TRUE(keep_sh_ch("NUSHASI"));
+  EXPECT_TRUE(keep_sh_ch("mushafni"));     // listed word + suffix
+  EXPECT_TRUE(keep_sh_ch("ishoqovaning"));
+  EXPECT_TRUE(keep_sh_ch("nushai"));       // "nusha" + "i"
+  EXPECT_FALSE(keep_sh_ch("mushafchi"));   // "chi" is not one of the suffixes here
+  EXPECT_FALSE(keep_sh_ch("shahar"));
+  EXPECT_FALSE(keep_sh_ch("mashq"));
+}
+
+TEST(Brands, BrandsAndSuffixedBrandsAreRecognised) {
+  EXPECT_TRUE(is_brand("Photoshop"));
+  EXPECT_TRUE(is_brand("Photoshopda"));
+  EXPECT_TRUE(is_brand("CHEVROLETNI"));
+  EXPECT_TRUE(is_brand("Chevrolet\xe2\x80\x99ni"));  // stem ends at the apostrophe
+  EXPECT_TRUE(is_brand("Shellning"));
+  EXPECT_FALSE(is_brand("Shahar"));
+  EXPECT_TRUE(is_brand("Nikega"));  // four characters are left before the suffix
+  EXPECT_FALSE(is_brand("Chatda"));  // a common English word, not a brand
+}
+
+TEST(Brands, AcceptanceLine) {
+  ConvertOptions no_guard;
+  no_guard.guard = false;
+  const std::string line = "nushasi Ishoqov disharmoniya Photoshopda Chevroletni mushaf";
+  EXPECT_EQ(convert(line, no_guard),
+            "nushasi Ishoqov disharmoniya Photo\u015fopda \u00c7evroletni mushaf");
+  ConvertOptions guard;
+  const Conversion detailed = convert_detailed(line, guard, false);
+  ASSERT_EQ(detailed.words.size(), 6u);
+  EXPECT_EQ(detailed.words[3].decision, Decision::Protected);
+  EXPECT_EQ(detailed.words[4].decision, Decision::Protected);
+  EXPECT_EQ(detailed.text.substr(detailed.text.size() - 30), "Photoshopda Chevroletni mushaf");
+}
+
+}  // namespace
+}  // namespace vexo

@@ -1,0 +1,418 @@
+#!/usr/bin/env python3
+# Copyright the vexo authors. Licensed under the Apache License, Version 2.0.
+"""Derives the word lists in core/data/ from raw corpus counts and SCOWL.
+
+Usage: tools/derive_lists.py RAW_DIR OUT_DIR
+
+RAW_DIR holds the raw material (corpus counts, OCR frequency lists, the two
+spelling dictionaries); OUT_DIR receives uzbek.tsv, english.tsv,
+sh_exceptions.tsv, brands.txt and foreign_names.txt. The build itself only
+reads OUT_DIR. Needs Debian's `scowl` and `hunspell` packages (installed with
+apt-get when missing). core/data/README.md explains every step.
+"""
+
+import csv
+import math
+import os
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+
+SCOWL_DIR = "/usr/share/dict/scowl"
+
+# Uzbek forms: lowercase old Latin letters, apostrophes only after a letter.
+UZBEK_FORM = re.compile(r"^[a-z]+('[a-z]+)*'?$")
+# The weight of the most frequent word, and the floor below which forms drop.
+TOP_WEIGHT = 6.0
+MIN_WEIGHT = 1.5
+MAX_WORDS = 131000
+# Anchors the weight scale is fitted to (word, target weight).
+ANCHORS = [("bor", 5.2), ("o'zbek", 5.09), ("kitob", 4.31), ("bo'r", 3.15)]
+# The OCR frequency lists are Wikipedia-skewed rank estimates; they may add at
+# most this many corpus-count equivalents to a form.
+CANDIDATE_CAP = 2.0
+OCR_DISCOUNT = 10.0
+GOOD_TURING_UP_TO = 5
+ONE_BOOK_SHARE = 0.25
+ENGLISH_IN_UZBEK_MIN = 20  # modern occurrences that make an English word Uzbek
+# An apostrophe form must be at least this frequent for its bare spelling to
+# be listed (with weight 0.0), and outnumber the bare spelling this many times.
+BARE_MIN_WEIGHT = 2.9
+BARE_RATIO = 20.0
+
+# English word-list sizes and their weights. Sizes 40 and 50 contribute only
+# words with sh or ch (see README.md).
+ENGLISH_TIERS = [(10, 4.0), (20, 3.5), (35, 2.5), (40, 2.0), (50, 1.5)]
+ENGLISH_FULL_UP_TO = 35
+ENGLISH_POSSESSIVES_UP_TO = 20
+FOREIGN_NAME_SIZES = [10, 20, 35, 40, 50, 55, 60, 70, 80]
+
+SH_EXCEPTIONS = [
+    ("hibshonasi", 2), ("hibshonasida", 2), ("ishoq", 57), ("ishoqov", 21),
+    ("ishoqova", 9), ("ishoqovada", 2), ("ishoqovaga", 2), ("ishoqovaning", 3),
+    ("ishoqovning", 4), ("mashara", 6), ("masharabozlik", 2), ("mushaf", 14),
+    ("mushafi", 3), ("nusha", 38), ("nushada", 4), ("nushadagi", 2),
+    ("nushadan", 5), ("nushasi", 11), ("nushasini", 6), ("roshamkorlik", 2),
+    ("rosshamkorlik", 2),
+]
+
+BRANDS_TEXT = """\
+# Brend va mahsulot nomlari (sh/ch bor): savdo belgisi asl lotin yozuvida qoladi — o'girilmaydi, o'zbek qo'shimchasi
+# bilan ham (Photoshopda, Chevroletni). Kishi va joy nomlari bu ro'yxatga kirmaydi: ular o'zbekcha yoziladi.
+# Umumiy inglizcha so'zlar (chrome, shell, chat) bu yerda emas, lug'atdan aniqlanadi.
+# Kichik harfda, qatorda bitta nom. Manba: qo'lda tuzilgan.
+# dasturlar va xizmatlar
+chrome
+chromebook
+chromium
+chromecast
+photoshop
+dashlane
+shopify
+openshift
+sharepoint
+powershell
+crashlytics
+hashicorp
+pushbullet
+chatgpt
+deepseek
+shadcn
+chakra
+shazam
+twitch
+snapchat
+dashboard
+checkout
+cashback
+paycash
+chatbot
+blockchain
+bitcoin
+coinmarketcap
+binance
+shiba
+techcrunch
+shutterstock
+mailchimp
+hootsuite
+smartsheet
+freshdesk
+freshworks
+bitbucket
+flashscore
+splash
+unsplash
+pushwoosh
+onesignal
+fetch
+# texnika
+huawei
+hisense
+chuwi
+bosch
+michelin
+macbook
+cherry
+toshiba
+hitachi
+sharp
+shimano
+casio
+# avto
+porsche
+chevrolet
+chery
+changan
+cherokee
+chrysler
+shacman
+mitsubishi
+peugeot
+skoda
+# kiyim, go'zallik
+chanel
+hermes
+lush
+nike
+# oziq-ovqat va restoranlar
+schweppes
+chupa
+chups
+nesquik
+nescafe
+cheetos
+pringles
+snickers
+starbucks
+shakeshack
+mcdonalds
+# yoqilg'i, bank, to'lov
+shell
+chase
+schwab
+mastercard
+cashapp
+"""
+
+FOREIGN_HEADER = [
+    "# Xorijiy imlodagi kishi va joy nomlari (ch/sh bor, o'zbek korpusida yo'q): "
+    "bosh harf bilan yozilsa o'girilmaydi.",
+    "# Manba: SCOWL (Debian scowl paketi) english/american-proper-names, 80-o'lchamgacha.",
+    "# Tuzilishi: ch yoki sh bor, faqat a-z harflari, o'zbek so'z ro'yxatlarida uchramaydigan nomlar.",
+]
+
+
+def ensure_packages():
+    missing = [p for p, path in (("scowl", SCOWL_DIR), ("hunspell", "/usr/bin/hunspell"))
+               if not os.path.exists(path)]
+    if missing:
+        subprocess.run(["apt-get", "install", "-y", "--no-install-recommends", *missing],
+                       check=True)
+
+
+def read_counts_by_source(path):
+    """word -> (modern count, count in the 1920s novel)."""
+    counts = {}
+    with open(path, encoding="utf-8") as f:
+        reader = csv.DictReader(f, delimiter="\t")
+        for row in reader:
+            archaic = int(row["otgan_kunlar_qodiriy"])
+            counts[row["word"]] = (int(row["all"]) - archaic, archaic)
+    return counts
+
+
+def read_candidates(path):
+    """word -> rank-based frequency estimate from the OCR word lists."""
+    out = {}
+    with open(path, encoding="utf-8") as f:
+        for row in csv.DictReader(f, delimiter="\t"):
+            out[row["word"]] = float(row["count"])
+    return out
+
+
+def read_lines(path):
+    with open(path, encoding="utf-8") as f:
+        return {line.strip() for line in f if line.strip()}
+
+
+def to_hunspell_spelling(word):
+    """The dictionary writes o'/g' with U+02BB and the tutuq with U+02BC."""
+    out = []
+    for i, ch in enumerate(word):
+        if ch == "'":
+            out.append("\u02bb" if i > 0 and word[i - 1] in "og" else "\u02bc")
+        else:
+            out.append(ch)
+    return "".join(out)
+
+
+def hunspell_accepts(words, dictionary):
+    """The subset of words the dictionary accepts (used as yes/no evidence only)."""
+    words = sorted(words)
+    spelled = [to_hunspell_spelling(w) for w in words]
+    result = subprocess.run(["hunspell", "-d", dictionary, "-l", "-i", "utf-8"],
+                            input="\n".join(spelled) + "\n", capture_output=True,
+                            text=True, check=True)
+    rejected = set(result.stdout.split())
+    return {w for w, s in zip(words, spelled) if s not in rejected}
+
+
+def plausible_uzbek(word):
+    if not UZBEK_FORM.match(word) or "w" in word:
+        return False
+    if re.search(r"c(?!h)", word) or re.search(r"([a-z])\1\1", word):
+        return False
+    return word.endswith("g'") or not word.endswith("'")
+
+
+def scowl_words(kind, size):
+    out = set()
+    for variant in ("english", "american"):
+        path = os.path.join(SCOWL_DIR, f"{variant}-{kind}.{size}")
+        if not os.path.exists(path):
+            continue
+        with open(path, encoding="utf-8", errors="replace") as f:
+            out.update(line.strip() for line in f)
+    return out
+
+
+def good_turing(observed, up_to=GOOD_TURING_UP_TO):
+    """Smoothed counts r* = (r + 1) N(r+1) / N(r) for the low counts r <= up_to.
+
+    A form seen once in a small corpus is on average rarer than one in a
+    corpus of that size; this keeps singletons from looking as common as the
+    rarest words of a larger corpus would.
+    """
+    count_of_counts = {}
+    for r in observed:
+        count_of_counts[r] = count_of_counts.get(r, 0) + 1
+    smoothed = {}
+    for r in range(1, up_to + 1):
+        if count_of_counts.get(r) and count_of_counts.get(r + 1):
+            smoothed[r] = min(r, (r + 1) * count_of_counts[r + 1] / count_of_counts[r])
+    return smoothed
+
+
+def bare(word):
+    """The word with the apostrophes of o' and g' left out (o'zbek -> ozbek)."""
+    return re.sub(r"(?<=[og])'", "", word)
+
+
+def uzbek_lexicon(raw):
+    counts = read_counts_by_source(os.path.join(raw, "uz_counts_real_by_source.tsv"))
+    candidates = read_candidates(os.path.join(raw, "uz_freq_candidate_detail.tsv"))
+    debian_forms = read_lines(os.path.join(raw, "debian_hunspell_uz_forms_oldlatin.txt"))
+    english_words = set()
+    for size, _ in ENGLISH_TIERS:
+        english_words |= scowl_words("words", size)
+
+    forms = {w for w in set(counts) | set(candidates) if plausible_uzbek(w)}
+    bare_forms = {bare(w) for w in forms if "'" in w}
+    accepted = hunspell_accepts(forms | bare_forms,
+                                os.path.join(raw, "hunspell-uz-itsbilolbek", "uz_UZ"))
+    accepted |= debian_forms
+
+    # Scale of the OCR estimates against real counts: the median ratio over
+    # forms that are frequent in both.
+    ratios = [candidates[w] / (sum(counts[w])) for w in candidates
+              if w in counts and sum(counts[w]) >= 20]
+    scale = statistics.median(ratios)
+
+    smoothed = good_turing([modern for modern, _ in counts.values()])
+
+    def evidence(word):
+        """A corpus-count equivalent for the word and its modern count."""
+        modern, archaic = counts.get(word, (0, 0))
+        # The 1920s novel spells qilg'an, birg'a: its counts only support a
+        # form that modern text or a dictionary also knows.
+        if archaic and not (word in accepted or modern >= 2):
+            archaic = 0
+        # Where that one book holds most of a form's occurrences (its 1920s
+        # spellings, its characters' names) they count a quarter.
+        if archaic > modern:
+            archaic *= ONE_BOOK_SHARE
+        # A form seen only in the OCR lists ranks below every form seen in
+        # running text (the estimate is divided by ten), by its rank.
+        estimate = candidates.get(word, 0.0) / scale / OCR_DISCOUNT
+        return (smoothed.get(modern, modern) + archaic + min(estimate, CANDIDATE_CAP),
+                modern, archaic)
+
+    raw_freq = {}
+    for word in forms:
+        freq, modern, archaic = evidence(word)
+        in_dictionary = word in accepted
+        if modern + archaic == 0 and not (in_dictionary and word in candidates):
+            continue  # OCR-only forms need a dictionary's support
+        if not in_dictionary and modern < 2 and not (modern == 1 and word in candidates):
+            continue  # unsupported corpus singletons are mostly typos
+        # English words (SCOWL up to size 50) quoted in Uzbek text are not
+        # Uzbek unless frequent or attested in Cyrillic spelling (the Debian
+        # list is transliterated from Cyrillic). The other dictionary's affix
+        # rules accept too much English (shop, finish, french) to count here.
+        if word in english_words and word not in debian_forms and modern < ENGLISH_IN_UZBEK_MIN:
+            continue
+        raw_freq[word] = freq
+
+    # weight = TOP_WEIGHT + slope * log10(freq / freq(va)), slope fitted to the anchors.
+    top = max(raw_freq.values())
+    xs = [math.log10(raw_freq[w] / top) for w, _ in ANCHORS]
+    ys = [t - TOP_WEIGHT for _, t in ANCHORS]
+    slope = sum(x * y for x, y in zip(xs, ys)) / sum(x * x for x in xs)
+
+    weights = {}
+    for word, freq in raw_freq.items():
+        weight = TOP_WEIGHT + slope * math.log10(freq / top)
+        if weight >= MIN_WEIGHT:
+            weights[word] = round(weight, 2)
+
+    # Bare spellings of apostrophe words: weight 0.0 unless a word of their own.
+    bare_forms = set()
+    for word, weight in weights.items():
+        plain = bare(word)
+        if plain == word or weight < BARE_MIN_WEIGHT:
+            continue
+        plain_modern = counts.get(plain, (0, 0))[0]
+        if plain in accepted or plain_modern * BARE_RATIO >= raw_freq[word]:
+            continue
+        bare_forms.add(plain)
+
+    # The least supported forms go when the lexicon would outgrow a
+    # 262,144-slot table kept at most half full.
+    room = MAX_WORDS - len(bare_forms)
+    ranked = sorted((w for w in weights if w not in bare_forms),
+                    key=lambda w: (-raw_freq[w], w))
+    weights = {w: weights[w] for w in ranked[:room]}
+    weights.update((plain, 0.0) for plain in bare_forms)
+    bare_count = len(bare_forms)
+    info = {"scale": scale, "slope": slope, "top": top, "bare": bare_count}
+    return weights, info
+
+
+def english_list():
+    weights = {}
+    for size, weight in ENGLISH_TIERS:
+        for word in scowl_words("words", size):
+            if not re.fullmatch(r"[a-z]+('s)?", word) or word in weights:
+                continue
+            if size > ENGLISH_POSSESSIVES_UP_TO and word.endswith("'s"):
+                continue
+            if size > ENGLISH_FULL_UP_TO and "sh" not in word and "ch" not in word:
+                continue
+            weights[word] = weight
+    return weights
+
+
+def foreign_names(uzbek_known):
+    names = set()
+    for size in FOREIGN_NAME_SIZES:
+        for name in scowl_words("proper-names", size):
+            key = name.lower()
+            if re.fullmatch(r"[a-z]+", key) and ("ch" in key or "sh" in key):
+                names.add(key)
+    return sorted(n for n in names if n not in uzbek_known)
+
+
+def write_weights(path, weights):
+    with open(path, "w", encoding="utf-8", newline="\n") as f:
+        for word in sorted(weights, key=lambda w: w.encode()):
+            f.write(f"{word}\t{weights[word]:g}\n")
+
+
+def write_line_list(path, lines):
+    with open(path, "w", encoding="utf-8", newline="") as f:
+        for line in lines:
+            f.write(line + "\r\n")
+
+
+def main():
+    if len(sys.argv) != 3:
+        sys.exit(__doc__)
+    raw, out = sys.argv[1], sys.argv[2]
+    ensure_packages()
+    os.makedirs(out, exist_ok=True)
+
+    uzbek, info = uzbek_lexicon(raw)
+    write_weights(os.path.join(out, "uzbek.tsv"), uzbek)
+    english = english_list()
+    write_weights(os.path.join(out, "english.tsv"), english)
+    write_weights(os.path.join(out, "sh_exceptions.tsv"), dict(SH_EXCEPTIONS))
+    write_line_list(os.path.join(out, "brands.txt"), BRANDS_TEXT.splitlines())
+
+    counts = read_counts_by_source(os.path.join(raw, "uz_counts_real_by_source.tsv"))
+    candidates = read_candidates(os.path.join(raw, "uz_freq_candidate_detail.tsv"))
+    known = set(uzbek) | set(counts) | set(candidates)
+    names = foreign_names(known)
+    write_line_list(os.path.join(out, "foreign_names.txt"), FOREIGN_HEADER + names)
+
+    with_apostrophe = sum(1 for w in uzbek if "'" in w)
+    print(f"uzbek: {len(uzbek)} forms, {with_apostrophe} with an apostrophe, "
+          f"{info['bare']} bare spellings at 0.0; OCR scale {info['scale']:.2f}, "
+          f"slope {info['slope']:.3f}, top count {info['top']:.0f}")
+    print(f"english: {len(english)} words; foreign names: {len(names)}")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,176 @@
+#!/usr/bin/env python3
+# Copyright the vexo authors. Licensed under the Apache License, Version 2.0.
+"""Turns the word lists in core/data/ into a C++ source of read-only arrays.
+
+Usage: gen_lexicon.py OUTPUT.cpp (NAME=FILE.tsv | NAME=FILE.txt)...
+
+A .tsv file (word TAB weight per line) becomes a hashed lexicon named NAME:
+the words sorted by bytes and concatenated, N + 1 offsets, N weights and a
+power-of-two slot table of at least twice N entries (64-bit FNV-1a home slot,
+linear probing, 0 = empty, else a 1-based word number). A .txt file becomes
+the string_view NAME holding the text as it stands. The result is checked
+before it is written, and written through a temporary file.
+"""
+
+import os
+import struct
+import sys
+
+FNV_OFFSET = 0xCBF29CE484222325
+FNV_PRIME = 0x100000001B3
+MASK64 = (1 << 64) - 1
+
+
+def fnv1a64(data):
+    h = FNV_OFFSET
+    for b in data:
+        h = ((h ^ b) * FNV_PRIME) & MASK64
+    return h
+
+
+def read_weights(path):
+    entries = {}
+    with open(path, encoding="utf-8") as f:
+        for number, line in enumerate(f, 1):
+            line = line.rstrip("\n")
+            if not line:
+                continue
+            word, sep, weight = line.partition("\t")
+            if not sep or not word:
+                sys.exit(f"{path}:{number}: expected word<TAB>weight")
+            key = word.encode("utf-8")
+            if key in entries:
+                sys.exit(f"{path}:{number}: duplicate word {word!r}")
+            entries[key] = float(weight)
+    return sorted(entries.items())
+
+
+def build_table(entries):
+    """Returns (words, offsets, weights, slots) for sorted (word, weight) pairs."""
+    words = b"".join(w for w, _ in entries)
+    offsets = [0]
+    for w, _ in entries:
+        offsets.append(offsets[-1] + len(w))
+    weights = [weight for _, weight in entries]
+    size = 1
+    while size < 2 * max(len(entries), 1):
+        size *= 2
+    slots = [0] * size
+    for number, (w, _) in enumerate(entries, 1):
+        slot = fnv1a64(w) & (size - 1)
+        while slots[slot]:
+            slot = (slot + 1) & (size - 1)
+        slots[slot] = number
+    return words, offsets, weights, slots
+
+
+def check_table(entries, words, offsets, weights, slots):
+    size = len(slots)
+    assert size & (size - 1) == 0 and size >= 2 * len(entries)
+    assert offsets[0] == 0 and offsets[-1] == len(words) and len(weights) == len(entries)
+    assert all(entries[i][0] < entries[i + 1][0] for i in range(len(entries) - 1))
+    for number, (w, _) in enumerate(entries, 1):
+        slot = fnv1a64(w) & (size - 1)
+        while slots[slot] != number:
+            assert slots[slot] != 0, f"{w!r} not reachable"
+            slot = (slot + 1) & (size - 1)
+
+
+def cpp_string(data, width=100):
+    """Bytes as C++ string-literal pieces, one per line, octal-escaped outside ASCII."""
+    pieces, line = [], ""
+    for b in data:
+        c = chr(b)
+        if c in '"\\?':
+            text = "\\" + c
+        elif 0x20 <= b < 0x7F:
+            text = c
+        else:
+            text = f"\\{b:03o}"
+        line += text
+        if len(line) >= width:
+            pieces.append(f'"{line}"')
+            line = ""
+    if line or not pieces:
+        pieces.append(f'"{line}"')
+    return "\n    ".join(pieces)
+
+
+def cpp_numbers(values, per_line=12):
+    rows = [", ".join(values[i:i + per_line]) for i in range(0, len(values), per_line)]
+    return ",\n    ".join(rows) if rows else ""
+
+
+def float32_literal(value):
+    as_float32 = struct.unpack("<f", struct.pack("<f", value))[0]
+    return as_float32.hex() + "f"
+
+
+def lexicon_source(name, entries):
+    words, offsets, weights, slots = build_table(entries)
+    check_table(entries, words, offsets, weights, slots)
+    # Empty arrays are not allowed; a list without words still gets one entry
+    # in each, which the sizes below keep out of view.
+    weight_values = [float32_literal(w) for w in weights] or ["0.0f"]
+    return f"""
+namespace {{
+constexpr char {name}_words[] =
+    {cpp_string(words)};
+constexpr std::uint32_t {name}_offsets[] = {{
+    {cpp_numbers([str(o) for o in offsets])}}};
+constexpr float {name}_weights[] = {{
+    {cpp_numbers(weight_values, 8)}}};
+constexpr std::uint32_t {name}_slots[] = {{
+    {cpp_numbers([str(s) for s in slots], 16)}}};
+}}  // namespace
+
+// {len(entries)} words, {len(words)} bytes of words, {len(slots)} slots.
+constinit const Lexicon {name}{{
+    std::string_view({name}_words, {len(words)}),
+    std::span<const std::uint32_t>({name}_offsets, {len(offsets)}),
+    std::span<const float>({name}_weights, {len(weights)}),
+    std::span<const std::uint32_t>({name}_slots, {len(slots)})}};
+"""
+
+
+def text_source(name, path):
+    with open(path, "rb") as f:
+        data = f.read()
+    data.decode("utf-8")  # must be valid UTF-8
+    return f"""
+namespace {{
+constexpr char {name}_bytes[] =
+    {cpp_string(data)};
+}}  // namespace
+
+constinit const std::string_view {name}({name}_bytes, {len(data)});
+"""
+
+
+def main():
+    if len(sys.argv) < 3:
+        sys.exit(__doc__)
+    output = sys.argv[1]
+    parts = [
+        "// Generated by tools/gen_lexicon.py from core/data/. Do not edit.\n"
+        '#include "core/list_data.h"\n\n'
+        "#include <bit>\n\n"
+        'static_assert(std::endian::native == std::endian::little,\n'
+        '              "the list tables are stored little-endian");\n\n'
+        "namespace vexo::list_data {\n"
+    ]
+    for spec in sys.argv[2:]:
+        name, _, path = spec.partition("=")
+        if path.endswith(".tsv"):
+            parts.append(lexicon_source(name, read_weights(path)))
+        else:
+            parts.append(text_source(name, path))
+    parts.append("\n}  // namespace vexo::list_data\n")
+    temporary = output + ".tmp"
+    with open(temporary, "w", encoding="ascii", newline="\n") as f:
+        f.write("".join(parts))
+    os.replace(temporary, output)
+
+
+if __name__ == "__main__":
+    main()
