@@ -1,9 +1,13 @@
 // POSIX implementation of the command line's platform layer.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 
 #include "cli/platform.h"
 
@@ -22,6 +26,28 @@ int write_all(int fd, std::string_view bytes) {
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
   return 0;
+}
+
+// The directory part of a path, for flushing a rename to disk.
+std::string directory_of(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Writes the bytes to a fresh temporary file and flushes them. Returns 0 or
+// the errno of the first failure; the caller removes the file on failure.
+int write_temporary(const std::string& temporary, std::string_view bytes,
+                    std::optional<unsigned> mode) {
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
+                        0666);
+  if (fd < 0) return errno;
+  int err = write_all(fd, bytes);
+  if (err == 0 && mode && ::fchmod(fd, static_cast<mode_t>(*mode)) != 0) err = errno;
+  if (err == 0 && ::fsync(fd) != 0) err = errno;
+  if (::close(fd) != 0 && err == 0) err = errno;
+  return err;
 }
 
 }  // namespace
@@ -54,6 +80,69 @@ WriteStatus write_standard_output(std::string_view bytes) {
 }
 
 void write_standard_error(std::string_view bytes) { (void)write_all(STDERR_FILENO, bytes); }
+
+bool read_file(const std::string& path, std::string& out, std::string& error) {
+  out.clear();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  char buffer[1 << 16];
+  while (true) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error = std::strerror(errno);
+      ::close(fd);
+      return false;
+    }
+    out.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return true;
+}
+
+bool replace_file(const std::string& path, std::string_view bytes, std::optional<unsigned> mode,
+                  std::string& error) {
+  const std::string temporary = path + std::string(kTemporarySuffix);
+  int err = write_temporary(temporary, bytes, mode);
+  if (err == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) err = errno;
+  if (err != 0) {
+    ::unlink(temporary.c_str());
+    error = std::strerror(err);
+    return false;
+  }
+  // Make the rename itself durable; a failure here loses nothing already
+  // written, so it is not reported.
+  const int dir = ::open(directory_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    (void)::fsync(dir);
+    ::close(dir);
+  }
+  return true;
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+  struct stat first {}, second {};
+  if (::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0) return false;
+  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+std::optional<unsigned> permission_bits(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return static_cast<unsigned>(info.st_mode & 07777);
+}
+
+std::string resolved_path(const std::string& path) {
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return path;
+  std::string result(resolved);
+  std::free(resolved);
+  return result;
+}
 
 std::uint64_t monotonic_nanoseconds() {
   return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(

@@ -5,6 +5,7 @@ packages=(
   cmake g++ make pkg-config python3
   libicu-dev zlib1g-dev libzip-dev libexpat1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  python3-docx python3-openpyxl
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,105 @@
+// Change collection compares the texts line by line when their line counts
+// agree, so that every change carries its line number; the listing counts
+// changes and distinct (old, new) pairs.
+#include "cli/changes.h"
+
+#include <algorithm>
+#include <map>
+#include <utility>
+
+#include "cli/align.h"
+
+namespace vexo::cli {
+namespace {
+
+// The lines of a text, split at every line feed; a carriage return stays
+// part of its line.
+std::vector<std::string_view> split_lines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) {
+      lines.push_back(text.substr(start));
+      return lines;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+}
+
+void append_changes(std::vector<Change>& out, std::string_view old_text, std::string_view new_text,
+                    const std::string& location) {
+  for (WordChange& change : word_changes(old_text, new_text)) {
+    out.push_back(Change{location, std::move(change.old_word), std::move(change.new_word)});
+  }
+}
+
+std::string right_aligned(std::string text, std::size_t width) {
+  if (text.size() < width) text.insert(0, width - text.size(), ' ');
+  return text;
+}
+
+using WordPair = std::pair<std::string, std::string>;
+
+// Distinct (old, new) pairs with their counts: most frequent first, then by
+// old word and new word in byte order.
+std::vector<std::pair<WordPair, std::size_t>> count_pairs(std::span<const Change> changes) {
+  std::map<WordPair, std::size_t> counts;
+  for (const Change& change : changes) ++counts[WordPair{change.old_word, change.new_word}];
+  std::vector<std::pair<WordPair, std::size_t>> pairs(counts.begin(), counts.end());
+  std::stable_sort(pairs.begin(), pairs.end(),
+                   [](const auto& a, const auto& b) { return a.second > b.second; });
+  return pairs;
+}
+
+}  // namespace
+
+std::vector<Change> collect_changes(std::string_view old_text, std::string_view new_text) {
+  std::vector<Change> changes;
+  const std::vector<std::string_view> old_lines = split_lines(old_text);
+  const std::vector<std::string_view> new_lines = split_lines(new_text);
+  if (old_lines.size() != new_lines.size()) {
+    append_changes(changes, old_text, new_text, "0");
+    return changes;
+  }
+  for (std::size_t k = 0; k < old_lines.size(); ++k) {
+    if (old_lines[k] == new_lines[k]) continue;
+    append_changes(changes, old_lines[k], new_lines[k], std::to_string(k + 1));
+  }
+  return changes;
+}
+
+std::string list_changes(std::span<const Change> changes, ListingMode mode,
+                         std::string_view prefix) {
+  const std::vector<std::pair<WordPair, std::size_t>> pairs = count_pairs(changes);
+  std::string out;
+  if (mode == ListingMode::EachChange) {
+    for (const Change& change : changes) {
+      out.append(prefix).append(change.location).append(": ").append(change.old_word);
+      out.append(" \u2192 ").append(change.new_word).push_back('\n');
+    }
+  } else {
+    for (const auto& [pair, count] : pairs) {
+      out.append(prefix).append(right_aligned(std::to_string(count), 4)).append("\u00d7 ");
+      out.append(pair.first).append(" \u2192 ").append(pair.second).push_back('\n');
+    }
+    if (!changes.empty()) {
+      std::map<std::string, std::size_t> per_location;
+      for (const Change& change : changes) ++per_location[change.location];
+      out.append(prefix).push_back('(');
+      bool first = true;
+      for (const auto& [location, count] : per_location) {
+        if (!first) out.append(", ");
+        first = false;
+        out.append(location).append(": ").append(std::to_string(count));
+      }
+      out.append(")\n");
+    }
+  }
+  out.append(prefix).append(std::to_string(changes.size())).append(" ta o'zgarish, ");
+  out.append(std::to_string(pairs.size())).append(" xil so'z\n");
+  return out;
+}
+
+}  // namespace vexo::cli

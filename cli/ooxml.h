@@ -1,0 +1,72 @@
+// Conversion of the text inside Office Open XML packages (.docx, .xlsx and
+// their relatives) without disturbing anything else in them.
+//
+// A package is a ZIP archive of XML parts. Only the parts that hold running
+// text are read; inside them only the content of text elements changes. The
+// XML is never re-serialised: new text is spliced into the original bytes at
+// the positions the parser reports, so declarations, attributes, formatting
+// and white space between elements stay byte for byte. A converted paragraph
+// is laid back over its runs so that formatting stays where it was.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/changes.h"
+#include "core/lib.h"
+
+namespace vexo::cli {
+
+// How text is converted: to the new alphabet with `options`, or, in old mode,
+// back to the old spelling (with plain ' apostrophes when `ascii`).
+struct TextSettings {
+  ConvertOptions options;
+  bool old_mode = false;
+  bool ascii = false;
+};
+
+std::string convert_text(std::string_view text, const TextSettings& settings);
+
+enum class PackageKind { WordProcessing, Spreadsheet };
+
+// Which elements of a part make paragraphs, text, breaks and skipped runs.
+enum class ElementSet { WordProcessing, SharedString, InlineString };
+
+// The element set a package entry is converted with, or nullopt when the
+// entry is carried over unchanged. Names compare exactly.
+std::optional<ElementSet> select_part(std::string_view entry_name, PackageKind kind);
+
+// A new part or package, or the reason there is none.
+struct OoxmlResult {
+  std::string bytes;
+  std::string error;  // empty on success
+  bool ok() const { return error.empty(); }
+};
+
+// Converts one XML part. Appends the word changes, located at `part_name`,
+// to `changes`. A malformed part, or one that declares entities, gives
+// "XML xatosi (N-bayt): " and the parser's description. A part that needs
+// no change comes back byte-identical.
+OoxmlResult convert_part(std::string_view part, std::string_view part_name, ElementSet set,
+                         const TextSettings& settings, std::vector<Change>& changes);
+
+// Limits on what a package may expand to, so that a small hostile archive
+// cannot exhaust memory: the text parts together, and the compression ratio
+// of any text part above kRatioCheckedSize.
+inline constexpr std::uint64_t kMaxTotalPartBytes = std::uint64_t{1} << 30;  // 1 GiB
+inline constexpr std::uint64_t kRatioCheckedSize = std::uint64_t{10} << 20;  // 10 MiB
+inline constexpr std::uint64_t kMaxCompressionRatio = 200;
+
+// Converts every text part of a package and writes a new package with the
+// same entries in the same order, names and modification times; untouched
+// entries keep their stored bytes. Appends the changes of each part, with the
+// part name as location, in archive order. Errors: "zip: " and the library's
+// description, or the part name, ": " and the part's message; then nothing is
+// returned.
+OoxmlResult convert_package(std::string_view package, PackageKind kind,
+                            const TextSettings& settings, std::vector<Change>& changes);
+
+}  // namespace vexo::cli
