@@ -10,8 +10,5 @@ int not_ready() {
 }  // namespace
 
 int run_cyr(std::span<const std::string>, const CliOptions&) { return not_ready(); }
-int run_explain(std::span<const std::string>, const CliOptions&) { return not_ready(); }
-int run_diff(std::span<const std::string>, const CliOptions&) { return not_ready(); }
-int run_eval(std::span<const std::string>, const CliOptions&) { return not_ready(); }
 
 }  // namespace vexo::cli

@@ -1,0 +1,28 @@
+// The report commands' output, built as text so that the commands only read
+// their input and write the result: the per-word decisions of `explain` and
+// the quality measurement of `eval`.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/lib.h"
+
+namespace vexo::cli {
+
+// One line per word ("{word padded to 24} {score:6.2f}  {label}", with
+// "  (ikki ma'noli: {other})" for a word with two readings), an empty line,
+// and the converted text with a final line feed.
+std::string explain_report(std::string_view text, const ConvertOptions& options);
+
+struct Evaluation {
+  std::string report;  // mismatches, per-language success rates and the speed
+  bool all_correct = true;
+};
+
+// Runs the test lines of a tab-separated file (label, input, optional
+// expected output; "#" comments and blank lines skipped) through `convert`
+// and reports the results. Only the conversions and tallying are timed.
+Evaluation evaluate(std::string_view tests, const ConvertOptions& options);
+
+}  // namespace vexo::cli

@@ -1,0 +1,119 @@
+// The report commands: explain's layout, diff's listing and eval's tallies,
+// exit statuses and messages.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+
+#include "cli/report.h"
+#include "tests/process.h"
+
+namespace vexo::cli {
+namespace {
+
+test::ProcessResult vexo(const std::vector<std::string>& args, const std::string& input = "") {
+  return test::run_process(VEXO_BIN, args, input);
+}
+
+std::string write_temp(const std::string& name, const std::string& content) {
+  const std::string path = testing::TempDir() + name;
+  std::ofstream(path, std::ios::binary) << content;
+  return path;
+}
+
+// The report without its last line, the speed, which varies from run to run.
+std::string without_speed(const std::string& report) {
+  const std::size_t last = report.rfind("tezlik: ");
+  return last == std::string::npos ? report : report.substr(0, last);
+}
+
+TEST(Explain, OneRecordPerWordThenTheText) {
+  ConvertOptions options;
+  options.exceptions = {"choy"};
+  options.guard = false;  // every score is 0: the layout does not follow the word lists
+  EXPECT_EQ(explain_report("O'zbekiston choy https://x.uz/sh", options),
+            "O'zbekiston                0.00  o'girildi\n"
+            "choy                       0.00  istisno\n"
+            "https://x.uz/sh            0.00  himoya (havola/kod)\n"
+            "\n"
+            "\u00d6zbekiston choy https://x.uz/sh\n");
+  // Width counts characters, and a longer word shifts the rest of its line.
+  EXPECT_EQ(explain_report("\u00f6\u00f6 Mustaqillikdavridagiislohotlar", options),
+            "\u00f6\u00f6                         0.00  -\n"
+            "Mustaqillikdavridagiislohotlar   0.00  -\n"
+            "\n"
+            "\u00f6\u00f6 Mustaqillikdavridagiislohotlar\n");
+  EXPECT_EQ(explain_report("", options), "\n\n");
+}
+
+TEST(Eval, TalliesPerLanguageAndReportsMismatchesByLine) {
+  const Evaluation result = evaluate(
+      "# izoh\n"
+      "\n"
+      "uz\tshahar\t\u015fahar\r\n"
+      "  \t \n"
+      "en\tthe city\n"               // no expected field: the input comes back
+      "en\tbook\t\n"                 // an empty expected field, likewise
+      "yakka\n"                      // one field: skipped
+      "uz-noapos\tchoy\tchoy\textra\n"  // a mismatch; fields after the third ignored
+      "uz\to'g'il\t\u00f6\u011fil",
+      ConvertOptions{});
+  EXPECT_FALSE(result.all_correct);
+  EXPECT_EQ(without_speed(result.report),
+            "8:uz-noapos  choy\n"
+            "    kutilgan: choy\n"
+            "    chiqdi:   \u00e7oy\n"
+            "\n"
+            "en           2/2     100.00%\n"
+            "uz           2/2     100.00%\n"
+            "uz-noapos     0/1       0.00%\n");
+  EXPECT_TRUE(std::regex_search(result.report, std::regex("\ntezlik: [0-9]+\\.[0-9]{2} \u00b5s/so'z \\(6 so'z\\)\n$")))
+      << result.report;
+
+  const Evaluation empty = evaluate("# faqat izoh\n\n", ConvertOptions{});
+  EXPECT_TRUE(empty.all_correct);
+  EXPECT_TRUE(empty.report.starts_with("\ntezlik: ")) << empty.report;
+  EXPECT_TRUE(empty.report.ends_with(" \u00b5s/so'z (0 so'z)\n")) << empty.report;
+}
+
+TEST(Eval, ExitStatusAndErrors) {
+  const auto usage = vexo({"eval"});
+  EXPECT_EQ(usage.status, 1);
+  EXPECT_EQ(usage.err, "vexo eval FAYL.tsv\n");
+  EXPECT_EQ(usage.out, "");
+
+  const auto missing = vexo({"eval", "/nonexistent/t.tsv"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_TRUE(missing.err.starts_with("/nonexistent/t.tsv: ")) << missing.err;
+  EXPECT_EQ(missing.out, "");
+
+  const std::string good = write_temp("good.tsv", "uz\tshahar\t\u015fahar\n");
+  EXPECT_EQ(vexo({"eval", good, "ignored"}).status, 0);
+  const std::string bad = write_temp("bad.tsv", "uz\tshahar\t\u015fahar\nuz\tchoy\tchoy\n");
+  const auto mismatch = vexo({"eval", bad});
+  EXPECT_EQ(mismatch.status, 1);
+  EXPECT_TRUE(mismatch.out.starts_with("2:uz  choy\n")) << mismatch.out;
+  EXPECT_EQ(vexo({"eval", write_temp("latin1.tsv", "uz\tsh\xe9har\n")}).status, 1);
+}
+
+TEST(Diff, ListsChangedWordsByLine) {
+  const auto r = vexo({"diff"}, "salom shahar\nbir shahar\n");
+  EXPECT_EQ(r.out, "1: shahar \u2192 \u015fahar\n2: shahar \u2192 \u015fahar\n2 ta o'zgarish, 1 xil so'z\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(vexo({"diff", "salom", "dunyo"}).out, "0 ta o'zgarish, 0 xil so'z\n");
+  // --old anywhere switches to the old spelling and is never part of the text.
+  const std::string old_listing = "1: \u015fahar \u2192 shahar\n1 ta o'zgarish, 1 xil so'z\n";
+  EXPECT_EQ(vexo({"diff", "--old", "\u015fahar"}).out, old_listing);
+  EXPECT_EQ(vexo({"diff", "\u015fahar", "--old"}).out, old_listing);
+  EXPECT_EQ(vexo({"diff", "--ascii", "--old", "ma\u02bcno"}).out,
+            "1: ma\u02bcno \u2192 ma'no\n1 ta o'zgarish, 1 xil so'z\n");
+  // Input that is not UTF-8 is an empty text, without a message.
+  const auto invalid = vexo({"diff"}, "sh\xff");
+  EXPECT_EQ(invalid.out, "0 ta o'zgarish, 0 xil so'z\n");
+  EXPECT_EQ(invalid.err, "");
+  EXPECT_EQ(vexo({"diff", "sh\xff"}).out, "0 ta o'zgarish, 0 xil so'z\n");
+  EXPECT_EQ(vexo({"explain", "sh\xff"}).out, "\n\n");
+}
+
+}  // namespace
+}  // namespace vexo::cli
