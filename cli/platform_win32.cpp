@@ -274,7 +274,7 @@ bool replace_file(const std::string& path, std::string_view bytes, std::optional
     error = describe(ERROR_INVALID_NAME);
     return false;
   }
-  const std::wstring temporary = *target + L".vexo-tmp";
+  const std::wstring temporary = *target + std::wstring(kTemporarySuffix.begin(), kTemporarySuffix.end());
   DWORD err = write_temporary(temporary, bytes);
   if (err == 0 && !::MoveFileExW(temporary.c_str(), target->c_str(),
                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
