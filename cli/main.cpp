@@ -1,8 +1,9 @@
 // Entry point of vexo: global options, command dispatch, help and version,
-// and the plain text commands (convert, old).
+// and the plain text commands (convert, old, cyr).
 #include "cli/app.h"
 #include "cli/platform.h"
 #include "core/reverse.h"
+#include "core/to_cyr.h"
 #include "core/unicode.h"
 
 namespace vexo::cli {
@@ -51,6 +52,13 @@ int run_old(std::span<const std::string> args, const CliOptions& options) {
 }
 
 }  // namespace
+
+// Cyrillic output takes no options: the conversion fixes its own.
+int run_cyr(std::span<const std::string> args, const CliOptions&) {
+  const std::optional<std::string> text = take_text(args);
+  if (!text) return 1;
+  return write_result(to_cyrillic(*text));
+}
 
 CliOptions take_global_options(std::vector<std::string>& args) {
   CliOptions options;
@@ -127,10 +135,6 @@ int run(std::vector<std::string> args) {
   if (command == "-V" || command == "--version") return print_fixed(kVersion);
   return run_convert(args, options);
 }
-
-}  // namespace vexo::cli
-
-namespace vexo::cli {
 
 int start(int argc, char** argv) {
   platform::init_console();

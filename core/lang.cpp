@@ -46,7 +46,7 @@ bool has_sh_or_ch(std::string_view core) {
 
 constexpr std::array<std::string_view, 5> kContractionEndings = {"n't", "'re", "'ve", "'ll", "'s"};
 
-// A one-letter English word that Uzbek does not have, as in i'm or x'd.
+// An English word that Uzbek does not have: the you of you'd, the i of i'm.
 bool is_english_only(std::string_view key) {
   return is_english(key) && !uzbek_lookup(key).found;
 }
@@ -120,8 +120,7 @@ float english_score(std::string_view word) {
   if (key.empty()) return 0.0f;
   if (const std::optional<float> contraction = contraction_score(key)) return *contraction;
 
-  // Frequent Uzbek words are capped so that a very common word cannot hide an
-  // English neighbour's weight.
+  // Beyond this weight, frequency says nothing more about a word's language.
   constexpr float kUzbekCap = 4.5f;
   const Lookup uzbek = uzbek_lookup(key);
   const Lookup english = lexicon_lookup(english_lexicon(), key);
@@ -187,10 +186,13 @@ NameClass name_class(std::string_view core) {
   if (!contains(stem, "ch") && !contains(stem, "sh")) return NameClass::Plain;
   if (looks_foreign(stem)) return NameClass::ForeignName;
 
-  for (const std::string_view suffix : kNameSuffixes) {
-    if (stem.size() >= suffix.size() + 4 && stem.ends_with(suffix) && !uzbek_lookup(stem).found &&
-        looks_foreign(stem.substr(0, stem.size() - suffix.size()))) {
-      return NameClass::ForeignName;
+  // A foreign name with an Uzbek suffix written on (Bushning).
+  if (!uzbek_lookup(stem).found) {
+    for (const std::string_view suffix : kNameSuffixes) {
+      if (stem.size() >= suffix.size() + 4 && stem.ends_with(suffix) &&
+          looks_foreign(stem.substr(0, stem.size() - suffix.size()))) {
+        return NameClass::ForeignName;
+      }
     }
   }
   return is_english(stem) ? NameClass::EnglishWord : NameClass::Plain;
@@ -214,9 +216,17 @@ bool passes_score_test(std::string_view core, float word_score, float context) {
   return word_score <= -5.0f;
 }
 
+// An English stem with an Uzbek suffix (checklar). A capitalised word is
+// looked at even when the suffix lookup finds it Uzbek, but a word the Uzbek
+// lexicon lists whole (Shunga at the start of a sentence) is Uzbek whatever
+// its case, even though it splits like shun + ga.
 bool is_english_stem_with_suffix(std::string_view core, bool uzbek) {
   if (uzbek && !starts_with_capital(core)) return false;
   const std::string lower = to_lower(core);
+  if (uzbek) {
+    const Lookup listed = lexicon_lookup(uzbek_lexicon(), word_key(core));
+    if (listed.found && listed.weight > 0.0f) return false;
+  }
   for (const std::string_view suffix : kEnglishStemSuffixes) {
     if (!lower.ends_with(suffix)) continue;
     const std::string_view stem = std::string_view(lower).substr(0, lower.size() - suffix.size());

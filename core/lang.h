@@ -43,8 +43,13 @@ struct Restored {
 std::optional<Restored> restore_apostrophes(std::string_view word, bool strong_context,
                                             bool text_mode, bool two_readings);
 
+// True when a key and its restored key are two different words with the same
+// endings: both stems are frequent listed Uzbek words of similar weight and
+// what follows them is a chain of endings (bor/bo'r + ding).
 bool has_two_readings(std::string_view key, std::string_view restored_key);
 
+// True when the text is a chain of at most three suffixes and verb endings
+// (counted from `depth`), possibly closed by ng, k or m; the empty text is one.
 bool is_ending_chain(std::string_view text, int depth);
 
 }  // namespace vexo

@@ -29,6 +29,7 @@ std::uint64_t fnv1a64(std::string_view bytes) {
 }  // namespace
 
 Lookup lexicon_lookup(const Lexicon& lexicon, std::string_view key) {
+  if (lexicon.slots.empty()) return Lookup{};
   const std::size_t mask = lexicon.slots.size() - 1;
   for (std::size_t slot = fnv1a64(key) & mask;; slot = (slot + 1) & mask) {
     const std::uint32_t number = lexicon.slots[slot];
@@ -72,10 +73,15 @@ std::size_t count_characters(std::string_view text) {
 // keeps at least kMinStem characters.
 template <typename Visit>
 void for_each_stem(std::string_view word, Visit&& visit) {
+  if (word.empty()) return;
   const std::size_t characters = count_characters(word);
   for (const std::string_view suffix : kSuffixes) {
     // Suffixes are ASCII, so their byte length is their character count.
-    if (characters < kMinStem + suffix.size() || !word.ends_with(suffix)) continue;
+    // The last byte rules out most suffixes before a full comparison.
+    if (word.back() != suffix.back() || characters < kMinStem + suffix.size() ||
+        !word.ends_with(suffix)) {
+      continue;
+    }
     visit(word.substr(0, word.size() - suffix.size()));
   }
 }

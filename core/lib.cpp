@@ -527,14 +527,6 @@ bool lacks_apostrophes(std::string_view text, const std::vector<WordSpan>& spans
   });
 }
 
-bool has_cyrillic(std::string_view word) {
-  for (std::size_t i = 0; i < word.size();) {
-    const char32_t c = next_code_point(word, i);
-    if (c >= 0x0400 && c <= 0x04FF) return true;
-  }
-  return false;
-}
-
 // The other reading of a word that reads two ways once its apostrophes are
 // restored (bor: there is; bo'r: chalk), or nullopt.
 std::optional<std::string> other_reading(std::string_view word, const WordResult& result,

@@ -42,7 +42,12 @@ bool keeps_context_floor(std::string_view core, float score) {
   return standing.uzbek && !standing.english;
 }
 
-}  // namespace
+// The sentence and clause marks of a word, read from its end past closing
+// quotes and brackets.
+struct EndMarks {
+  bool sentence_end = false;
+  bool clause_end = false;
+};
 
 EndMarks end_marks(std::string_view word) {
   EndMarks marks;
@@ -57,6 +62,9 @@ EndMarks end_marks(std::string_view word) {
   return marks;
 }
 
+// An English word right after a foreign name (or after a foreign name and a
+// connector) in the same clause is taken as part of that name. Only the words
+// before it are known.
 NameClass smoothed_name_class(NameClass name_class, std::span<const WordSpan> history) {
   if (name_class != NameClass::EnglishWord || history.empty()) return name_class;
   const WordSpan& last = history.back();
@@ -69,6 +77,8 @@ NameClass smoothed_name_class(NameClass name_class, std::span<const WordSpan> hi
   }
   return name_class;
 }
+
+}  // namespace
 
 void TypingSession::reset() {
   history_.clear();

@@ -53,18 +53,4 @@ class TypingSession {
   bool restore_mode_ = false;
 };
 
-// The sentence and clause marks of a word, read from its end past closing
-// quotes and brackets: a full stop, !, ? or … ends a sentence; a comma, colon
-// or semicolon ends a clause.
-struct EndMarks {
-  bool sentence_end = false;
-  bool clause_end = false;
-};
-EndMarks end_marks(std::string_view word);
-
-// The name class of a word seen after `history`: an English word right after
-// a foreign name (or after a foreign name and a connector) in the same clause
-// is taken as part of that name.
-NameClass smoothed_name_class(NameClass name_class, std::span<const WordSpan> history);
-
 }  // namespace vexo

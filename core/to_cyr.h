@@ -1,12 +1,24 @@
-// Latin (old or new spelling) to Uzbek Cyrillic.
+// Latin to Cyrillic: Uzbek Latin text, in the old spelling, the 2026 alphabet
+// or a mixture, written in Uzbek Cyrillic. Every word first goes through the
+// old-to-new conversion with the English guard; English words, links, code,
+// abbreviations and foreign-looking words stay in Latin.
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "core/lib.h"
+
 namespace vexo {
 
-// The whole text in Uzbek Cyrillic; English words, links and code stay Latin.
+// Converts a whole text of valid UTF-8. Separators are copied unchanged and
+// words already in Cyrillic pass through. Never fails.
 std::string to_cyrillic(std::string_view text);
+
+// Converts one word span. `word_score` is its English score (negative leans
+// English), `context_score` that of its sentence; `pending_quote` carries an
+// opening quote across the words of one text.
+std::string to_cyrillic_word(std::string_view word, const ConvertOptions& options,
+                             float word_score, float context_score, bool& pending_quote);
 
 }  // namespace vexo

@@ -9,12 +9,11 @@ cc=$3
 shift 3
 stage="$build/capi-stage"
 rm -rf "$stage"
-cmake --install "$build" --prefix "$stage" >/dev/null
+"${CMAKE:-cmake}" --install "$build" --prefix "$stage" >/dev/null
 pcdir=$(dirname "$(find "$stage" -name vexo.pc | head -n 1)")
 export PKG_CONFIG_PATH="$pcdir"
-pc() { pkg-config --define-variable=prefix="$stage" "$@" vexo; }
-libdir=$(pc --variable=libdir)
+libdir=$(pkg-config --variable=libdir vexo)
 # shellcheck disable=SC2046
 "$cc" -std=c11 -Wall -Wextra -Werror "$@" -o "$build/capi_c_test" "$source" \
-  $(pc --cflags --libs) "-Wl,-rpath,$libdir"
+  $(pkg-config --cflags --libs vexo) "-Wl,-rpath,$libdir"
 "$build/capi_c_test"

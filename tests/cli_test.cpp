@@ -46,6 +46,22 @@ TEST(Cli, OldWritesTheOldSpelling) {
   EXPECT_EQ(vexo({"old"}, "k\u00f6p\n").out, "ko\u02bbp\n");
 }
 
+TEST(Cli, CyrWritesCyrillicAndTakesNoOptions) {
+  EXPECT_EQ(vexo({"cyr"}, "O'zbekiston Toşkent Microsoft 2026-yilgi ma'no\n").out,
+            "Ўзбекистон Тошкент Microsoft 2026-йилги маъно\n");
+  EXPECT_EQ(vexo({"cyr", "Ёлқин", "shahri"}).out, "Ёлқин шаҳри\n");
+  const auto r = vexo({"--tutuq='", "cyr", "--no-guard", "ma'no"});
+  EXPECT_EQ(r.out, "маъно\n");
+  EXPECT_EQ(r.status, 0);
+}
+
+TEST(Cli, CyrillicWordsInLatinText) {
+  EXPECT_EQ(vexo({}, "Тошкент шаҳрида кўп ЁШЛАР яшайди\n").out,
+            "Toşkent şahrida köp YOŞLAR yaşaydi\n");
+  EXPECT_EQ(vexo({"--tutuq='", "маъно"}).out, "ma'no\n");
+  EXPECT_EQ(vexo({"--no-cyrillic", "маъно", "shahar"}).out, "маъно şahar\n");
+}
+
 TEST(Cli, HelpAndVersion) {
   for (const char* word : {"-h", "help", "--help"}) {
     const auto r = vexo({word});
@@ -68,6 +84,15 @@ TEST(Cli, InvalidUtf8InputIsRefused) {
 TEST(Cli, AcceptanceSentence) {
   const auto r = vexo({}, "O'zbekiston shahar, CHOR-NOR: https://x.uz/sh ma'no Is'hoq SMS-xabar\n");
   EXPECT_EQ(r.out, "\u00d6zbekiston \u015fahar, \u00c7OR-NOR: https://x.uz/sh ma\u02bcno Ishoq SMS-xabar\n");
+}
+
+TEST(Cli, EnglishGuardAndRestoration) {
+  EXPECT_EQ(vexo({}, "Microsoft Word va Photoshopda ishlash, don't shell check chat\n").out,
+            "Microsoft Word va Photoshopda i\u015fla\u015f, don't shell check chat\n");
+  EXPECT_EQ(vexo({"--no-guard"}, "shell don't").out, "\u015fell don\u02bct\n");
+  EXPECT_EQ(vexo({}, "ozbek tilida togri gapirish\n").out,
+            "\u00f6zbek tilida t\u00f6\u011fri gapiri\u015f\n");
+  EXPECT_NE(vexo({"explain", "otdi"}).out.find("(ikki ma'noli: \u00f6tdi)"), std::string::npos);
 }
 
 }  // namespace

@@ -97,6 +97,8 @@ TEST(EnglishGuard, EnglishWordsAndBrandsStayAsWritten) {
   EXPECT_EQ(conv("checkda"), "checkda");  // English stem, Uzbek suffix
   EXPECT_TRUE(looks_english("checklar", english_score("checklar"), 0.0f));
   EXPECT_FALSE(looks_english("choyxona", english_score("choyxona"), 0.0f));
+  // Listed Uzbek words stay Uzbek at the start of a sentence (not shun + ga).
+  EXPECT_EQ(conv("Shunga ko'ra. Shundan keyin"), "\u015eunga k\u00f6ra. \u015eundan keyin");
 
   ConvertOptions no_guard;
   no_guard.guard = false;

@@ -94,6 +94,7 @@ TEST(LexiconLookup, ExactWords) {
 
   EXPECT_TRUE(lexicon_lookup(sh_exception_lexicon(), "nushasi").found);
   EXPECT_FALSE(lexicon_lookup(sh_exception_lexicon(), "shahar").found);
+  EXPECT_FALSE(lexicon_lookup(Lexicon{}, "va").found);
   EXPECT_FALSE(uzbek("kitobx").found);
   EXPECT_FALSE(uzbek("kito").found);
 }

@@ -4,7 +4,6 @@
 
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "core/lib.h"
 #include "core/session.h"
@@ -21,7 +20,7 @@ ConvertOptions letters_only() {
 // The replacement as "word/count", or "-" when the word stays as typed.
 std::string complete(TypingSession& s, std::string_view word, const ConvertOptions& o = letters_only()) {
   const auto r = s.complete_word(word, o);
-  return r ? r->word + "/" + std::to_string(r->typed_length) : "-";
+  return r ? r->word + "/" + std::to_string(r->typed_length) : std::string("-");
 }
 
 // Types a line word by word and writes each replacement back, as a text
@@ -35,13 +34,6 @@ std::string type_line(std::string_view line, const ConvertOptions& o) {
     out += (out.empty() ? "" : " ") + (r ? r->word : word);
   }
   return out;
-}
-
-WordSpan record(NameClass name_class, bool clause_end = false) {
-  WordSpan span;
-  span.name_class = name_class;
-  span.clause_end = clause_end;
-  return span;
 }
 
 TEST(TypingSession, ReplacementCountsTheTypedCharacters) {
@@ -85,23 +77,6 @@ TEST(TypingSession, SentenceEndsAtTheWordsOwnStop) {
   EXPECT_FALSE(s.history()[1].sentence_end || s.history()[1].clause_end);
 }
 
-TEST(TypingSession, EnglishWordAfterAForeignNameJoinsTheName) {
-  const auto smoothed = [](std::vector<WordSpan> history) {
-    return smoothed_name_class(NameClass::EnglishWord, history);
-  };
-  const WordSpan name = record(NameClass::ForeignName);
-  const WordSpan name_comma = record(NameClass::ForeignName, true);
-  const WordSpan connector = record(NameClass::Connector);
-  EXPECT_EQ(smoothed({name}), NameClass::ForeignName);
-  EXPECT_EQ(smoothed({name, connector}), NameClass::ForeignName);
-  EXPECT_EQ(smoothed({name_comma}), NameClass::EnglishWord);
-  EXPECT_EQ(smoothed({name, record(NameClass::Connector, true)}), NameClass::EnglishWord);
-  EXPECT_EQ(smoothed({name, record(NameClass::Plain)}), NameClass::EnglishWord);
-  EXPECT_EQ(smoothed({connector}), NameClass::EnglishWord);
-  EXPECT_EQ(smoothed({}), NameClass::EnglishWord);
-  EXPECT_EQ(smoothed_name_class(NameClass::Plain, std::vector{name}), NameClass::Plain);
-}
-
 TEST(TypingSession, ResetForgetsAnOpenQuote) {
   TypingSession s;
   complete(s, "'salom");
@@ -113,9 +88,63 @@ TEST(TypingSession, ResetForgetsAnOpenQuote) {
   EXPECT_EQ(complete(s, "bog'"), "bo\u011f/4");
 }
 
+// Types words into one session; gives each word's replacement, space-separated.
+std::string typed(std::initializer_list<std::string_view> words, const ConvertOptions& o = {}) {
+  TypingSession s;
+  std::string out;
+  for (const std::string_view word : words) out += (out.empty() ? "" : " ") + complete(s, word, o);
+  return out;
+}
+
+TEST(TypingSession, ForeignNameCarriesOnUntilAComma) {
+  // Bosh is both an English and an Uzbek word; after the name Shop it is
+  // taken as part of the name.
+  EXPECT_EQ(typed({"Shop", "Bosh"}), "- -");
+  EXPECT_EQ(typed({"Shop", "va", "Bosh"}), "- - -");
+  EXPECT_EQ(typed({"Shop,", "Bosh"}), "- Bo\u015f/4");
+  EXPECT_EQ(typed({"Shop", "va,", "Bosh"}), "- - Bo\u015f/4");
+  EXPECT_EQ(typed({"Shop", "kitob", "Bosh"}), "- - Bo\u015f/4");  // only the word before counts
+  EXPECT_EQ(typed({"va", "Bosh"}), "- Bo\u015f/4");
+}
+
+TEST(TypingSession, WordsBeforeACommaWeighLess) {
+  // gash leans English; the English word before it decides, unless a comma
+  // puts it in an earlier clause and the Uzbek word next to gash wins.
+  EXPECT_EQ(typed({"fresh", "kitob", "gash"}), "- - -");
+  EXPECT_EQ(typed({"fresh,", "kitob", "gash"}), "- - ga\u015f/4");
+}
+
+TEST(TypingSession, KnownUzbekWordsAreNotPulledTowardsEnglish) {
+  EXPECT_EQ(typed({"fresh", "fresh", "chiroq"}), "- - \u00e7iroq/6");
+  EXPECT_EQ(convert("fresh fresh chiroq", ConvertOptions{}), "fresh fresh chiroq");
+  EXPECT_EQ(typed({"fresh", "fresh", "Chiroq"}), "- - -");  // only lower-case words
+}
+
+TEST(TypingSession, RestoreModeFollowsTheWriter) {
+  // tort is restored only in a text typed without apostrophes.
+  EXPECT_EQ(typed({"kitob", "tort"}), "- -");
+  EXPECT_EQ(typed({"ozbek", "tort"}), "\u00f6zbek/5 t\u00f6rt/4");
+  EXPECT_EQ(typed({"ozbek", "o'zbek", "tort"}), "\u00f6zbek/5 \u00f6zbek/6 -");
+  ConvertOptions no_restore;
+  no_restore.restore = false;
+  EXPECT_EQ(typed({"ozbek", "tort"}, no_restore), "- -");
+
+  TypingSession s;
+  complete(s, "ozbek", {});
+  EXPECT_TRUE(s.restore_mode());
+  s.reset();
+  EXPECT_FALSE(s.restore_mode());
+}
+
 TEST(TypingSession, TypedWordByWordMatchesWholeTextConversion) {
   ConvertOptions ascii = letters_only();
   ascii.tutuq = U'\'';
+  for (const char* line : {
+           "O'zbekiston Respublikasi poytaxti Toshkent shahrida ko'plab maktablar qurilmoqda.",
+           "Shop Bosh, Shop, Bosh va choy ichdik; Microsoft Teams orqali ma'ruza bo'ldi!",
+       }) {
+    EXPECT_EQ(type_line(line, ConvertOptions{}), convert(line, ConvertOptions{})) << line;
+  }
   for (const ConvertOptions& o : {letters_only(), ascii}) {
     for (const char* line : {
              "O'zbekiston shahar markazida choy ichdik.",

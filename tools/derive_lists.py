@@ -36,11 +36,14 @@ CANDIDATE_CAP = 2.0
 OCR_DISCOUNT = 10.0
 GOOD_TURING_UP_TO = 5
 ONE_BOOK_SHARE = 0.25
+SHORT_FORM_MIN = 50  # modern occurrences that keep an undictionaried 1-2 letter form
 ENGLISH_IN_UZBEK_MIN = 20  # modern occurrences that make an English word Uzbek
 # An apostrophe form must be at least this frequent for its bare spelling to
 # be listed (with weight 0.0), and outnumber the bare spelling this many times.
 BARE_MIN_WEIGHT = 2.9
-BARE_RATIO = 20.0
+BARE_MIN_COUNT = 3
+BARE_SLIP_RATE = 0.01
+BARE_CYRILLIC_RATIO = 5.0
 
 # English word-list sizes and their weights. Sizes 40 and 50 contribute only
 # words with sh or ch (see README.md).
@@ -169,8 +172,10 @@ def ensure_packages():
     missing = [p for p, path in (("scowl", SCOWL_DIR), ("hunspell", "/usr/bin/hunspell"))
                if not os.path.exists(path)]
     if missing:
-        subprocess.run(["apt-get", "install", "-y", "--no-install-recommends", *missing],
-                       check=True)
+        install = ["apt-get", "install", "-y", "--no-install-recommends", *missing]
+        if subprocess.run(install).returncode != 0:
+            subprocess.run(["apt-get", "update"], check=True)
+            subprocess.run(install, check=True)
 
 
 def read_counts_by_source(path):
@@ -182,6 +187,16 @@ def read_counts_by_source(path):
             archaic = int(row["otgan_kunlar_qodiriy"])
             counts[row["word"]] = (int(row["all"]) - archaic, archaic)
     return counts
+
+
+def read_cyrillic_ranks(path):
+    """word -> rank in the Cyrillic OCR word list (transliterated)."""
+    out = {}
+    with open(path, encoding="utf-8") as f:
+        for row in csv.DictReader(f, delimiter="\t"):
+            if row["tess_cyrillic_rank"]:
+                out[row["word"]] = int(row["tess_cyrillic_rank"])
+    return out
 
 
 def read_candidates(path):
@@ -264,6 +279,7 @@ def bare(word):
 def uzbek_lexicon(raw):
     counts = read_counts_by_source(os.path.join(raw, "uz_counts_real_by_source.tsv"))
     candidates = read_candidates(os.path.join(raw, "uz_freq_candidate_detail.tsv"))
+    cyrillic_ranks = read_cyrillic_ranks(os.path.join(raw, "uz_freq_candidate_detail.tsv"))
     debian_forms = read_lines(os.path.join(raw, "debian_hunspell_uz_forms_oldlatin.txt"))
     english_words = set()
     for size, _ in ENGLISH_TIERS:
@@ -314,6 +330,9 @@ def uzbek_lexicon(raw):
         # rules accept too much English (shop, finish, french) to count here.
         if word in english_words and word not in debian_forms and modern < ENGLISH_IN_UZBEK_MIN:
             continue
+        # One- and two-letter tokens are mostly initials, units and numerals.
+        if len(word) <= 2 and not in_dictionary and modern < SHORT_FORM_MIN:
+            continue
         raw_freq[word] = freq
 
     # weight = TOP_WEIGHT + slope * log10(freq / freq(va)), slope fitted to the anchors.
@@ -328,16 +347,37 @@ def uzbek_lexicon(raw):
         if weight >= MIN_WEIGHT:
             weights[word] = round(weight, 2)
 
+    def is_own_word(plain, apostrophe):
+        """Whether a bare spelling (bor, olib, qol) is a word in its own right.
+
+        In the corpus (edited text, where leaving out an apostrophe is a rare
+        slip) it occurs at least 3 times and more often than slips would
+        explain, 1 in 100 of the apostrophe form (otdi 15 against o'tdi 325);
+        or the Cyrillic OCR list, where no apostrophe can be lost (ў, ғ are
+        letters), ranks it at least 1/5 as high (tola, tugma, otash); or a
+        dictionary accepts it and it is not known only from the Latin OCR
+        list, which lost many apostrophes (bogi, boshligi are such losses).
+        A rare own word keeps a low weight, so restoration still prefers a far
+        more frequent apostrophe form.
+        """
+        plain_count = sum(counts.get(plain, (0, 0)))
+        if plain_count >= BARE_MIN_COUNT and (
+                plain_count >= BARE_SLIP_RATE * sum(counts.get(apostrophe, (0, 0)))):
+            return True
+        plain_rank = cyrillic_ranks.get(plain)
+        rank = cyrillic_ranks.get(apostrophe)
+        if plain_rank and rank and plain_rank <= rank * BARE_CYRILLIC_RATIO:
+            return True
+        return plain in accepted and (plain in counts or plain not in candidates)
+
     # Bare spellings of apostrophe words: weight 0.0 unless a word of their own.
     bare_forms = set()
     for word, weight in weights.items():
         plain = bare(word)
         if plain == word or weight < BARE_MIN_WEIGHT:
             continue
-        plain_modern = counts.get(plain, (0, 0))[0]
-        if plain in accepted or plain_modern * BARE_RATIO >= raw_freq[word]:
-            continue
-        bare_forms.add(plain)
+        if not is_own_word(plain, word):
+            bare_forms.add(plain)
 
     # The least supported forms go when the lexicon would outgrow a
     # 262,144-slot table kept at most half full.
@@ -401,9 +441,13 @@ def main():
     write_weights(os.path.join(out, "sh_exceptions.tsv"), dict(SH_EXCEPTIONS))
     write_line_list(os.path.join(out, "brands.txt"), BRANDS_TEXT.splitlines())
 
+    # A name that Uzbek running text, the lexicon or the Cyrillic OCR list
+    # holds is written the Uzbek way (Irtish, Gorbachov). The Latin OCR list
+    # alone does not count: it carries names quoted in their own spelling
+    # (Chris, Heinrich, Sheldon).
+    detail = os.path.join(raw, "uz_freq_candidate_detail.tsv")
     counts = read_counts_by_source(os.path.join(raw, "uz_counts_real_by_source.tsv"))
-    candidates = read_candidates(os.path.join(raw, "uz_freq_candidate_detail.tsv"))
-    known = set(uzbek) | set(counts) | set(candidates)
+    known = set(uzbek) | set(counts) | set(read_cyrillic_ranks(detail))
     names = foreign_names(known)
     write_line_list(os.path.join(out, "foreign_names.txt"), FOREIGN_HEADER + names)
 

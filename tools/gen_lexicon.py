@@ -12,6 +12,7 @@ the string_view NAME holding the text as it stands. The result is checked
 before it is written, and written through a temporary file.
 """
 
+import math
 import os
 import struct
 import sys
@@ -41,7 +42,15 @@ def read_weights(path):
             key = word.encode("utf-8")
             if key in entries:
                 sys.exit(f"{path}:{number}: duplicate word {word!r}")
-            entries[key] = float(weight)
+            if any(c.isspace() for c in word):
+                sys.exit(f"{path}:{number}: white space in word {word!r}")
+            try:
+                value = float(weight)
+            except ValueError:
+                value = math.nan
+            if not math.isfinite(value):
+                sys.exit(f"{path}:{number}: bad weight {weight!r}")
+            entries[key] = value
     return sorted(entries.items())
 
 

@@ -1,0 +1,346 @@
+#include "core/to_cyr.h"
+
+#include <array>
+#include <vector>
+
+#include "core/cyrillic.h"
+#include "core/lang.h"
+#include "core/lexicon.h"
+#include "core/reverse.h"
+#include "core/token.h"
+#include "core/unicode.h"
+
+namespace vexo {
+
+namespace {
+
+// The options every word is converted with: the guard and restoration on,
+// the default tutuq, no caller exceptions. Cyrillic words never reach the
+// converter, so its Cyrillic rule is off.
+ConvertOptions cyrillic_options() {
+  ConvertOptions options;
+  options.cyrillic = false;
+  return options;
+}
+
+bool is_new_letter(char32_t c) {
+  switch (c) {
+    case U'Ç': case U'ç': case U'Ö': case U'ö': case U'Ğ': case U'ğ': case U'Ş': case U'ş':
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool has_new_letter(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    if (is_new_letter(next_code_point(text, i))) return true;
+  }
+  return false;
+}
+
+bool has_letter(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    if (is_letter(next_code_point(text, i))) return true;
+  }
+  return false;
+}
+
+// ---------------------------------------------------------------------------
+// Letters
+
+bool is_latin_vowel(char32_t lower) {
+  return lower == 'a' || lower == 'e' || lower == 'i' || lower == 'o' || lower == 'u' ||
+         lower == U'ö';
+}
+
+// The Cyrillic letter of a lowercase Latin letter of the new alphabet, or 0
+// for a character that is copied as it stands.
+char32_t cyrillic_letter(char32_t lower) {
+  switch (lower) {
+    case 'a': return U'а';
+    case 'b': return U'б';
+    case 'd': return U'д';
+    case 'e': return U'е';
+    case 'f': return U'ф';
+    case 'g': return U'г';
+    case 'h': return U'ҳ';
+    case 'i': return U'и';
+    case 'j': return U'ж';
+    case 'k': return U'к';
+    case 'l': return U'л';
+    case 'm': return U'м';
+    case 'n': return U'н';
+    case 'o': return U'о';
+    case 'p': return U'п';
+    case 'q': return U'қ';
+    case 'r': return U'р';
+    case 's': return U'с';
+    case 't': return U'т';
+    case 'u': return U'у';
+    case 'v': return U'в';
+    case 'x': return U'х';
+    case 'y': return U'й';
+    case 'z': return U'з';
+    case U'ö': return U'ў';
+    case U'ğ': return U'ғ';
+    case U'ş': return U'ш';
+    case U'ç': return U'ч';
+    default: return 0;
+  }
+}
+
+void append_cased(std::string& out, char32_t cyrillic, bool upper) {
+  if (upper) {
+    append_upper(out, cyrillic);
+  } else {
+    append_utf8(out, cyrillic);
+  }
+}
+
+bool is_upper_letter(char32_t c) { return is_letter(c) && is_uppercase(c); }
+bool is_lower_letter(char32_t c) { return is_letter(c) && is_lowercase(c); }
+
+// ts is written ц only before the endings of Latin loanwords (aktsiya,
+// revolyutsion, ...); elsewhere it stays two letters (abzats -> абзатс).
+bool ts_ending_follows(const std::vector<char32_t>& piece, std::size_t at) {
+  static constexpr std::array<std::u32string_view, 5> kEndings = {U"iya", U"ion", U"ey", U"ent",
+                                                                   U"ept"};
+  for (const std::u32string_view ending : kEndings) {
+    if (at + ending.size() > piece.size()) continue;
+    bool match = true;
+    for (std::size_t k = 0; k < ending.size() && match; ++k) {
+      match = lower_first(piece[at + k]) == ending[k];
+    }
+    if (match) return true;
+  }
+  return false;
+}
+
+// Writes piece[from..] letter by letter; the characters before `from` are
+// still looked at as context.
+void append_letters(std::string& out, const std::vector<char32_t>& piece, std::size_t from) {
+  std::size_t k = from;
+  while (k < piece.size()) {
+    const char32_t c = piece[k];
+    const char32_t l = lower_first(c);
+    const bool upper = l != c;
+    const char32_t prev = k > 0 ? piece[k - 1] : 0;
+    const bool has_next = k + 1 < piece.size();
+    const char32_t next = has_next ? piece[k + 1] : 0;
+    const char32_t next_lower = has_next ? lower_first(next) : 0;
+
+    if (l == 'y' && has_next) {
+      char32_t pair = 0;
+      if (next_lower == 'a') pair = U'я';
+      if (next_lower == 'o') pair = U'ё';
+      if (next_lower == 'u') pair = U'ю';
+      if (next_lower == 'e') {
+        pair = U'е';
+        // After a consonant, ye starts a new syllable: obyekt -> объект.
+        if (k > 0 && is_letter(prev) && !is_apostrophe(prev) &&
+            !is_latin_vowel(lower_first(prev))) {
+          append_cased(out, U'ъ', upper && next_lower != next);
+        }
+      }
+      if (pair != 0) {
+        append_cased(out, pair, upper);
+        k += 2;
+        continue;
+      }
+    }
+    if (l == 't' && next_lower == 's' && ts_ending_follows(piece, k + 2)) {
+      append_cased(out, U'ц', upper);
+      k += 2;
+      continue;
+    }
+    if (l == 'e') {
+      const bool word_start = k == 0 || (!is_letter(prev) && !is_apostrophe(prev));
+      const bool opens_syllable =
+          word_start || is_apostrophe(prev) || is_latin_vowel(lower_first(prev));
+      append_cased(out, opens_syllable ? U'э' : U'е', upper);
+      ++k;
+      continue;
+    }
+    if (is_apostrophe(c)) {
+      const bool capital = k > 0 && is_upper_letter(prev) && (!has_next || !is_lower_letter(next));
+      append_utf8(out, capital ? U'Ъ' : U'ъ');
+      ++k;
+      continue;
+    }
+    const char32_t cyrillic = cyrillic_letter(l);
+    if (cyrillic != 0) {
+      append_cased(out, cyrillic, upper);
+    } else {
+      append_utf8(out, c);
+    }
+    ++k;
+  }
+}
+
+// Pieces with c or w (no Cyrillic counterpart), abbreviations and words with
+// foreign letters are kept in Latin.
+bool stays_latin(std::string_view piece) {
+  return piece.find_first_of("cCwW") != std::string_view::npos ||
+         is_abbreviation_or_foreign(piece);
+}
+
+void append_piece(std::string& out, std::string_view piece) {
+  if (stays_latin(piece)) {
+    out += piece;
+    return;
+  }
+  append_letters(out, decode_utf8(piece), 0);
+}
+
+void append_core(std::string& out, std::string_view core) {
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t hyphen = core.find('-', start);
+    append_piece(out, core.substr(start, hyphen - start));
+    if (hyphen == std::string_view::npos) return;
+    out.push_back('-');
+    start = hyphen + 1;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Words
+
+bool in_number_run(char c) {
+  return (c >= '0' && c <= '9') || c == ',' || c == '-' || c == '.' || c == ':';
+}
+
+// The byte length of the number in front of a core such as 2026-yilgi or
+// 3,5-chi, or 0 when the core is not a number followed by a word.
+std::size_t number_prefix_length(std::string_view core) {
+  if (core.empty() || !is_ascii_digit(static_cast<unsigned char>(core.front()))) return 0;
+  std::size_t n = 0;
+  while (n < core.size() && in_number_run(core[n])) ++n;
+  if (n == core.size()) return 0;
+  std::size_t i = n;
+  if (!is_letter(next_code_point(core, i))) return 0;
+  while (i < core.size()) {
+    const char32_t c = next_code_point(core, i);
+    if (!is_letter(c) && !is_apostrophe(c) && c != '-') return 0;
+  }
+  return n;
+}
+
+// The English guard for a word with nothing that marks it as Uzbek: a word
+// leaning English stays Latin, and a strongly English one is written in
+// Cyrillic only when it is a listed Uzbek word in an Uzbek sentence.
+bool passes_guard(std::string_view core, float word_score, float context) {
+  const bool leans_uzbek = word_score + 1.5f * context >= 0.0f;
+  if (word_score > -2.0f) return leans_uzbek;
+  return leans_uzbek && uzbek_lookup(word_key(core)).found;
+}
+
+// Index ranges [first, last] of the sentences of a span list.
+struct Sentence {
+  std::size_t first;
+  std::size_t last;
+};
+
+std::vector<Sentence> sentences_of(const std::vector<WordSpan>& spans) {
+  std::vector<Sentence> out;
+  std::size_t first = 0;
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    if (spans[i].sentence_end || i + 1 == spans.size()) {
+      out.push_back(Sentence{first, i});
+      first = i + 1;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string to_cyrillic_word(std::string_view word, const ConvertOptions& options,
+                             float word_score, float context, bool& pending_quote) {
+  const auto as_it_stood = [&] { return std::string(word); };
+  if (has_cyrillic(word)) return as_it_stood();
+
+  const WordParts parts = split_word(word);
+  if (const std::size_t digits = number_prefix_length(parts.core); digits > 0) {
+    const std::string_view rest = parts.core.substr(digits);
+    bool fresh_quote = false;
+    std::string out(parts.leading);
+    out.append(parts.core.substr(0, digits));
+    out += to_cyrillic_word(rest, options, english_score(rest), context, fresh_quote);
+    out.append(parts.trailing);
+    return out;
+  }
+
+  // Bring the word to the new alphabet. A word that already has new letters
+  // is taken as written, unless its old spelling is a link or code.
+  std::string converted;
+  if (!has_new_letter(word)) {
+    WordResult r = convert_word(word, options, word_score, context, false, false, pending_quote);
+    if (r.decision == Decision::Protected || r.decision == Decision::Exception ||
+        r.decision == Decision::English) {
+      return as_it_stood();
+    }
+    converted = std::move(r.text);
+  } else {
+    if (is_protected(to_old(word, true))) return as_it_stood();
+    converted = std::string(word);
+  }
+
+  const WordParts next = split_word(converted);
+  if (!has_letter(next.core)) return as_it_stood();
+
+  std::string_view trailing = next.trailing;
+  constexpr std::string_view kTutuq = "\u02bc";
+  const bool hard_sign = trailing.size() >= 2 && trailing.starts_with(kTutuq);
+  if (hard_sign) {
+    trailing.remove_prefix(kTutuq.size());
+  } else if (!has_apostrophe(next.core) && !has_new_letter(next.core) &&
+             !passes_guard(next.core, word_score, context)) {
+    return as_it_stood();
+  }
+
+  std::string out;
+  out.reserve(converted.size() * 2);
+  out.append(next.leading);
+  append_core(out, next.core);
+  if (hard_sign) {
+    std::size_t end = next.core.size();
+    const bool capital = is_upper_letter(previous_code_point(next.core, end));
+    append_utf8(out, capital ? U'Ъ' : U'ъ');
+  }
+  out.append(trailing);
+  return out;
+}
+
+std::string to_cyrillic(std::string_view input) {
+  std::string buffer;
+  const std::string_view text = normalize_marks(input, buffer);
+  std::vector<WordSpan> spans = split_spans(text);
+  for (WordSpan& span : spans) {
+    const std::string_view core = split_word(text.substr(span.start, span.end - span.start)).core;
+    span.score = has_new_letter(core) ? english_score(to_old(core, true)) : english_score(core);
+  }
+
+  const ConvertOptions options = cyrillic_options();
+  std::string out;
+  out.reserve(text.size() * 2);
+  bool pending_quote = false;
+  std::size_t copied = 0;
+  for (const Sentence& sentence : sentences_of(spans)) {
+    for (std::size_t i = sentence.first; i <= sentence.last; ++i) {
+      const WordSpan& span = spans[i];
+      const std::string_view separators = text.substr(copied, span.start - copied);
+      out.append(separators);
+      if (separators.find('\n') != std::string_view::npos) pending_quote = false;
+      const float context = context_score(spans, sentence.first, sentence.last, i - sentence.first);
+      const std::string_view word = text.substr(span.start, span.end - span.start);
+      out += to_cyrillic_word(word, options, span.score, context, pending_quote);
+      copied = span.end;
+    }
+  }
+  out.append(text.substr(copied));
+  return out;
+}
+
+}  // namespace vexo
