@@ -23,9 +23,11 @@ const std::string& document_xml() {
   static const std::string xml = [] {
     const char* paragraphs[] = {
         "<w:p w:rsidR=\"00A1\"><w:pPr><w:jc w:val=\"both\"/></w:pPr><w:r><w:rPr><w:b/></w:rPr>"
-        "<w:t>O'zbekiston Respublikasi poytaxti Toshkent </w:t></w:r><w:r><w:t xml:space=\"preserve\">"
+        "<w:t>O'zbekiston Respublikasi poytaxti Toshkent </w:t></w:r><w:r><w:t "
+        "xml:space=\"preserve\">"
         "shahrida ko'plab yangi maktablar qurilmoqda.</w:t></w:r></w:p>",
-        "<w:p><w:r><w:t>Bugun ertalab bog'da cho</w:t></w:r><w:r><w:rPr><w:i/></w:rPr><w:t>y ichib, "
+        "<w:p><w:r><w:t>Bugun ertalab bog'da cho</w:t></w:r><w:r><w:rPr><w:i/></w:rPr><w:t>y "
+        "ichib, "
         "do'stlarim bilan</w:t></w:r><w:r><w:tab/><w:t>shahar markaziga bordik.</w:t><w:br/></w:r>"
         "</w:p>",
         "<w:p><w:r><w:t>Ma'lumotlarga ko'ra, 2024-yilda eksport hajmi 15 foizga o'sgan &amp; "
@@ -62,9 +64,12 @@ const std::string& package_bytes() {
     zip_t* archive = zip_open_from_source(buffer, ZIP_TRUNCATE, &error);
     const std::string types = "<Types/>";
     const std::string& xml = document_xml();
-    zip_file_add(archive, "[Content_Types].xml", zip_source_buffer(archive, types.data(), types.size(), 0), 0);
-    zip_file_add(archive, "word/document.xml", zip_source_buffer(archive, xml.data(), xml.size(), 0), 0);
-    zip_file_add(archive, "word/styles.xml", zip_source_buffer(archive, types.data(), types.size(), 0), 0);
+    zip_file_add(archive, "[Content_Types].xml",
+                 zip_source_buffer(archive, types.data(), types.size(), 0), 0);
+    zip_file_add(archive, "word/document.xml",
+                 zip_source_buffer(archive, xml.data(), xml.size(), 0), 0);
+    zip_file_add(archive, "word/styles.xml",
+                 zip_source_buffer(archive, types.data(), types.size(), 0), 0);
     zip_close(archive);
     zip_stat_t stat;
     zip_source_stat(buffer, &stat);
@@ -93,6 +98,7 @@ void BM_DocumentPart(benchmark::State& state) {
     std::vector<Change> changes;
     auto result = vexo::cli::convert_part(xml, "word/document.xml", ElementSet::WordProcessing,
                                           settings, changes);
+    if (!result.ok()) state.SkipWithError(result.error.c_str());
     benchmark::DoNotOptimize(result);
   }
   report(state);
@@ -105,6 +111,7 @@ void BM_DocumentPackage(benchmark::State& state) {
   for (auto _ : state) {
     std::vector<Change> changes;
     auto result = vexo::cli::convert_package(bytes, PackageKind::WordProcessing, settings, changes);
+    if (!result.ok()) state.SkipWithError(result.error.c_str());
     benchmark::DoNotOptimize(result);
   }
   report(state);

@@ -17,7 +17,8 @@ namespace vexo::cli {
 
 std::string_view file_extension(std::string_view path) {
   const std::size_t separator = path.find_last_of("/\\");
-  const std::string_view name = separator == std::string_view::npos ? path : path.substr(separator + 1);
+  const std::string_view name =
+      separator == std::string_view::npos ? path : path.substr(separator + 1);
   const std::size_t dot = name.rfind('.');
   if (dot == std::string_view::npos || dot == 0 || name == "..") return {};
   const std::string_view extension = name.substr(dot + 1);
@@ -68,7 +69,8 @@ struct FileRun {
 };
 
 // The arguments of the command, or nullopt after reporting what is wrong.
-std::optional<FileRun> read_arguments(std::span<const std::string> args, const CliOptions& options) {
+std::optional<FileRun> read_arguments(std::span<const std::string> args,
+                                      const CliOptions& options) {
   FileRun run;
   run.settings.options = options.convert;
   run.settings.ascii = options.ascii;
@@ -80,14 +82,19 @@ std::optional<FileRun> read_arguments(std::span<const std::string> args, const C
       run.dry_run = true;
     } else if (arg == "--in-place") {
       run.in_place = true;
-    } else if (arg == "-o" || arg == "--output") {
-      if (i + 1 == args.size()) {
+    } else if (arg == "-o" || arg == "--output" || arg.starts_with("--output=")) {
+      std::string value;
+      if (arg.starts_with("--output=")) {
+        value = arg.substr(9);
+      } else if (i + 1 < args.size()) {
+        value = args[++i];
+      }
+      // An empty path names no file; it is refused like a missing one.
+      if (value.empty()) {
         complain("-o dan keyin chiqish fayli kerak");
         return std::nullopt;
       }
-      run.output = args[++i];
-    } else if (arg.starts_with("--output=")) {
-      run.output = arg.substr(9);
+      run.output = std::move(value);
     } else if (arg == "-" || !arg.starts_with("-")) {
       run.files.push_back(arg);
     } else {
@@ -167,7 +174,8 @@ bool convert_file(const std::string& path, const FileRun& run) {
   }
 
   if (run.dry_run) {
-    const ListingMode mode = kind == FileKind::Text ? ListingMode::EachChange : ListingMode::Grouped;
+    const ListingMode mode =
+        kind == FileKind::Text ? ListingMode::EachChange : ListingMode::Grouped;
     if (run.files.size() > 1) {
       print(path + "\n");
       print(list_changes(result.changes, mode, "  "));
@@ -180,7 +188,11 @@ bool convert_file(const std::string& path, const FileRun& run) {
   const std::string output = run.in_place ? path
                              : run.output ? *run.output
                                           : default_output_path(path, run.settings.old_mode);
-  if (!run.in_place && platform::same_file(path, output)) {
+  // Writing the output goes through its temporary file, so that must not be
+  // the input either.
+  if (!run.in_place &&
+      (platform::same_file(path, output) ||
+       platform::same_file(path, output + std::string(platform::kTemporarySuffix)))) {
     report_file_error(path, "kirish fayli ustiga yozilmaydi (--in-place bilan ruxsat bering)");
     return false;
   }

@@ -5,7 +5,6 @@
 #include <zip.h>
 
 #include <algorithm>
-#include <climits>
 #include <ctime>
 #include <list>
 #include <memory>
@@ -38,7 +37,8 @@ std::optional<ElementSet> select_part(std::string_view name, PackageKind kind) {
   }
   if (!has_prefix_and_xml_suffix(name, "word/")) return std::nullopt;
   const std::string_view file = name.substr(5);
-  for (std::string_view start : {"document", "header", "footer", "footnotes", "endnotes", "comments"}) {
+  for (std::string_view start :
+       {"document", "header", "footer", "footnotes", "endnotes", "comments"}) {
     if (file.starts_with(start)) return ElementSet::WordProcessing;
   }
   return std::nullopt;
@@ -160,8 +160,14 @@ class PartConverter {
       : part_(part), part_name_(part_name), set_(set), settings_(settings), changes_(changes) {}
 
   OoxmlResult run() {
-    std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(
-        XML_ParserCreate("UTF-8"), &XML_ParserFree);
+    // New text is spliced in as UTF-8, so only UTF-8 parts can be converted;
+    // the parser would otherwise follow a UTF-16 byte-order mark.
+    if (part_.starts_with("\xFE\xFF") || part_.starts_with("\xFF\xFE") ||
+        (part_.size() >= 2 && (part_[0] == '\0' || part_[1] == '\0'))) {
+      return {{}, "XML xatosi (0-bayt): kodlash UTF-8 emas"};
+    }
+    std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(XML_ParserCreate("UTF-8"),
+                                                                        &XML_ParserFree);
     if (!parser) return {{}, "XML xatosi (0-bayt): out of memory"};
     parser_ = parser.get();
     XML_SetUserData(parser_, this);
@@ -192,7 +198,9 @@ class PartConverter {
 
   Piece& active_piece() { return paragraphs_[active_paragraph_].pieces.back(); }
 
-  std::size_t position() const { return static_cast<std::size_t>(XML_GetCurrentByteIndex(parser_)); }
+  std::size_t position() const {
+    return static_cast<std::size_t>(XML_GetCurrentByteIndex(parser_));
+  }
   std::size_t event_end() const {
     return position() + static_cast<std::size_t>(XML_GetCurrentByteCount(parser_));
   }
@@ -233,9 +241,7 @@ class PartConverter {
     }
     if (skip_depth_ > 0 || role.role == Role::Other) return;
     switch (role.role) {
-      case Role::Paragraph:
-        paragraphs_.emplace_back();
-        break;
+      case Role::Paragraph: paragraphs_.emplace_back(); break;
       case Role::Text:
         if (paragraphs_.empty() || active_text_) break;
         {
@@ -252,8 +258,7 @@ class PartConverter {
         paragraphs_.back().pieces.push_back(Piece{std::string(1, role.placeholder), true});
         paragraphs_.back().spans.emplace_back();
         break;
-      default:
-        break;
+      default: break;
     }
   }
 
@@ -309,7 +314,8 @@ class PartConverter {
       const std::size_t close = span.content_begin - 1;  // the '>' of the start tag
       splices_.push_back({close, close, " xml:space=\"preserve\""});
     } else if (tag.substr(value->first, value->second - value->first) != "preserve") {
-      splices_.push_back({span.tag_begin + value->first, span.tag_begin + value->second, "preserve"});
+      splices_.push_back(
+          {span.tag_begin + value->first, span.tag_begin + value->second, "preserve"});
     }
   }
 
@@ -359,11 +365,14 @@ OoxmlResult convert_part(std::string_view part, std::string_view part_name, Elem
 
 namespace {
 
-std::string zip_message(zip_error_t* error) { return std::string("zip: ") + zip_error_strerror(error); }
+std::string zip_message(zip_error_t* error) {
+  return std::string("zip: ") + zip_error_strerror(error);
+}
 std::string zip_message(zip_t* archive) { return std::string("zip: ") + zip_strerror(archive); }
 std::string zip_message(zip_file_t* file) { return std::string("zip: ") + zip_file_strerror(file); }
 
-// Owns an archive opened over an in-memory source.
+// Owners of the library's handles: an archive not closed by then is
+// discarded unchanged, and a source drops one reference.
 struct ArchiveCloser {
   void operator()(zip_t* archive) const { zip_discard(archive); }
 };
@@ -393,8 +402,10 @@ OoxmlResult read_entry(zip_t* archive, zip_uint64_t index, zip_uint64_t size) {
     // One more read must meet the end; it also makes the library check the CRC.
     char extra = 0;
     const zip_int64_t n = zip_fread(file, &extra, 1);
-    if (n < 0) error = zip_message(file);
-    else if (n > 0 || filled != bytes.size()) error = "zip: Entry size does not match its header";
+    if (n < 0)
+      error = zip_message(file);
+    else if (n > 0 || filled != bytes.size())
+      error = "zip: Entry size does not match its header";
   }
   zip_fclose(file);
   if (!error.empty()) return {{}, error};
@@ -459,9 +470,6 @@ OoxmlResult convert_package(std::string_view package, PackageKind kind,
     zip_error_fini(&error);
     return result;
   }
-  // The archive is written back into the same in-memory source; keep the
-  // source alive after the archive closes so the result can be read from it.
-  zip_source_keep(source.get());
   Archive archive(zip_open_from_source(source.get(), 0, &error));
   if (!archive) {
     OoxmlResult result{{}, zip_message(&error)};
@@ -469,6 +477,9 @@ OoxmlResult convert_package(std::string_view package, PackageKind kind,
     return result;
   }
   zip_error_fini(&error);
+  // The archive now owns a reference to the source and writes the new package
+  // back into it; keep our own so the result can be read after the close.
+  zip_source_keep(source.get());
 
   std::list<std::string> new_parts;  // must outlive the archive's close
   std::vector<Change> package_changes;
@@ -497,8 +508,7 @@ OoxmlResult convert_package(std::string_view package, PackageKind kind,
     if (converted.bytes == part.bytes) continue;
 
     const std::string& bytes = new_parts.emplace_back(std::move(converted.bytes));
-    zip_source_t* replacement =
-        zip_source_buffer(archive.get(), bytes.data(), bytes.size(), 0);
+    zip_source_t* replacement = zip_source_buffer(archive.get(), bytes.data(), bytes.size(), 0);
     if (replacement == nullptr) return {{}, zip_message(archive.get())};
     if (zip_file_replace(archive.get(), index, replacement, 0) < 0) {
       zip_source_free(replacement);

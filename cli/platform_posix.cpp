@@ -36,12 +36,14 @@ std::string directory_of(const std::string& path) {
   return path.substr(0, slash);
 }
 
-// Writes the bytes to a fresh temporary file and flushes them. Returns 0 or
-// the errno of the first failure; the caller removes the file on failure.
+// Writes the bytes to the temporary file and flushes them. Returns 0 or the
+// errno of the first failure; `opened` tells whether the file was created or
+// truncated by us, and so is ours to remove after a failure.
 int write_temporary(const std::string& temporary, std::string_view bytes,
-                    std::optional<unsigned> mode) {
+                    std::optional<unsigned> mode, bool& opened) {
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
                         0666);
+  opened = fd >= 0;
   if (fd < 0) return errno;
   int err = write_all(fd, bytes);
   if (err == 0 && mode && ::fchmod(fd, static_cast<mode_t>(*mode)) != 0) err = errno;
@@ -107,10 +109,11 @@ bool read_file(const std::string& path, std::string& out, std::string& error) {
 bool replace_file(const std::string& path, std::string_view bytes, std::optional<unsigned> mode,
                   std::string& error) {
   const std::string temporary = path + std::string(kTemporarySuffix);
-  int err = write_temporary(temporary, bytes, mode);
+  bool opened = false;
+  int err = write_temporary(temporary, bytes, mode, opened);
   if (err == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) err = errno;
   if (err != 0) {
-    ::unlink(temporary.c_str());
+    if (opened) ::unlink(temporary.c_str());
     error = std::strerror(err);
     return false;
   }

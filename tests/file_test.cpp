@@ -1,5 +1,7 @@
 // `vexo file` end to end: arguments, file kinds, output names, dry runs,
 // atomic writes, and failures that leave nothing behind.
+#include "cli/file.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,7 +10,6 @@
 #include <fstream>
 #include <set>
 
-#include "cli/file.h"
 #include "tests/process.h"
 
 namespace vexo {
@@ -40,7 +41,8 @@ class FileCommand : public ::testing::Test {
   }
   std::set<std::string> names() const {
     std::set<std::string> out;
-    for (const auto& entry : fs::directory_iterator(dir_)) out.insert(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(dir_))
+      out.insert(entry.path().filename().string());
     return out;
   }
   test::ProcessResult vexo(std::vector<std::string> args) const {
@@ -58,7 +60,8 @@ TEST(FileNames, KindsAndDefaultOutputs) {
   for (const char* refused : {"eski.doc", "slides.pptx", "x.PDF", "k.odt"}) {
     EXPECT_EQ(cli::file_kind(refused), FileKind::Refused) << refused;
   }
-  for (const char* text : {"notes.csv", ".bashrc", "README", "dir.docx/README", "a.", "..", "x.\xff"}) {
+  for (const char* text :
+       {"notes.csv", ".bashrc", "README", "dir.docx/README", "a.", "..", "x.\xff"}) {
     EXPECT_EQ(cli::file_kind(text), FileKind::Text) << text;
   }
   EXPECT_EQ(cli::default_output_path("hujjat.DOCX", false), "hujjat.yangi.DOCX");
@@ -73,6 +76,7 @@ TEST_F(FileCommand, ArgumentErrorsTouchNothing) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{path("a.txt"), "--bogus", "-o"}, "noma'lum sozlama: --bogus\n"},
       {{path("a.txt"), "-o"}, "-o dan keyin chiqish fayli kerak\n"},
+      {{path("a.txt"), "--output="}, "-o dan keyin chiqish fayli kerak\n"},
       {{"--old", "-n"}, "vexo file FAYL [-o CHIQISH] [--old] [--dry-run] [--in-place]\n"},
       {{path("a.txt"), path("b.txt"), "-o", path("c.txt")},
        "-o faqat bitta fayl bilan va --in-place'siz ishlaydi\n"},
@@ -97,7 +101,8 @@ TEST_F(FileCommand, TextFilesKeepTheirBytes) {
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out, path("bom.txt") + " \u2192 " + path("bom.yangi.txt") + " (3 ta o'zgarish)\n" +
                        path("README") + " \u2192 " + path("README.yangi") + " (1 ta o'zgarish)\n" +
-                       path("same.md") + " \u2192 " + path("same.yangi.md") + " (0 ta o'zgarish)\n");
+                       path("same.md") + " \u2192 " + path("same.yangi.md") +
+                       " (0 ta o'zgarish)\n");
   EXPECT_EQ(read("bom.yangi.txt"), "\xEF\xBB\xBF\u015fahar\r\n\u00e7oy  i\u00e7dik\n");
   EXPECT_EQ(read("README.yangi"), "\u00f6\u011fil");  // no mark added
   EXPECT_EQ(read("same.yangi.md"), "Men bu kitobni oldim");
@@ -118,6 +123,10 @@ TEST_F(FileCommand, InPlaceAndSameFile) {
             path("a.txt") + ": kirish fayli ustiga yozilmaydi (--in-place bilan ruxsat bering)\n");
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(read("a.txt"), "shahar");
+  write("b.vexo-tmp", "choy");  // the temporary file of output b
+  EXPECT_EQ(vexo({path("b.vexo-tmp"), "-o", path("b")}).status, 1);
+  EXPECT_EQ(read("b.vexo-tmp"), "choy");
+  fs::remove(path("b.vexo-tmp"));
 
   fs::create_symlink(path("a.txt"), path("link.txt"));
   const auto r = vexo({"--in-place", path("link.txt")});
@@ -146,8 +155,9 @@ TEST_F(FileCommand, DryRunListsAndWritesNothing) {
   EXPECT_NE(two.out.find("\n" + path("sheet.xlsx") + "\n     2\u00d7 choy \u2192 \u00e7oy\n"),
             std::string::npos)
       << two.out;
-  EXPECT_TRUE(two.out.ends_with("  (xl/sharedStrings.xml: 4, xl/worksheets/sheet1.xml: 2, "
-                                "xl/worksheets/sheet2.xml: 1)\n  7 ta o'zgarish, 6 xil so'z\n"))
+  EXPECT_TRUE(
+      two.out.ends_with("  (xl/sharedStrings.xml: 4, xl/worksheets/sheet1.xml: 2, "
+                        "xl/worksheets/sheet2.xml: 1)\n  7 ta o'zgarish, 6 xil so'z\n"))
       << two.out;
   EXPECT_EQ(names(), (std::set<std::string>{"a.txt", "sheet.xlsx"}));
 }
@@ -156,6 +166,7 @@ TEST_F(FileCommand, FailuresAreReportedPerFile) {
   write("good.txt", "shahar");
   write("latin1.txt", "ma\xe2lumot");
   write("garbage.docx", "PK\x03\x04 this is not an archive");
+  write("empty.xlsx", "");
   copy_fixture("letter.docx");
   write("truncated.docx", read("letter.docx").substr(0, 20000));
   copy_fixture("broken.docx");
@@ -163,22 +174,26 @@ TEST_F(FileCommand, FailuresAreReportedPerFile) {
   fs::create_directory(path("folder.txt"));
   const std::set<std::string> before = names();
 
-  const auto r = vexo({path("missing.txt"), path("eski.doc"), path("folder.txt"), path("latin1.txt"),
-                       path("garbage.docx"), path("truncated.docx"), path("broken.docx"),
-                       path("bomb.docx"), path("good.txt")});
+  const auto r =
+      vexo({path("missing.txt"), path("eski.doc"), path("folder.txt"), path("latin1.txt"),
+            path("garbage.docx"), path("empty.xlsx"), path("truncated.docx"), path("broken.docx"),
+            path("bomb.docx"), path("good.txt")});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, path("good.txt") + " \u2192 " + path("good.yangi.txt") + " (1 ta o'zgarish)\n");
   const std::string expected_errors[] = {
       path("missing.txt") + ": No such file or directory\n",
       path("eski.doc") +
-          ": .doc qo'llab-quvvatlanmaydi \u2014 .docx, .xlsx yoki matn (.txt, .md) sifatida saqlang\n",
+          ": .doc qo'llab-quvvatlanmaydi \u2014 .docx, .xlsx yoki matn (.txt, .md) sifatida "
+          "saqlang\n",
       path("folder.txt") + ": Is a directory\n",
       path("latin1.txt") + ": matn UTF-8 emas (faylni UTF-8 sifatida saqlang)\n",
       path("garbage.docx") + ": zip: Not a zip archive\n",
+      path("empty.xlsx") + ": zip: Not a zip archive\n",
       path("truncated.docx") + ": zip: Not a zip archive\n",
       path("broken.docx") + ": word/document.xml: XML xatosi (",
       path("bomb.docx") +
-          ": word/document.xml: ochilgandagi hajmi haddan tashqari katta (zip-bomba bo'lishi mumkin)\n",
+          ": word/document.xml: ochilgandagi hajmi haddan tashqari katta (zip-bomba bo'lishi "
+          "mumkin)\n",
   };
   std::size_t at = 0;
   for (const std::string& expected : expected_errors) {

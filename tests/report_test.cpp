@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <ranges>
 #include <regex>
 
 #include "cli/report.h"
+#include "core/unicode.h"
 #include "tests/process.h"
 
 namespace vexo::cli {
@@ -27,23 +29,46 @@ std::string without_speed(const std::string& report) {
   return last == std::string::npos ? report : report.substr(0, last);
 }
 
+// Checks one explain record: the word padded to 24 characters, a space, the
+// score in a 6-wide field with two decimals, two spaces and `rest`. The score
+// itself depends on the word lists' weights and is only checked for its form.
+void expect_record(std::string_view line, const std::string& word, const std::string& rest) {
+  std::string prefix = word;
+  const std::size_t length = count_code_points(word);
+  if (length < 24) prefix.append(24 - length, ' ');
+  prefix.push_back(' ');
+  ASSERT_TRUE(line.starts_with(prefix)) << line;
+  const std::string score(line.substr(prefix.size(), 6));
+  EXPECT_TRUE(std::regex_match(score, std::regex(" *-?[0-9]+\\.[0-9]{2}"))) << line;
+  EXPECT_EQ(line.substr(std::min(line.size(), prefix.size() + 6)), "  " + rest) << line;
+}
+
 TEST(Explain, OneRecordPerWordThenTheText) {
   ConvertOptions options;
-  options.guard = false;  // scores stay 0.00, so only the layout is under test
   options.exceptions = {"choy"};
-  options.guard = false;  // every score is 0: the layout does not follow the word lists
-  EXPECT_EQ(explain_report("O'zbekiston choy https://x.uz/sh", options),
-            "O'zbekiston                0.00  o'girildi\n"
-            "choy                       0.00  istisno\n"
-            "https://x.uz/sh            0.00  himoya (havola/kod)\n"
-            "\n"
-            "\u00d6zbekiston choy https://x.uz/sh\n");
-  // Width counts characters, and a longer word shifts the rest of its line.
-  EXPECT_EQ(explain_report("\u00f6\u00f6 Mustaqillikdavridagiislohotlar", options),
-            "\u00f6\u00f6                         0.00  -\n"
-            "Mustaqillikdavridagiislohotlar   0.00  -\n"
-            "\n"
-            "\u00f6\u00f6 Mustaqillikdavridagiislohotlar\n");
+  const std::string report = explain_report(
+      "U otdi. The shop is open. Choy https://x.uz/sh shahar Mustaqillikdavridagiislohotlar",
+      options);
+  std::vector<std::string_view> lines;
+  for (const auto line : std::views::split(std::string_view(report), '\n')) {
+    lines.emplace_back(line.begin(), line.end());
+  }
+  ASSERT_EQ(lines.size(), 13u) << report;
+  expect_record(lines[1], "otdi.", "-  (ikki ma'noli: \u00f6tdi.)");
+  expect_record(lines[2], "The", "-");
+  expect_record(lines[3], "shop", "inglizcha");
+  expect_record(lines[6], "Choy", "istisno");
+  expect_record(lines[7], "https://x.uz/sh", "himoya (havola/kod)");
+  expect_record(lines[8], "shahar", "o'girildi");
+  // A longer word shifts the rest of its line instead of being cut.
+  expect_record(lines[9], "Mustaqillikdavridagiislohotlar", "-");
+  EXPECT_EQ(lines[10], "");
+  EXPECT_EQ(lines[11], "U otdi. The shop is open. Choy https://x.uz/sh \u015fahar "
+                       "Mustaqillikdavridagiislohotlar");
+  EXPECT_EQ(lines[12], "");
+
+  EXPECT_TRUE(std::regex_match(explain_report("\u00f6\u00f6", options),
+                               std::regex("\u00f6\u00f6 {23}[ .0-9-]{6}  -\n\n\u00f6\u00f6\n")));
   EXPECT_EQ(explain_report("", options), "\n\n");
 }
 

@@ -20,7 +20,13 @@ def ensure_modules():
         import docx  # noqa: F401
         import openpyxl  # noqa: F401
     except ImportError:
+        # Debian's packages serve the system interpreter; prefer it over
+        # another python3 found first on the path.
+        system = "/usr/bin/python3"
+        if os.path.exists(system) and os.path.realpath(sys.executable) != os.path.realpath(system):
+            os.execv(system, [system] + sys.argv)
         env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
+        subprocess.run(["apt-get", "update"], check=True, env=env)
         subprocess.run(["apt-get", "install", "-y", "--no-install-recommends",
                         "python3-docx", "python3-openpyxl"], check=True, env=env)
 
