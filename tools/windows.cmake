@@ -15,6 +15,7 @@ add_link_options(-static -Wl,--gc-sections)
 # is a throw-away one inside the build tree.
 if(CMAKE_CROSSCOMPILING_EMULATOR)
   set(VEXO_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  # mscoree,mshtml= is the list-safe spelling of "mscoree=;mshtml=".
   set(CMAKE_CROSSCOMPILING_EMULATOR
       /usr/bin/env LANG=C.UTF-8 WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
       WINEPREFIX=${VEXO_WINEPREFIX} ${CMAKE_CROSSCOMPILING_EMULATOR})
