@@ -24,6 +24,10 @@ CliOptions take_global_options(std::vector<std::string>& args);
 // Runs one command line (without the program name); returns the exit status.
 int run(std::vector<std::string> args);
 
+// The program: prepares the console, takes the process arguments and runs
+// them. An argument without a UTF-8 form is reported and gives status 1.
+int start(int argc, char** argv);
+
 // The text a command works on: the arguments joined with single spaces, or
 // all of standard input when there are none. Standard input that cannot be
 // read or is not UTF-8 is reported on standard error and gives nullopt.

@@ -136,9 +136,20 @@ int run(std::vector<std::string> args) {
   return run_convert(args, options);
 }
 
+int start(int argc, char** argv) {
+  platform::init_console();
+  std::vector<std::string> args;
+  std::size_t bad = 0;
+  if (!platform::arguments(argc, argv, args, bad)) {
+    report_error(std::to_string(bad) + "-argumentni o'qib bo'lmadi: u to'g'ri Unicode (UTF-16) emas");
+    return 1;
+  }
+  return run(std::move(args));
+}
+
 }  // namespace vexo::cli
 
-int main(int argc, char** argv) {
-  vexo::platform::init_console();
-  return vexo::cli::run(vexo::platform::arguments(argc, argv));
-}
+// Windows enters through wmain (cli/main_win32.cpp).
+#ifndef _WIN32
+int main(int argc, char** argv) { return vexo::cli::start(argc, argv); }
+#endif

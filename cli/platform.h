@@ -4,6 +4,7 @@
 // has its own implementation file; everything above it is portable.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,8 +17,10 @@ namespace vexo::platform {
 // no signal on a closed pipe). Called once at start-up.
 void init_console();
 
-// The process arguments without the program name, as UTF-8 texts.
-std::vector<std::string> arguments(int argc, char** argv);
+// The process arguments without the program name, as UTF-8 texts. False when
+// one of them has no UTF-8 form (on Windows, an argument that is not valid
+// UTF-16); `bad` is then its 1-based position.
+bool arguments(int argc, char** argv, std::vector<std::string>& out, std::size_t& bad);
 
 // Reads all of standard input as bytes. False when reading failed.
 bool read_standard_input(std::string& out);

@@ -56,10 +56,9 @@ int write_temporary(const std::string& temporary, std::string_view bytes,
 
 void init_console() { ::signal(SIGPIPE, SIG_IGN); }
 
-std::vector<std::string> arguments(int argc, char** argv) {
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-  return args;
+bool arguments(int argc, char** argv, std::vector<std::string>& out, std::size_t&) {
+  out.assign(argv + (argc > 0 ? 1 : 0), argv + argc);
+  return true;
 }
 
 bool read_standard_input(std::string& out) {

@@ -137,8 +137,10 @@ TEST(Diff, ListsChangedWordsByLine) {
   const auto invalid = vexo({"diff"}, "sh\xff");
   EXPECT_EQ(invalid.out, "0 ta o'zgarish, 0 xil so'z\n");
   EXPECT_EQ(invalid.err, "");
+#ifndef _WIN32  // Windows arguments are UTF-16 and cannot carry such bytes
   EXPECT_EQ(vexo({"diff", "sh\xff"}).out, "0 ta o'zgarish, 0 xil so'z\n");
   EXPECT_EQ(vexo({"explain", "sh\xff"}).out, "\n\n");
+#endif
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 
 #if defined(_WIN32)
 #  if defined(VEXO_BUILDING_LIBRARY)
-#    define VEXO_API __declspec(dllexport)
+#    define VEXO_API /* exported by name through vexo_tsf.def */
 #  else
 #    define VEXO_API __declspec(dllimport)
 #  endif
