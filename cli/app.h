@@ -29,9 +29,14 @@ int run(std::vector<std::string> args);
 int start(int argc, char** argv);
 
 // The text a command works on: the arguments joined with single spaces, or
-// all of standard input when there are none. Standard input that cannot be
-// read or is not UTF-8 is reported on standard error and gives nullopt.
+// all of standard input when there are none. Text that cannot be read or is
+// not UTF-8 is reported on standard error and gives nullopt: converting it
+// silently to an empty result would lose the user's text.
 std::optional<std::string> take_text(std::span<const std::string> args);
+
+// Writes bytes to standard output as they are. Returns the exit status: 0, or
+// 1 when the write failed for a reason other than a closed pipe.
+int write_output(std::string_view text);
 
 // Writes a result and a final line feed unless it already ends with one.
 // Returns the exit status: 0, or 1 when the write failed for a reason other

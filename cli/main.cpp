@@ -32,13 +32,6 @@ constexpr std::string_view kHelp =
 
 constexpr std::string_view kVersion = "vexo 0.3.0\n";
 
-int print_fixed(std::string_view text) {
-  const platform::WriteStatus status = platform::write_standard_output(text);
-  if (status != platform::WriteStatus::Failed) return 0;
-  report_error("natijani chiqishga yozib bo'lmadi");
-  return 1;
-}
-
 int run_convert(std::span<const std::string> args, const CliOptions& options) {
   const std::optional<std::string> text = take_text(args);
   if (!text) return 1;
@@ -60,64 +53,6 @@ int run_cyr(std::span<const std::string> args, const CliOptions&) {
   return write_result(to_cyrillic(*text));
 }
 
-CliOptions take_global_options(std::vector<std::string>& args) {
-  CliOptions options;
-  std::vector<std::string> rest;
-  rest.reserve(args.size());
-  for (std::string& arg : args) {
-    if (arg == "--no-guard") {
-      options.convert.guard = false;
-    } else if (arg == "--no-cyrillic") {
-      options.convert.cyrillic = false;
-    } else if (arg == "--ascii") {
-      options.ascii = true;
-    } else if (arg.starts_with("--tutuq=")) {
-      const std::string_view value = std::string_view(arg).substr(8);
-      if (!value.empty() && is_valid_utf8(value)) {
-        std::size_t i = 0;
-        options.convert.tutuq = next_code_point(value, i);
-      }
-    } else {
-      rest.push_back(std::move(arg));
-    }
-  }
-  args = std::move(rest);
-  return options;
-}
-
-std::optional<std::string> take_text(std::span<const std::string> args) {
-  if (!args.empty()) {
-    std::string text;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-      if (i > 0) text.push_back(' ');
-      text += args[i];
-    }
-    return text;
-  }
-  std::string input;
-  if (!platform::read_standard_input(input)) {
-    report_error("kirishni o'qib bo'lmadi");
-    return std::nullopt;
-  }
-  if (!is_valid_utf8(input)) {
-    report_error("kirish UTF-8 emas (matnni UTF-8 sifatida saqlang)");
-    return std::nullopt;
-  }
-  return input;
-}
-
-int write_result(std::string_view result) {
-  std::string out(result);
-  if (!out.ends_with('\n')) out.push_back('\n');
-  return print_fixed(out);
-}
-
-void report_error(std::string_view message) {
-  std::string line(message);
-  line.push_back('\n');
-  platform::write_standard_error(line);
-}
-
 int run(std::vector<std::string> args) {
   const CliOptions options = take_global_options(args);
   if (args.empty()) return run_convert({}, options);
@@ -131,8 +66,8 @@ int run(std::vector<std::string> args) {
   if (command == "eval") return run_eval(rest, options);
   if (command == "diff") return run_diff(rest, options);
   if (command == "file") return run_file(rest, options);
-  if (command == "-h" || command == "help" || command == "--help") return print_fixed(kHelp);
-  if (command == "-V" || command == "--version") return print_fixed(kVersion);
+  if (command == "-h" || command == "help" || command == "--help") return write_output(kHelp);
+  if (command == "-V" || command == "--version") return write_output(kVersion);
   return run_convert(args, options);
 }
 

@@ -10,22 +10,6 @@
 namespace vexo::cli {
 namespace {
 
-// The arguments joined with single spaces, or all of standard input; input
-// that cannot be read or is not UTF-8 counts as an empty text.
-std::string text_or_empty(std::span<const std::string> words) {
-  std::string text;
-  if (!words.empty()) {
-    for (std::size_t k = 0; k < words.size(); ++k) {
-      if (k > 0) text.push_back(' ');
-      text += words[k];
-    }
-  } else if (!platform::read_standard_input(text)) {
-    text.clear();
-  }
-  if (!is_valid_utf8(text)) text.clear();
-  return text;
-}
-
 // Writes a finished report; failures to write are reported as for every
 // other command.
 int print(const std::string& text, int status) {
@@ -36,7 +20,9 @@ int print(const std::string& text, int status) {
 }  // namespace
 
 int run_explain(std::span<const std::string> args, const CliOptions& options) {
-  return print(explain_report(text_or_empty(args), options.convert), 0);
+  const std::optional<std::string> text = take_text(args);
+  if (!text) return 1;
+  return print(explain_report(*text, options.convert), 0);
 }
 
 int run_diff(std::span<const std::string> args, const CliOptions& options) {
@@ -49,9 +35,11 @@ int run_diff(std::span<const std::string> args, const CliOptions& options) {
       words.push_back(arg);
     }
   }
-  const std::string text = text_or_empty(words);
-  const std::string converted = old_mode ? to_old(text, options.ascii) : convert(text, options.convert);
-  const std::vector<Change> changes = collect_changes(text, converted);
+  const std::optional<std::string> text = take_text(words);
+  if (!text) return 1;
+  const std::string converted =
+      old_mode ? to_old(*text, options.ascii) : convert(*text, options.convert);
+  const std::vector<Change> changes = collect_changes(*text, converted);
   return print(list_changes(changes, ListingMode::EachChange, ""), 0);
 }
 

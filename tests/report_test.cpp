@@ -133,13 +133,18 @@ TEST(Diff, ListsChangedWordsByLine) {
   EXPECT_EQ(vexo({"diff", "\u015fahar", "--old"}).out, old_listing);
   EXPECT_EQ(vexo({"diff", "--ascii", "--old", "ma\u02bcno"}).out,
             "1: ma\u02bcno \u2192 ma'no\n1 ta o'zgarish, 1 xil so'z\n");
-  // Input that is not UTF-8 is an empty text, without a message.
+  // Input that is not UTF-8 is refused rather than reported as "no changes".
   const auto invalid = vexo({"diff"}, "sh\xff");
-  EXPECT_EQ(invalid.out, "0 ta o'zgarish, 0 xil so'z\n");
-  EXPECT_EQ(invalid.err, "");
+  EXPECT_EQ(invalid.out, "");
+  EXPECT_EQ(invalid.err, "kirish UTF-8 emas (matnni UTF-8 sifatida saqlang)\n");
+  EXPECT_EQ(invalid.status, 1);
 #ifndef _WIN32  // Windows arguments are UTF-16 and cannot carry such bytes
-  EXPECT_EQ(vexo({"diff", "sh\xff"}).out, "0 ta o'zgarish, 0 xil so'z\n");
-  EXPECT_EQ(vexo({"explain", "sh\xff"}).out, "\n\n");
+  for (const char* command : {"diff", "explain", "convert", "old", "cyr"}) {
+    const auto r = vexo({command, "sh\xff"});
+    EXPECT_EQ(r.out, "") << command;
+    EXPECT_EQ(r.err, "argument UTF-8 emas\n") << command;
+    EXPECT_EQ(r.status, 1) << command;
+  }
 #endif
 }
 
