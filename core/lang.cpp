@@ -264,18 +264,6 @@ constexpr std::array<std::string_view, 30> kAmbiguous = {
     "som",    "bor",    "tola",    "toy",     "top",     "toq",   "qoya",   "otin",
     "oqi",    "sol",    "oshda",   "bolaman", "bolamiz", "oldirdi"};
 
-// The suffixes by which the Uzbek lexicon lookup strips words.
-constexpr std::array<std::string_view, 66> kLexiconSuffixes = {
-    "lardagi", "laridan", "larning", "laridagi", "imizning", "ingizning", "ayotgan", "yotgan",
-    "yapti",   "moqda",   "lardan",  "larida",   "larini",   "larga",     "larda",   "lari",
-    "ning",    "ngiz",    "imiz",    "ingiz",    "dagi",     "gani",      "ganlar",  "gan",
-    "kan",     "qan",     "lik",     "liq",      "chi",      "chilik",    "siz",     "dan",
-    "tan",     "lar",     "lab",     "lash",     "ni",       "ga",        "ka",      "qa",
-    "da",      "ta",      "di",      "ib",       "ish",      "moq",       "mas",     "may",
-    "sa",      "sin",     "dir",     "man",      "san",      "miz",       "dek",     "day",
-    "cha",     "roq",     "gina",    "li",       "mi",       "ku",        "im",      "ing",
-    "si",      "i"};
-
 constexpr std::array<std::string_view, 19> kVerbEndings = {
     "dim", "ding", "dik", "dingiz", "dilar", "adi", "aman", "asan", "amiz", "asiz",
     "ar",  "ay",   "ma",  "mang",   "gin",   "ganman", "ganmiz", "moqchi", "masdan"};
@@ -353,7 +341,7 @@ bool is_ending_chain(std::string_view text, int depth) {
   const auto continues = [&](std::string_view ending) {
     return text.starts_with(ending) && is_ending_chain(text.substr(ending.size()), depth + 1);
   };
-  return std::any_of(kLexiconSuffixes.begin(), kLexiconSuffixes.end(), continues) ||
+  return std::ranges::any_of(lexicon_suffixes(), continues) ||
          std::any_of(kVerbEndings.begin(), kVerbEndings.end(), continues);
 }
 

@@ -59,6 +59,13 @@ constexpr std::array<std::string_view, 66> kSuffixes = {
     "si",      "i",
 };
 
+}  // namespace
+
+std::span<const std::string_view> lexicon_suffixes() { return kSuffixes; }
+
+namespace {
+
+
 constexpr float kOneSuffix = 0.8f;
 constexpr float kTwoSuffixes = 0.6f;
 constexpr std::size_t kMinStem = 3;  // characters left before a stripped suffix

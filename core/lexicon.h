@@ -38,6 +38,9 @@ Lookup lexicon_lookup(const Lexicon& lexicon, std::string_view key);
 // (weights times 0.8 and 0.6 for one and two suffixes).
 Lookup uzbek_lookup(std::string_view key);
 
+// The 66 suffixes uzbek_lookup strips, in the order it tries them.
+std::span<const std::string_view> lexicon_suffixes();
+
 // Membership in the brand list (by lowercase stem) and the foreign-name list.
 bool brand_list_contains(std::string_view stem);
 bool foreign_names_contains(std::string_view key);

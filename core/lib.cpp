@@ -441,24 +441,6 @@ WordResult convert_word(std::string_view word, const ConvertOptions& options, fl
 
 namespace {
 
-// Index ranges [first, last] of the sentences of a span list.
-struct Sentence {
-  std::size_t first;
-  std::size_t last;
-};
-
-std::vector<Sentence> sentences_of(const std::vector<WordSpan>& spans) {
-  std::vector<Sentence> out;
-  std::size_t first = 0;
-  for (std::size_t i = 0; i < spans.size(); ++i) {
-    if (spans[i].sentence_end || i + 1 == spans.size()) {
-      out.push_back(Sentence{first, i});
-      first = i + 1;
-    }
-  }
-  return out;
-}
-
 bool is_name(NameClass c) { return c == NameClass::ForeignName || c == NameClass::EnglishWord; }
 
 std::string_view core_of(std::string_view text, const WordSpan& span) {
@@ -570,7 +552,7 @@ Conversion convert_detailed(std::string_view input, const ConvertOptions& option
   result.words.reserve(spans.size());
   bool pending_quote = false;
   std::size_t copied = 0;
-  for (const Sentence& sentence : sentences_of(spans)) {
+  for (const Sentence& sentence : split_sentences(spans)) {
     const bool scored = std::any_of(spans.begin() + sentence.first, spans.begin() + sentence.last + 1,
                                     [](const WordSpan& s) { return s.score != 0.0f; });
     for (std::size_t i = sentence.first; i <= sentence.last; ++i) {

@@ -295,24 +295,6 @@ bool passes_guard(std::string_view core, float word_score, float context) {
   return leans_uzbek && uzbek_lookup(word_key(core)).found;
 }
 
-// Index ranges [first, last] of the sentences of a span list.
-struct Sentence {
-  std::size_t first;
-  std::size_t last;
-};
-
-std::vector<Sentence> sentences_of(const std::vector<WordSpan>& spans) {
-  std::vector<Sentence> out;
-  std::size_t first = 0;
-  for (std::size_t i = 0; i < spans.size(); ++i) {
-    if (spans[i].sentence_end || i + 1 == spans.size()) {
-      out.push_back(Sentence{first, i});
-      first = i + 1;
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 std::string to_cyrillic_word(std::string_view word, const ConvertOptions& options,
@@ -386,7 +368,7 @@ std::string to_cyrillic(std::string_view input) {
   out.reserve(text.size() * 2);
   bool pending_quote = false;
   std::size_t copied = 0;
-  for (const Sentence& sentence : sentences_of(spans)) {
+  for (const Sentence& sentence : split_sentences(spans)) {
     for (std::size_t i = sentence.first; i <= sentence.last; ++i) {
       const WordSpan& span = spans[i];
       const std::string_view separators = text.substr(copied, span.start - copied);

@@ -143,6 +143,18 @@ std::vector<WordSpan> split_spans(std::string_view text) {
   return spans;
 }
 
+std::vector<Sentence> split_sentences(std::span<const WordSpan> spans) {
+  std::vector<Sentence> out;
+  std::size_t first = 0;
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    if (spans[i].sentence_end || i + 1 == spans.size()) {
+      out.push_back(Sentence{first, i});
+      first = i + 1;
+    }
+  }
+  return out;
+}
+
 WordParts split_word(std::string_view word) {
   std::size_t core_start = 0;
   while (core_start < word.size()) {

@@ -4,6 +4,7 @@
 // Offsets are byte offsets on character boundaries; the functions are pure.
 #pragma once
 
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -14,6 +15,15 @@ namespace vexo {
 // Cuts a text into word spans at white space, en and em dashes and the
 // ellipsis, and marks the spans that end a sentence or a clause.
 std::vector<WordSpan> split_spans(std::string_view text);
+
+// A sentence as an inclusive index range [first, last] into a span list: it
+// ends at a span with `sentence_end` or at the last span.
+struct Sentence {
+  std::size_t first;
+  std::size_t last;
+};
+
+std::vector<Sentence> split_sentences(std::span<const WordSpan> spans);
 
 // Three consecutive slices of a word whose concatenation is the word.
 struct WordParts {
