@@ -12,7 +12,9 @@ class Win32KeyState final : public KeyState {
  public:
   bool is_down(std::uint16_t vk) const override { return (GetKeyState(vk) & 0x8000) != 0; }
   bool is_toggled(std::uint16_t vk) const override { return (GetKeyState(vk) & 1) != 0; }
-  bool pressed_since_last_poll(std::uint16_t vk) override { return (GetAsyncKeyState(vk) & 1) != 0; }
+  bool pressed_since_last_poll(std::uint16_t vk) override {
+    return (GetAsyncKeyState(vk) & 1) != 0;
+  }
   bool keyboard_state(KeyboardState& state) const override {
     return GetKeyboardState(state.data()) != FALSE;
   }
