@@ -73,14 +73,6 @@ bool take_own_retype_key(KeyContext& ctx, std::uint16_t vk, std::uintptr_t mark)
   return true;
 }
 
-void raise_expectation(KeyContext& ctx, std::size_t backspaces, std::size_t packets) {
-  RetypeExpectation& e = ctx.state.expectation;
-  e.backspaces += static_cast<std::uint32_t>(backspaces);
-  e.packets += static_cast<std::uint32_t>(packets);
-  e.deadline = deadline_in(ctx.host.clock, kRetypeLifetimeMs);
-  e.held_before = ctx.state.held.size();
-}
-
 bool is_undo_backspace_for_text(KeyContext& ctx, std::uint16_t vk) {
   const KeyState& keys = ctx.host.keys;
   return vk == kVkBackspace && !keys.is_down(kVkCtrl) && !keys.is_down(kVkAlt) &&
@@ -103,7 +95,7 @@ void undo_fallback(KeyContext& ctx) {
   const std::size_t converted_length = count_code_points(record.converted);
   const std::size_t delete_count = converted_length > 0 ? converted_length - 1 : 0;
   if (!retype(ctx.host, ctx.services, delete_count, record.typed, false)) return;
-  raise_expectation(ctx, delete_count + 1, utf16_length(record.typed));
+  expect_retype(ctx.state, ctx.host.clock, delete_count + 1, utf16_length(record.typed));
   after_restore(ctx, record.typed);
 }
 
@@ -131,7 +123,7 @@ void word_end(KeyContext& ctx) {
     return;
   }
   if (!retype(ctx.host, ctx.services, word->size(), result->word, true)) return;
-  raise_expectation(ctx, word->size() + 1, utf16_length(result->word) + 1);
+  expect_retype(ctx.state, ctx.host.clock, word->size() + 1, utf16_length(result->word) + 1);
   ctx.undo = UndoRecord{typed, result->word, true};
 }
 
@@ -244,6 +236,15 @@ void queue_sent_character(KeyContext& ctx, char32_t c) {
 }
 
 }  // namespace
+
+void expect_retype(FallbackState& state, const Clock& clock, std::size_t backspaces,
+                   std::size_t packets) {
+  RetypeExpectation& e = state.expectation;
+  e.backspaces += static_cast<std::uint32_t>(backspaces);
+  e.packets += static_cast<std::uint32_t>(packets);
+  e.deadline = deadline_in(clock, kRetypeLifetimeMs);
+  e.held_before = state.held.size();
+}
 
 bool test_key_down(KeyContext& ctx, const KeyMessage& key) {
   if (key.context == ContextKind::None) {

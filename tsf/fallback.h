@@ -138,6 +138,11 @@ void character_inserted(KeyContext& ctx, char32_t c);
 // a Unicode keystroke instead.
 void character_not_inserted(KeyContext& ctx, char32_t c);
 
+// Raises the expectation after a retype (or a lone Backspace marked as one)
+// went out completely: so many Backspaces and Unicode keys are still to come.
+void expect_retype(FallbackState& state, const Clock& clock, std::size_t backspaces,
+                   std::size_t packets);
+
 // Sends one character as Unicode keystrokes marked as the service's own.
 void send_character(Host& host, char32_t c);
 

@@ -3,7 +3,7 @@
 namespace vexo::tsf {
 
 void WordTracker::append(char32_t c) {
-  if (chars_.size() >= kLimit && tracked_) {
+  if (chars_.size() >= kLimit) {
     tracked_ = false;
     reason_ = "word too long";
   }
