@@ -57,6 +57,7 @@ class Desk final : public KeyState,
   std::size_t count_log(std::string_view line) const;
   // Every record the service sent, in order.
   const std::vector<KeyEvent>& sent() const { return sent_; }
+  Host& host() { return host_; }
 
   FallbackState state;
   TypingSession session;

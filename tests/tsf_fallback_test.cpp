@@ -228,6 +228,29 @@ TEST(FallbackUndo, BackspaceAfterConversionRestoresTheTypedWord) {
   EXPECT_EQ(moved.text(), "söz");
 }
 
+TEST(FallbackUndo, OnlyAPlainBackspaceUndoesAnEditSessionConversion) {
+  Desk desk;
+  desk.type("so'z ");
+  desk.deliver_all();
+  desk.undo = UndoRecord{"so'z", "söz", false};
+  desk.shift = true;
+  desk.press(kVkBackspace);
+  desk.deliver_all();
+  EXPECT_EQ(desk.text(), "söz");  // Shift+Backspace is an ordinary Backspace
+  desk.shift = false;
+  desk.undo = UndoRecord{"so'z", "söz", false};
+  desk.ctrl = true;
+  desk.press(kVkBackspace);
+  desk.deliver_all();
+  EXPECT_EQ(desk.text(), "sö");
+  desk.ctrl = false;
+  desk.undo = UndoRecord{"so'z", "söz", false};
+  KeyContext ctx{desk.state, desk.host(), desk, desk.session, desk.undo};
+  const KeyMessage backspace{kVkBackspace, sim::lparam_of(kVkBackspace), ContextKind::Ordinary};
+  EXPECT_TRUE(test_key_down(ctx, backspace));
+  EXPECT_EQ(key_down(ctx, backspace).action, KeyDownAction::UndoThroughText);
+}
+
 TEST(FallbackUndo, ExpiredDeadlinesDropTheirEntries) {
   Desk desk;
   desk.type("so'z a");
