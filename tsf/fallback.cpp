@@ -1,0 +1,401 @@
+#include "tsf/fallback.h"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+
+#include "core/lib.h"
+#include "core/token.h"
+#include "core/unicode.h"
+#include "tsf/retype.h"
+
+namespace vexo::tsf {
+namespace {
+
+constexpr std::uint16_t kVkTab = 0x09, kVkEnter = 0x0D, kVkShift = 0x10, kVkCtrl = 0x11,
+                        kVkAlt = 0x12, kVkCapsLock = 0x14, kVkEsc = 0x1B, kVkSpace = 0x20,
+                        kVkPageUp = 0x21, kVkDown = 0x28, kVkDelete = 0x2E, kVkLWin = 0x5B,
+                        kVkRWin = 0x5C, kVkLButton = 0x01, kVkRButton = 0x02, kVkLShift = 0xA0,
+                        kVkRShift = 0xA1, kVkRAlt = 0xA5;
+
+bool is_modifier(std::uint16_t vk) {
+  return vk == kVkShift || vk == kVkCtrl || vk == kVkAlt || vk == kVkCapsLock ||
+         (vk >= kVkLShift && vk <= kVkRAlt) || vk == kVkLWin || vk == kVkRWin;
+}
+
+bool is_shift(std::uint16_t vk) { return vk == kVkShift || vk == kVkLShift || vk == kVkRShift; }
+
+bool is_character_key(std::uint16_t vk) {
+  return (vk >= 0x30 && vk <= 0x39) || (vk >= 0x41 && vk <= 0x5A) || (vk >= 0xBA && vk <= 0xC0) ||
+         (vk >= 0xDB && vk <= 0xDF) || vk == 0xE2;
+}
+
+bool ctrl_alt_win_held(const KeyState& keys) {
+  return keys.is_down(kVkCtrl) || keys.is_down(kVkAlt) || keys.is_down(kVkLWin) ||
+         keys.is_down(kVkRWin);
+}
+
+bool is_whitespace_key_character(char32_t c) {
+  return c == U' ' || (c >= U'\t' && c <= U'\r') || is_white_space(c);
+}
+
+std::string to_utf8(const std::u32string& chars) {
+  std::string out;
+  for (char32_t c : chars) append_utf8(out, c);
+  return out;
+}
+
+bool own_mark(std::uintptr_t mark) { return mark == kMarkResent || mark == kMarkRetype; }
+
+void drop_expired(KeyContext& ctx) {
+  const Clock& clock = ctx.host.clock;
+  std::erase_if(ctx.state.held, [&](const HeldKey& k) { return k.deadline.passed(clock); });
+  std::erase_if(ctx.state.sent_chars, [&](const SentChar& c) { return c.deadline.passed(clock); });
+  RetypeExpectation& e = ctx.state.expectation;
+  if (e.deadline.passed(clock)) e.backspaces = e.packets = 0;
+  e.held_before = std::min(e.held_before, ctx.state.held.size());
+}
+
+// True while keystrokes of the last retype are still on their way.
+bool retype_in_flight(const KeyContext& ctx) {
+  const RetypeExpectation& e = ctx.state.expectation;
+  return !e.deadline.passed(ctx.host.clock) && (e.backspaces > 0 || e.packets > 0);
+}
+
+// The service's own retype coming back: passed, and kept from the tracker.
+// Only keys that carry the retype's mark count, so that a key the user typed
+// ahead of the retype is never taken for one of its keystrokes.
+bool take_own_retype_key(KeyContext& ctx, std::uint16_t vk, std::uintptr_t mark) {
+  if (mark != kMarkRetype) return false;
+  RetypeExpectation& e = ctx.state.expectation;
+  if (vk == kVkPacket && e.packets > 0) --e.packets;
+  if (vk == kVkBackspace && e.backspaces > 0) --e.backspaces;
+  return true;
+}
+
+bool is_undo_backspace_for_text(KeyContext& ctx, std::uint16_t vk) {
+  const KeyState& keys = ctx.host.keys;
+  return vk == kVkBackspace && !keys.is_down(kVkCtrl) && !keys.is_down(kVkAlt) &&
+         !keys.is_down(kVkShift) && !keys.is_down(kVkLWin) && !keys.is_down(kVkRWin) &&
+         ctx.services.settings().undo_backspace && ctx.undo && !ctx.undo->via_fallback;
+}
+
+void after_restore(KeyContext& ctx, const std::string& typed) {
+  ctx.services.remember_exception(typed);
+  ctx.session.reset();
+  ctx.state.tracker.lose("undo");
+}
+
+// The Backspace that reaches the application after a retyped word: it has
+// removed the Space; the retype removes the converted word and types the
+// word as it was typed.
+void undo_fallback(KeyContext& ctx) {
+  UndoRecord record = std::move(*ctx.undo);
+  ctx.undo.reset();
+  const std::size_t converted_length = count_code_points(record.converted);
+  const std::size_t delete_count = converted_length > 0 ? converted_length - 1 : 0;
+  if (!retype(ctx.host, ctx.services, delete_count, record.typed, false)) return;
+  expect_retype(ctx.state, ctx.host.clock, delete_count + 1, utf16_length(record.typed));
+  after_restore(ctx, record.typed);
+}
+
+void word_end(KeyContext& ctx) {
+  WordTracker& tracker = ctx.state.tracker;
+  const bool had_chars = !tracker.chars().empty();
+  const std::string reason = tracker.reason();
+  const std::optional<std::u32string> word = tracker.take();
+  if (!ctx.state.fallback_mode) return;
+  if (!word) {
+    if (had_chars || !reason.empty())
+      ctx.services.log("fallback: word not tracked: " +
+                       (reason.empty() ? "no word start seen" : reason));
+    return;
+  }
+  if (!ctx.services.refresh()) return;
+  const Settings& settings = ctx.services.settings();
+  if (!settings.auto_convert || !settings.fallback) return;
+  const std::string typed = to_utf8(*word);
+  const std::optional<Replacement> result = ctx.session.complete_word(typed, settings.options);
+  if (!result) {
+    std::string line = "fallback: word unchanged (len " + std::to_string(word->size()) + ")";
+    if (is_exception(settings.options, typed)) line += ", exception";
+    ctx.services.log(line);
+    return;
+  }
+  if (!retype(ctx.host, ctx.services, word->size(), result->word, true)) return;
+  expect_retype(ctx.state, ctx.host.clock, word->size() + 1, utf16_length(result->word) + 1);
+  ctx.undo = UndoRecord{typed, result->word, true};
+}
+
+// A key that reaches the application, as the tracker follows it.
+void track_key(KeyContext& ctx, const KeyMessage& key, const std::optional<Resend>& resend,
+               std::uintptr_t mark) {
+  WordTracker& tracker = ctx.state.tracker;
+  const std::uint16_t vk = key.vk;
+  if (vk == kVkDummy) return;
+  if (resend && !resend->as_key) {
+    ctx.undo.reset();
+    tracker.append(resend->c);
+    return;
+  }
+  if (vk == kVkPacket && !ctx.state.sent_chars.empty()) {
+    const char32_t c = ctx.state.sent_chars.front().c;
+    ctx.state.sent_chars.pop_front();
+    if (c != 0) tracker.append(c);
+    return;
+  }
+  if (mark == kMarkRetype) return;
+  if (!is_shift(vk) && vk != kVkBackspace) ctx.undo.reset();
+  // Both buttons are polled so that each one's "pressed since" bit is cleared.
+  const bool left = ctx.host.keys.pressed_since_last_poll(kVkLButton);
+  const bool right = ctx.host.keys.pressed_since_last_poll(kVkRButton);
+  if (left || right) {
+    ctx.undo.reset();
+    if (tracker.chars().empty())
+      tracker.reset();
+    else
+      tracker.lose("mouse click inside the word");
+  }
+  if (ctrl_alt_win_held(ctx.host.keys)) {
+    tracker.lose("Ctrl, Alt or Win held");
+    return;
+  }
+  if (vk == kVkBackspace) {
+    if (ctx.undo && ctx.undo->via_fallback && ctx.services.settings().undo_backspace) {
+      undo_fallback(ctx);
+      return;
+    }
+    ctx.undo.reset();
+    tracker.backspace();
+  } else if (vk == kVkTab || vk == kVkEnter) {
+    tracker.reset();
+    ctx.session.reset();
+  } else if (vk == kVkEsc || (vk >= kVkPageUp && vk <= kVkDown) || vk == kVkDelete) {
+    tracker.lose("arrows, Home/End or Delete");
+    ctx.session.reset();
+  } else if (vk == kVkSpace) {
+    word_end(ctx);
+  } else if (vk == kVkPacket) {
+    tracker.lose("unicode key from another program");
+    ctx.session.reset();
+  } else if (const auto c = character_of_key(ctx.host, vk, key.lparam)) {
+    tracker.append(*c);
+  }
+}
+
+// Looks for the service's own resent copy of the oldest held key.
+std::optional<HeldKey> take_held_copy(KeyContext& ctx, std::uint16_t vk, std::uintptr_t mark) {
+  std::deque<HeldKey>& held = ctx.state.held;
+  if (held.empty() || mark != kMarkResent || held.front().vk != vk) return std::nullopt;
+  HeldKey entry = held.front();
+  held.pop_front();
+  std::size_t& before = ctx.state.expectation.held_before;
+  if (before > 0) --before;
+  return entry;
+}
+
+// A held key's copy came back: held once more while a retype is on its way,
+// else passed on to the application. True when eaten.
+bool handle_held_copy(KeyContext& ctx, const KeyMessage& key, const HeldKey& entry,
+                      std::uintptr_t mark) {
+  if (retype_in_flight(ctx)) {
+    ctx.state.pending = PendingKey{key.vk, key.lparam, entry.resend, true};
+    return true;
+  }
+  track_key(ctx, key, entry.resend, mark);
+  return false;
+}
+
+void send_resend(KeyContext& ctx, const PendingKey& key) {
+  if (key.resend.as_key)
+    send_events(ctx.host.input, same_key_events(key.vk, key.lparam));
+  else
+    send_events(ctx.host.input, character_events(key.resend.c, kMarkResent));
+}
+
+void hold(KeyContext& ctx, const PendingKey& key) {
+  send_resend(ctx, key);
+  const std::uint16_t back_as = key.resend.as_key ? key.vk : kVkPacket;
+  ctx.state.held.push_back(
+      HeldKey{key.resend, back_as, deadline_in(ctx.host.clock, kHeldKeyLifetimeMs)});
+}
+
+// Sends the deferred keys once no copy is left ahead of the retype.
+void release_deferred(KeyContext& ctx) {
+  if (ctx.state.expectation.held_before > 0) return;
+  while (!ctx.state.deferred.empty()) {
+    hold(ctx, ctx.state.deferred.front());
+    ctx.state.deferred.pop_front();
+  }
+}
+
+void queue_sent_character(KeyContext& ctx, char32_t c) {
+  const Deadline deadline = deadline_in(ctx.host.clock, kSentCharLifetimeMs);
+  ctx.state.sent_chars.push_back(SentChar{c, deadline});
+  if (c > 0xFFFF) ctx.state.sent_chars.push_back(SentChar{0, deadline});
+}
+
+}  // namespace
+
+void expect_retype(FallbackState& state, const Clock& clock, std::size_t backspaces,
+                   std::size_t packets) {
+  RetypeExpectation& e = state.expectation;
+  e.backspaces += static_cast<std::uint32_t>(backspaces);
+  e.packets += static_cast<std::uint32_t>(packets);
+  e.deadline = deadline_in(clock, kRetypeLifetimeMs);
+  e.held_before = state.held.size();
+}
+
+bool test_key_down(KeyContext& ctx, const KeyMessage& key) {
+  if (key.context == ContextKind::None) {
+    ctx.state.tracker.lose("key outside a text field");
+    return false;
+  }
+  const std::uintptr_t mark = ctx.host.input.message_extra_info();
+  drop_expired(ctx);
+  release_deferred(ctx);
+
+  // Own input. Copies of held keys that were resent before the retype come
+  // back ahead of it; those resent after it come back behind it.
+  if (ctx.state.expectation.held_before > 0) {
+    if (auto entry = take_held_copy(ctx, key.vk, mark))
+      return handle_held_copy(ctx, key, *entry, mark);
+    if (take_own_retype_key(ctx, key.vk, mark)) return false;
+  } else {
+    if (take_own_retype_key(ctx, key.vk, mark)) return false;
+    if (auto entry = take_held_copy(ctx, key.vk, mark))
+      return handle_held_copy(ctx, key, *entry, mark);
+  }
+
+  // A key typed while a retype is on its way is held and sent again behind it.
+  const bool retype_pending =
+      !ctx.state.held.empty() || !ctx.state.deferred.empty() || retype_in_flight(ctx);
+  if (retype_pending && !own_mark(mark) && !is_modifier(key.vk) && key.vk != kVkPacket &&
+      key.vk != kVkDummy && !ctrl_alt_win_held(ctx.host.keys)) {
+    std::optional<char32_t> c =
+        keymap_character(ctx.services.keymap(), ctx.host.keys, key.vk, key.lparam);
+    if (!c) c = character_of_key(ctx.host, key.vk, key.lparam);
+    const bool as_key = !c || is_whitespace_key_character(*c) || *c > 0xFFFF;
+    if (ctx.state.held.empty() && ctx.state.deferred.empty() && !ctx.state.pending)
+      ctx.services.log("fallback: keys typed ahead of retype, reordered");
+    ctx.state.pending = PendingKey{key.vk, key.lparam, Resend{as_key, as_key ? 0 : *c}};
+    return true;
+  }
+
+  if (!own_mark(mark)) {
+    if (keymap_character(ctx.services.keymap(), ctx.host.keys, key.vk, key.lparam)) return true;
+    if (classify_transitory(ctx, key).kind != TransitoryClass::NotTransitory) return true;
+    if (is_undo_backspace_for_text(ctx, key.vk)) return true;
+  }
+  track_key(ctx, key, std::nullopt, mark);
+  return false;
+}
+
+KeyDownResult key_down(KeyContext& ctx, const KeyMessage& key) {
+  std::optional<PendingKey> pending = std::exchange(ctx.state.pending, std::nullopt);
+  if (pending && pending->vk == key.vk) {
+    // A new key must not overtake copies that are still ahead of the retype
+    // and will be sent again behind it.
+    if (!pending->held_copy && ctx.state.expectation.held_before > 0)
+      ctx.state.deferred.push_back(*pending);
+    else
+      hold(ctx, *pending);
+    release_deferred(ctx);
+    return {KeyDownAction::Eaten};
+  }
+  const std::uintptr_t mark = ctx.host.input.message_extra_info();
+  if (key.context == ContextKind::None || own_mark(mark)) return {KeyDownAction::Pass};
+
+  const TransitoryClass cls = classify_transitory(ctx, key);
+  switch (cls.kind) {
+    case TransitoryClass::NotTransitory:
+      if (auto c = keymap_character(ctx.services.keymap(), ctx.host.keys, key.vk, key.lparam))
+        return {KeyDownAction::InsertCharacter, *c};
+      if (is_undo_backspace_for_text(ctx, key.vk)) return {KeyDownAction::UndoThroughText};
+      return {KeyDownAction::Pass};
+    case TransitoryClass::Character:
+      ctx.undo.reset();
+      queue_sent_character(ctx, cls.character);
+      send_character(ctx.host, cls.character);
+      return {KeyDownAction::Eaten};
+    case TransitoryClass::NoCharacter:
+      send_events(ctx.host.input, same_key_events(key.vk, key.lparam));
+      return {KeyDownAction::Eaten};
+  }
+  return {KeyDownAction::Pass};
+}
+
+void character_inserted(KeyContext& ctx, char32_t c) {
+  ctx.undo.reset();
+  ctx.state.tracker.append(c);
+}
+
+void character_not_inserted(KeyContext& ctx, char32_t c) {
+  ctx.undo.reset();
+  ctx.services.log("keymap: edit session failed, sending as unicode key");
+  queue_sent_character(ctx, c);
+  send_character(ctx.host, c);
+}
+
+void send_character(Host& host, char32_t c) {
+  send_events(host.input, character_events(c, kMarkResent));
+}
+
+bool retype(Host& host, FallbackServices& services, std::size_t delete_count, std::string_view text,
+            bool trailing_space) {
+  const SendResult result =
+      send_events(host.input, retype_events(delete_count, text, trailing_space));
+  if (!result.complete()) {
+    services.log("fallback: SendInput sent " + std::to_string(result.sent) + "/" +
+                 std::to_string(result.total));
+    return false;
+  }
+  services.log(trailing_space ? "fallback: converted" : "fallback: undo");
+  return true;
+}
+
+TransitoryClass classify_transitory(KeyContext& ctx, const KeyMessage& key) {
+  if (key.context == ContextKind::None) return {};
+  std::erase_if(ctx.state.sent_chars,
+                [&](const SentChar& s) { return s.deadline.passed(ctx.host.clock); });
+  // Characters the service sent as keystrokes are still on their way even in
+  // an ordinary context when an insertion through the document failed; the
+  // keys after them must then travel the same way to keep their order.
+  const bool own_in_flight = !ctx.state.sent_chars.empty();
+  if (key.context != ContextKind::Transitory && !own_in_flight) return {};
+  if (auto c = keymap_character(ctx.services.keymap(), ctx.host.keys, key.vk, key.lparam))
+    return {TransitoryClass::Character, *c};
+  if (key.vk == kVkPacket || key.vk == kVkDummy || !own_in_flight ||
+      ctrl_alt_win_held(ctx.host.keys) || is_modifier(key.vk))
+    return {};
+  const std::optional<char32_t> c = character_of_key(ctx.host, key.vk, key.lparam);
+  if (!c || is_whitespace_key_character(*c)) return {TransitoryClass::NoCharacter};
+  return {TransitoryClass::Character, *c};
+}
+
+std::optional<char32_t> character_of_key(const Host& host, std::uint16_t vk, std::uint32_t lparam) {
+  KeyboardState state{};
+  if (!host.keys.keyboard_state(state)) return std::nullopt;
+  char16_t buffer[4] = {};
+  const auto scan = static_cast<std::uint16_t>((lparam >> 16) & 0xFF);
+  constexpr unsigned kKeepKeyboardState = 4;
+  const int n =
+      host.layout.to_unicode(vk, scan, state, buffer, kKeepKeyboardState, host.layout.current());
+  if (n != 1) return std::nullopt;
+  const char32_t c = buffer[0];
+  if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+  return c;
+}
+
+std::optional<char32_t> keymap_character(const KeyMap* map, const KeyState& keys, std::uint16_t vk,
+                                         std::uint32_t lparam) {
+  if (!map || !is_character_key(vk)) return std::nullopt;
+  return keymap_lookup(*map, (lparam >> 16) & 0xFF, keys.is_down(kVkShift),
+                       keys.is_toggled(kVkCapsLock), false);
+}
+
+bool is_exception(const ConvertOptions& options, std::string_view word) {
+  return options.is_exception(word_key(split_word(word).core));
+}
+
+}  // namespace vexo::tsf
