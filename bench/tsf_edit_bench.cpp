@@ -12,15 +12,15 @@
 namespace {
 
 using vexo::tsf::Profile;
-using vexo::tsf::SettingsState;
+using vexo::tsf::ServiceState;
 using vexo::tsf::testing::TypingHost;
 
 void BM_WordEnd(benchmark::State& bench) {
   const std::vector<std::u16string> words = {u"shahar", u"so'z", u"o'zbek",    u"kitob",
                                              u"bog'da", u"choy", u"Microsoft", u"ko'plab"};
-  SettingsState settings(Profile{std::nullopt, "notepad.exe"});
-  vexo::tsf::load_files(settings);
-  TypingHost host(settings);
+  ServiceState service(Profile{std::nullopt, "notepad.exe"});
+  vexo::tsf::load_files(service.files);
+  TypingHost host(service);
   host.type(u"Men bu ");  // leaves fallback mode, builds the word lists
   std::size_t i = 0;
   for (auto _ : bench) {

@@ -12,12 +12,12 @@
 #include <utility>
 #include <vector>
 
-#include "core/session.h"
 #include "tsf/document.h"
 #include "tsf/edit_session.h"
 #include "tsf/end_edit.h"
 #include "tsf/plan.h"
-#include "tsf/reload.h"
+#include "tsf/service.h"
+#include "tsf/undo.h"
 
 namespace vexo::tsf::testing {
 
@@ -84,12 +84,11 @@ class FakeRequester : public SessionRequester {
 // The typing side of the service over a fake document, with a clock that
 // the test moves.
 struct TypingHost {
-  explicit TypingHost(SettingsState& loaded) : settings(loaded) {}
+  explicit TypingHost(ServiceState& service) : state(service) {}
 
-  SettingsState& settings;
+  ServiceState& state;
+  std::optional<UndoRecord> undo;
   FakeDocument document;
-  TsfPathState state;
-  TypingSession session;
   std::int64_t now_ms = 0;
   std::vector<std::string> log;
 
@@ -99,13 +98,13 @@ struct TypingHost {
     EndEditStep step = detect_word_end(state, read_caret_text(document), {});
     log.insert(log.end(), step.log.begin(), step.log.end());
     if (!step.word_end) return;
-    FinishStep finish = finish_word(*step.word_end, session, settings, now_ms);
+    FinishStep finish = finish_word(*step.word_end, state, now_ms);
     log.insert(log.end(), finish.log.begin(), finish.log.end());
     if (!finish.request) return;
     ConvertOutcome outcome =
         run_convert_session(document, finish.request->word, finish.request->converted);
     log.push_back(outcome.log);
-    if (outcome.undo) state.undo = std::move(outcome.undo);
+    if (outcome.undo) undo = std::move(outcome.undo);
     // The session's own edit ends like any other.
     end_edit();
   }
@@ -113,7 +112,7 @@ struct TypingHost {
   void type(std::u16string_view units) {
     for (const char16_t unit : units) {
       // Any key but Shift and Backspace ends the chance to undo.
-      state.undo.reset();
+      undo.reset();
       document.type(std::u16string_view(&unit, 1));
       end_edit();
     }
@@ -122,11 +121,11 @@ struct TypingHost {
   // A plain Backspace: the undo when there is something to undo, else an
   // ordinary deletion.
   void backspace() {
-    if (is_undo_backspace(kVkBackspace, {}, settings.settings.undo_backspace, state.undo)) {
-      const UndoRecord record = *std::exchange(state.undo, std::nullopt);
+    if (is_undo_backspace(kVkBackspace, {}, state.files.settings.undo_backspace, undo)) {
+      const UndoRecord record = *std::exchange(undo, std::nullopt);
       const RestoreOutcome restored = run_restore_session(document, record);
       if (restored.status == RestoreOutcome::Status::Restored) {
-        const auto lines = after_restore(record.typed, settings, session);
+        const auto lines = after_restore(record.typed, state.files, state.session);
         log.insert(log.end(), lines.begin(), lines.end());
         end_edit();
         return;

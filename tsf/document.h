@@ -13,12 +13,9 @@
 #include <string>
 #include <string_view>
 
+#include "tsf/com_types.h"
+
 namespace vexo::tsf {
-
-// An HRESULT as the log writes it: unsigned 32 bits.
-using HResult = std::uint32_t;
-
-inline constexpr HResult kOk = 0;
 
 // The text before the caret, as a document read gives it.
 struct CaretText {

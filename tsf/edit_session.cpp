@@ -9,8 +9,6 @@ namespace {
 
 bool keeps_separator(char16_t c) { return c == u'\t' || c == u' ' || c == u'\u00A0'; }
 
-bool failed(HResult hr) { return (hr & 0x80000000u) != 0; }
-
 }  // namespace
 
 ConvertOutcome run_convert_session(TextDocument& document, std::string_view word,

@@ -20,8 +20,9 @@ namespace vexo::tsf {
 inline constexpr std::uint32_t kRequestAsyncReadWrite = 0xE;  // TF_ES_ASYNC | TF_ES_READWRITE
 inline constexpr std::uint32_t kRequestSyncReadWrite = 0x7;   // TF_ES_SYNC | TF_ES_READWRITE
 inline constexpr std::uint32_t kRequestReadWrite = 0x6;       // TF_ES_READWRITE
-inline constexpr HResult kSynchronousRefused = 0x80040208;    // TS_E_SYNCHRONOUS
-inline constexpr HResult kSessionQueued = 0x00040300;         // TF_S_ASYNC
+inline constexpr HResult kSynchronousRefused =
+    static_cast<HResult>(0x80040208);                  // TS_E_SYNCHRONOUS
+inline constexpr HResult kSessionQueued = 0x00040300;  // TF_S_ASYNC
 
 struct ConvertOutcome {
   std::string log;  // "converted", a "skip: ..." reason or "edit session failed hr=..."

@@ -21,15 +21,7 @@ bool mirrors_typing(std::u16string_view old_text, std::u16string_view new_text,
 
 }  // namespace
 
-void rebind(TsfPathState& state, TypingSession& session) {
-  state.previous_text.clear();
-  session.reset();
-  state.no_text_logged = false;
-  state.fallback_mode = true;
-  state.undo.reset();
-}
-
-EndEditStep detect_word_end(TsfPathState& state, const CaretRead& read,
+EndEditStep detect_word_end(ServiceState& state, const CaretRead& read,
                             std::u16string_view tracked_word) {
   EndEditStep step;
   if (read.status == CaretRead::Status::Failed) {
@@ -67,9 +59,10 @@ EndEditStep detect_word_end(TsfPathState& state, const CaretRead& read,
   return step;
 }
 
-FinishStep finish_word(const WordEnd& end, TypingSession& session, SettingsState& settings,
-                       std::int64_t now_ms) {
+FinishStep finish_word(const WordEnd& end, ServiceState& state, std::int64_t now_ms) {
   FinishStep step;
+  SettingsState& settings = state.files;
+  TypingSession& session = state.session;
   if (!check_fresh(settings, now_ms) || !settings.settings.auto_convert) return step;
   std::optional<Replacement> result =
       session.complete_word(end.plan.word, settings.settings.options);

@@ -10,26 +10,11 @@
 #include <string_view>
 #include <vector>
 
-#include "core/session.h"
 #include "tsf/document.h"
 #include "tsf/plan.h"
-#include "tsf/reload.h"
-#include "tsf/undo.h"
+#include "tsf/service.h"
 
 namespace vexo::tsf {
-
-// The per-instance state of this path, held by the service state.
-struct TsfPathState {
-  std::u16string previous_text;  // text before the caret at the last end of an edit
-  bool fallback_mode = true;     // the document is not (yet) seen to expose its text
-  bool no_text_logged = false;   // the "no text before caret" line was written for it
-  std::optional<UndoRecord> undo;
-};
-
-// The service moved to another document: everything known about the old one
-// is forgotten and the new one starts in fallback mode. The caller also
-// resets the typed-word tracker.
-void rebind(TsfPathState& state, TypingSession& session);
 
 // A word that was just finished by one separator.
 struct WordEnd {
@@ -46,7 +31,7 @@ struct EndEditStep {
 // previous text, leaves fallback mode when the document follows the typing
 // (`tracked_word` is the typed-word tracker's word, UTF-16), and finds a
 // word finished by exactly one appended separator.
-EndEditStep detect_word_end(TsfPathState& state, const CaretRead& read,
+EndEditStep detect_word_end(ServiceState& state, const CaretRead& read,
                             std::u16string_view tracked_word);
 
 // What the convert edit session is asked to put in place.
@@ -62,7 +47,6 @@ struct FinishStep {
 
 // The finished word through the settings check and the typing session. A
 // line break ends the session's context.
-FinishStep finish_word(const WordEnd& end, TypingSession& session, SettingsState& settings,
-                       std::int64_t now_ms);
+FinishStep finish_word(const WordEnd& end, ServiceState& state, std::int64_t now_ms);
 
 }  // namespace vexo::tsf

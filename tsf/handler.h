@@ -10,15 +10,12 @@
 #include <string_view>
 #include <utility>
 
-#include "tsf/document.h"
+#include "tsf/com_types.h"
 
 namespace vexo::tsf {
 
 // The slow-handler threshold: the time budget of one key on the input path.
 inline constexpr std::int64_t kSlowHandlerMs = 25;
-
-// "0x" and lowercase hexadecimal digits without leading zeros (0x80004005).
-std::string hr_text(HResult hr);
 
 // "{label} failed hr={hr}".
 std::string failed_message(std::string_view label, HResult hr);

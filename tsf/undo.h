@@ -9,11 +9,10 @@
 #include <vector>
 
 #include "core/session.h"
+#include "tsf/host.h"
 #include "tsf/reload.h"
 
 namespace vexo::tsf {
-
-inline constexpr unsigned kVkBackspace = 0x08;
 
 // The last conversion, kept until the next key that is not Shift or
 // Backspace.
