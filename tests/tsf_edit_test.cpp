@@ -9,6 +9,7 @@
 
 #include "tests/fake_document.h"
 #include "tsf/exception_file.h"
+#include "tsf/exclusive.h"
 #include "tsf/handler.h"
 #include "tsf/key_decision.h"
 #include "tsf/profile.h"
@@ -270,6 +271,30 @@ TEST_F(TypingTest, TheExceptionFileGainsOneWholeLinePerWord) {
   const std::optional<std::string> error = append_exception((dir() / "blocker").string(), "x");
   ASSERT_TRUE(error);
   EXPECT_NE(error->find("blocker"), std::string::npos);
+}
+
+TEST_F(TypingTest, TheSharedStateIsGivenBackBeforeTheSessionIsRequested) {
+  auto shared = std::make_shared<Exclusive<ServiceState>>(Profile{dir().string(), "notepad.exe"});
+  load_files(shared->take()->files);
+  std::vector<std::string> log;
+  auto note = [&](std::string_view line) { log.emplace_back(line); };
+  FakeDocument document;
+  document.type(u"so'z");
+  EXPECT_FALSE(end_edit(shared, read_caret_text(document), {}, 0, note));
+  document.type(u" ");
+  const std::optional<ConvertRequest> request =
+      end_edit(shared, read_caret_text(document), {}, 0, note);
+  ASSERT_TRUE(request);
+  EXPECT_EQ(request->converted, "söz");
+  EXPECT_TRUE(shared->take());
+  EXPECT_EQ(log, std::vector<std::string>{"context mirrors typing: TSF path"});
+
+  // Called again while a caller further up holds the state: nothing is
+  // decided, nothing recorded.
+  auto held = shared->take();
+  document.type(u"x");
+  EXPECT_FALSE(end_edit(shared, read_caret_text(document), {}, 0, note));
+  EXPECT_EQ(held->previous_text, u"so'z ");
 }
 
 TEST(SessionRequest, ARefusedSynchronousLockIsAskedForAgainToRunLater) {

@@ -75,4 +75,22 @@ FinishStep finish_word(const WordEnd& end, ServiceState& state, std::int64_t now
   return step;
 }
 
+std::optional<ConvertRequest> end_edit(const SharedState& state, const CaretRead& read,
+                                       std::u16string_view tracked_word, std::int64_t now_ms,
+                                       const std::function<void(std::string_view)>& log) {
+  std::vector<std::string> lines;
+  std::optional<ConvertRequest> request;
+  if (auto s = state->take()) {
+    EndEditStep step = detect_word_end(*s, read, tracked_word);
+    lines = std::move(step.log);
+    if (step.word_end) {
+      FinishStep finish = finish_word(*step.word_end, *s, now_ms);
+      lines.insert(lines.end(), finish.log.begin(), finish.log.end());
+      request = std::move(finish.request);
+    }
+  }
+  for (const std::string& line : lines) log(line);
+  return request;
+}
+
 }  // namespace vexo::tsf
