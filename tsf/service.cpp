@@ -52,6 +52,7 @@ void rebind(const SharedState& state, DocumentManager* document, ServiceHost& ho
     s->session.reset();
     s->no_text_logged = false;
     s->fallback_mode = true;
+    s->undo.reset();
   }
   if (previous) previous->unadvise();
   if (document == nullptr) return;

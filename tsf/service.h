@@ -23,6 +23,7 @@
 #include "tsf/profile.h"
 #include "tsf/reload.h"
 #include "tsf/thread_manager.h"
+#include "tsf/undo.h"
 
 namespace vexo::tsf {
 
@@ -46,6 +47,7 @@ struct ServiceState {
   bool fallback_mode = true;     // the document is not yet seen to expose its text
   std::u16string previous_text;  // text before the caret at the last end of an edit
   bool no_text_logged = false;
+  std::optional<UndoRecord> undo;  // the last conversion, until the next key
 
   // Key handling keeps its own records beside these: the typed-word tracker,
   // the queues of own keystrokes, the retype expectation and the undo record.

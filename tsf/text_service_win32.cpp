@@ -7,17 +7,32 @@
 #include <msctf.h>
 
 #include <atomic>
+#include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <new>
+#include <optional>
+#include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/lexicon.h"
 #include "tsf/com_edge.h"
 #include "tsf/com_ref.h"
+#include "tsf/document_win32.h"
+#include "tsf/edit_session.h"
+#include "tsf/edit_session_win32.h"
+#include "tsf/end_edit.h"
 #include "tsf/guids.h"
+#include "tsf/handler.h"
+#include "tsf/host_win32.h"
+#include "tsf/key_decision.h"
 #include "tsf/log.h"
+#include "tsf/platform.h"
 #include "tsf/profile.h"
 #include "tsf/service.h"
+#include "tsf/utf16.h"
 
 namespace vexo::tsf {
 namespace {
@@ -222,27 +237,91 @@ class TextService final : public ITfTextInputProcessorEx,
   }
   HRESULT STDMETHODCALLTYPE OnPopContext(ITfContext*) override { return S_OK; }
 
-  // ITfTextEditSink: word ends are detected by the key handling code.
-  HRESULT STDMETHODCALLTYPE OnEndEdit(ITfContext*, TfEditCookie, ITfEditRecord*) override {
-    return S_OK;
+  // ITfTextEditSink: a word finished in a document that exposes its text.
+  HRESULT STDMETHODCALLTYPE OnEndEdit(ITfContext* context, TfEditCookie cookie,
+                                      ITfEditRecord*) override {
+    return at_com_edge<HRESULT>("end edit", S_OK, [&] {
+      if (context == nullptr) return S_OK;
+      ContextDocument document(context, cookie);
+      std::optional<ConvertRequest> request = end_edit(
+          state_, read_caret_text(document), {}, platform::monotonic_milliseconds(), log_line);
+      if (request) request_convert(context, std::move(*request));
+      return S_OK;
+    });
   }
 
-  // ITfKeyEventSink: no key is eaten yet.
-  HRESULT STDMETHODCALLTYPE OnSetFocus(WINBOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnTestKeyDown(ITfContext*, WPARAM, LPARAM, WINBOOL* eaten) override {
-    return not_eaten(eaten);
+  // ITfKeyEventSink: key map keys and the undo Backspace in documents that
+  // expose their text.
+  HRESULT STDMETHODCALLTYPE OnSetFocus(WINBOOL) override {
+    return at_com_edge<HRESULT>("focus", S_OK, [&] {
+      if (auto s = state_->take()) s->undo.reset();
+      return S_OK;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE OnTestKeyDown(ITfContext* context, WPARAM vk, LPARAM lparam,
+                                          WINBOOL* eaten) override {
+    if (eaten == nullptr) return E_INVALIDARG;
+    *eaten = FALSE;
+    const std::int64_t start = platform::monotonic_milliseconds();
+    *eaten = at_com_edge<WINBOOL>("key", FALSE, [&]() -> WINBOOL {
+      if (context == nullptr) return FALSE;
+      refresh_keys();
+      const KeyDecision decision = decide(context, vk, lparam);
+      return decision.action != KeyDecision::Action::Pass;
+    });
+    log_if_slow("test key", start);
+    return S_OK;
   }
   HRESULT STDMETHODCALLTYPE OnTestKeyUp(ITfContext*, WPARAM, LPARAM, WINBOOL* eaten) override {
     return not_eaten(eaten);
   }
-  HRESULT STDMETHODCALLTYPE OnKeyDown(ITfContext*, WPARAM, LPARAM, WINBOOL* eaten) override {
-    return not_eaten(eaten);
+  HRESULT STDMETHODCALLTYPE OnKeyDown(ITfContext* context, WPARAM vk, LPARAM lparam,
+                                      WINBOOL* eaten) override {
+    if (eaten == nullptr) return E_INVALIDARG;
+    *eaten = FALSE;
+    const std::int64_t start = platform::monotonic_milliseconds();
+    *eaten = at_com_edge<WINBOOL>("key down", FALSE, [&]() -> WINBOOL {
+      if (context == nullptr) return FALSE;
+      const KeyDecision decision = decide(context, vk, lparam);
+      switch (decision.action) {
+        case KeyDecision::Action::Pass:
+          return FALSE;
+        case KeyDecision::Action::InsertMapped:
+          insert_character(context, decision.character);
+          return TRUE;
+        case KeyDecision::Action::UndoBackspace:
+          undo(context);
+          return TRUE;
+      }
+      return FALSE;
+    });
+    log_if_slow("key down", start);
+    return S_OK;
   }
   HRESULT STDMETHODCALLTYPE OnKeyUp(ITfContext*, WPARAM, LPARAM, WINBOOL* eaten) override {
     return not_eaten(eaten);
   }
-  HRESULT STDMETHODCALLTYPE OnPreservedKey(ITfContext*, REFGUID, WINBOOL* eaten) override {
-    return not_eaten(eaten);
+  HRESULT STDMETHODCALLTYPE OnPreservedKey(ITfContext* context, REFGUID guid,
+                                           WINBOOL* eaten) override {
+    if (eaten == nullptr) return E_INVALIDARG;
+    *eaten = FALSE;
+    *eaten = at_com_edge<WINBOOL>("preserved key", FALSE, [&]() -> WINBOOL {
+      if (context == nullptr) return FALSE;
+      refresh_keys();
+      std::optional<char32_t> c;
+      if (auto s = state_->take()) {
+        check_fresh(s->files);
+        c = preserved_key_character(s->files, from_windows(guid),
+                                    win32_host().keys.is_toggled(0x14));
+      }
+      if (!c) return FALSE;
+      insert_character(context, *c);
+      // The released Alt alone would open the application's menu.
+      send_keys({{kVkDummy, 0, false, false, false, kMarkResent},
+                 {kVkDummy, 0, false, true, false, kMarkResent}});
+      return TRUE;
+    });
+    return S_OK;
   }
 
  private:
@@ -252,6 +331,119 @@ class TextService final : public ITfTextInputProcessorEx,
     if (eaten == nullptr) return E_INVALIDARG;
     *eaten = FALSE;
     return S_OK;
+  }
+
+  static void log_line(std::string_view line) { log(line); }
+
+  static void log_if_slow(std::string_view label, std::int64_t start) {
+    if (auto line = slow_message(label, platform::monotonic_milliseconds() - start)) log(*line);
+  }
+
+  static void send_keys(std::initializer_list<KeyEvent> events) {
+    win32_host().input.send(std::span<const KeyEvent>(events.begin(), events.size()));
+  }
+
+  void refresh_keys() {
+    Win32Host host;
+    refresh_preserved_keys(state_, host);
+  }
+
+  std::uint32_t client_id() {
+    auto s = state_->take();
+    return s ? s->client_id : 0;
+  }
+
+  // The decision for a key in a context that is not transitory; keys the
+  // service passes on end the chance to undo, except Shift and Backspace.
+  KeyDecision decide(ITfContext* context, WPARAM vk, LPARAM lparam) {
+    if (win32_host().input.message_extra_info() == kMarkResent ||
+        win32_host().input.message_extra_info() == kMarkRetype) {
+      return {};
+    }
+    if (ContextDocument(context, 0).is_transitory()) return {};
+    KeyState& keys = win32_host().keys;
+    const KeyPress key{static_cast<unsigned>(vk), static_cast<std::uint32_t>(lparam),
+                       held_modifiers(keys), keys.is_toggled(0x14)};
+    auto s = state_->take();
+    if (!s) return {};
+    check_fresh(s->files);
+    const KeyDecision decision = decide_key(s->files, s->undo, key);
+    if (decision.action == KeyDecision::Action::Pass && !key_keeps_undo(key.vk)) {
+      s->undo.reset();
+    }
+    return decision;
+  }
+
+  void request_convert(ITfContext* context, ConvertRequest request) {
+    const SharedState state = state_;
+    auto session = ComRef<ITfEditSession>::adopt(
+        new_convert_session(context, std::move(request), log_line, [state](UndoRecord undo) {
+          if (auto s = state->take()) s->undo = std::move(undo);
+        }));
+    if (!session) return;
+    HRESULT session_hr = S_OK;
+    const HRESULT hr = context->RequestEditSession(client_id(), session.get(),
+                                                   TF_ES_ASYNC | TF_ES_READWRITE, &session_hr);
+    if (FAILED(hr)) log(failed_message("request edit", hr));
+  }
+
+  // A key map character goes in through an edit session, or as a Unicode
+  // keystroke when the document runs none.
+  void insert_character(ITfContext* context, char32_t c) {
+    if (auto s = state_->take()) s->undo.reset();
+    auto inserted = std::make_shared<std::uint8_t>(0);
+    auto session =
+        ComRef<ITfEditSession>::adopt(new_insert_session(context, c, inserted, log_line));
+    std::vector<std::string> lines;
+    bool went_in = false;
+    if (session) {
+      ContextRequester requester(context, client_id(), session.get());
+      went_in = tsf::insert_character(requester, lines);
+    } else {
+      lines.emplace_back("keymap: edit session failed, sending as unicode key");
+    }
+    for (const std::string& line : lines) log(line);
+    if (went_in) return;
+    std::vector<KeyEvent> events;
+    for (const char16_t unit : utf16_of(c)) {
+      events.push_back({0, unit, true, false, false, kMarkResent});
+      events.push_back({0, unit, true, true, false, kMarkResent});
+    }
+    win32_host().input.send(events);
+  }
+
+  // The undo Backspace: the conversion is taken back in the document, or the
+  // Backspace is sent on when that cannot be done.
+  void undo(ITfContext* context) {
+    std::optional<UndoRecord> record;
+    if (auto s = state_->take()) record = std::exchange(s->undo, std::nullopt);
+    const SharedState state = state_;
+    auto plain_backspace = [] {
+      log(kPlainBackspaceLog);
+      send_keys({{kVkBackspace, 0, false, false, false, kMarkRetype},
+                 {kVkBackspace, 0, false, true, false, kMarkRetype}});
+    };
+    if (!record) {
+      plain_backspace();
+      return;
+    }
+    RestoreHooks hooks{log_line,
+                       [state](const std::string& typed) {
+                         std::vector<std::string> lines;
+                         if (auto s = state->take())
+                           lines = after_restore(typed, s->files, s->session);
+                         for (const std::string& line : lines) log(line);
+                       },
+                       plain_backspace};
+    auto ran = std::make_shared<std::uint8_t>(0);
+    auto session = ComRef<ITfEditSession>::adopt(
+        new_restore_session(context, std::move(*record), ran, std::move(hooks)));
+    if (!session) {
+      plain_backspace();
+      return;
+    }
+    ContextRequester requester(context, client_id(), session.get());
+    if (undo_tsf(requester) == UndoAction::PlainBackspace) plain_backspace();
   }
 
   void rebind_to(ComRef<ITfDocumentMgr> document) {
