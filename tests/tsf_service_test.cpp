@@ -63,9 +63,10 @@ class FakeRegistry : public Registry {
   Recorder& r_;
 };
 
-class FakeProfiles : public ProfileManager {
+// The profile and category managers in one recorder.
+class FakeTsf : public ProfileManager, public CategoryManager {
  public:
-  explicit FakeProfiles(Recorder& r) : r_(r) {}
+  explicit FakeTsf(Recorder& r) : r_(r) {}
   HResult register_profile(const ProfileEntry& e) override {
     entry = e;
     return r_.call("register profile");
@@ -76,26 +77,19 @@ class FakeProfiles : public ProfileManager {
                                              " " + format_guid(profile) + " " +
                                              std::to_string(flags));
   }
-  inline static ProfileEntry entry;
-
- private:
-  Recorder& r_;
-};
-
-class FakeCategories : public CategoryManager {
- public:
-  explicit FakeCategories(Recorder& r) : r_(r) {}
   HResult register_category(const Guid& clsid, const Guid& category, const Guid& item) override {
-    return r_.call("register category",
-                   format_guid(clsid) + " " + format_guid(category) + " " + format_guid(item));
+    return r_.call("register category", guids(clsid, category, item));
   }
   HResult unregister_category(const Guid& clsid, const Guid& category,
                               const Guid& item) override {
-    return r_.call("unregister category",
-                   format_guid(clsid) + " " + format_guid(category) + " " + format_guid(item));
+    return r_.call("unregister category", guids(clsid, category, item));
   }
+  inline static ProfileEntry entry;
 
  private:
+  static std::string guids(const Guid& a, const Guid& b, const Guid& c) {
+    return format_guid(a) + " " + format_guid(b) + " " + format_guid(c);
+  }
   Recorder& r_;
 };
 
@@ -110,12 +104,12 @@ class FakeSystem : public RegistrationSystem {
   Registry& registry() override { return registry_; }
   HResult create_profile_manager(std::unique_ptr<ProfileManager>& out) override {
     const HResult hr = r_.call("create profile manager");
-    if (!failed(hr)) out = std::make_unique<FakeProfiles>(r_);
+    if (!failed(hr)) out = std::make_unique<FakeTsf>(r_);
     return hr;
   }
   HResult create_category_manager(std::unique_ptr<CategoryManager>& out) override {
     const HResult hr = r_.call("create category manager");
-    if (!failed(hr)) out = std::make_unique<FakeCategories>(r_);
+    if (!failed(hr)) out = std::make_unique<FakeTsf>(r_);
     return hr;
   }
 
@@ -152,7 +146,7 @@ TEST(Registration, WritesClassKeysProfileAndCategoriesInOrder) {
   EXPECT_EQ(r.calls, full_registration());
   EXPECT_EQ(r.log, std::vector<std::string>{"registered"});
 
-  const ProfileEntry& e = FakeProfiles::entry;
+  const ProfileEntry& e = FakeTsf::entry;
   EXPECT_EQ(format_guid(e.clsid), kClsid);
   EXPECT_EQ(e.language, 0x0443);
   EXPECT_EQ(format_guid(e.profile), "{3F81C2A7-95DE-4B60-8A1C-D04E7B2963C5}");
