@@ -126,9 +126,12 @@ TEST(TextService, AnswersItsInterfacesAndCountsReferences) {
   EXPECT_EQ(service->AddRef(), 2u);
   EXPECT_EQ(service->Release(), 1u);
 
-  const GUID interfaces[] = {IID_IUnknown,           IID_ITfTextInputProcessor,
-                             kIidTextInputProcessorEx, IID_ITfThreadMgrEventSink,
-                             IID_ITfTextEditSink,    IID_ITfKeyEventSink};
+  const GUID interfaces[] = {IID_IUnknown,
+                             IID_ITfTextInputProcessor,
+                             kIidTextInputProcessorEx,
+                             IID_ITfThreadMgrEventSink,
+                             IID_ITfTextEditSink,
+                             IID_ITfKeyEventSink};
   std::vector<IUnknown*> held;
   for (const GUID& iid : interfaces) {
     IUnknown* answer = nullptr;
