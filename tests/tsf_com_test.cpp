@@ -126,9 +126,12 @@ TEST(TextService, AnswersItsInterfacesAndCountsReferences) {
   EXPECT_EQ(service->AddRef(), 2u);
   EXPECT_EQ(service->Release(), 1u);
 
-  const GUID interfaces[] = {IID_IUnknown,           IID_ITfTextInputProcessor,
-                             kIidTextInputProcessorEx, IID_ITfThreadMgrEventSink,
-                             IID_ITfTextEditSink,    IID_ITfKeyEventSink};
+  const GUID interfaces[] = {IID_IUnknown,
+                             IID_ITfTextInputProcessor,
+                             kIidTextInputProcessorEx,
+                             IID_ITfThreadMgrEventSink,
+                             IID_ITfTextEditSink,
+                             IID_ITfKeyEventSink};
   std::vector<IUnknown*> held;
   for (const GUID& iid : interfaces) {
     IUnknown* answer = nullptr;
@@ -218,7 +221,20 @@ TEST(Activation, ByTheThreadManagerOnAndOffForThisApp) {
   write_settings("");
   ASSERT_EQ(manager->Activate(&client), S_OK);
   EXPECT_TRUE(was_logged("activate"));
+  // A pushed and focused context reaches the service through the thread
+  // manager sink it advised; binding the text-edit sink to it must not fail
+  // (checked with the log below).
+  ITfDocumentMgr* document = nullptr;
+  ITfContext* context = nullptr;
+  TfEditCookie cookie = 0;
+  ASSERT_EQ(manager->CreateDocumentMgr(&document), S_OK);
+  ASSERT_EQ(document->CreateContext(client, 0, nullptr, &context, &cookie), S_OK);
+  EXPECT_EQ(document->Push(context), S_OK);
+  EXPECT_EQ(manager->SetFocus(document), S_OK);
   EXPECT_EQ(manager->Deactivate(), S_OK);
+  document->Pop(TF_POPF_ALL);
+  context->Release();
+  document->Release();
 
   // A failure to advise a sink would have been logged.
   for (const std::string& line : logged()) {

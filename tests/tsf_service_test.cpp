@@ -63,39 +63,31 @@ class FakeRegistry : public Registry {
   Recorder& r_;
 };
 
-class FakeProfiles : public ProfileManager {
+// The profile and category managers in one recorder.
+class FakeTsf : public ProfileManager, public CategoryManager {
  public:
-  explicit FakeProfiles(Recorder& r) : r_(r) {}
+  explicit FakeTsf(Recorder& r) : r_(r) {}
   HResult register_profile(const ProfileEntry& e) override {
     entry = e;
     return r_.call("register profile");
   }
   HResult unregister_profile(const Guid& clsid, std::uint16_t language, const Guid& profile,
                              std::uint32_t flags) override {
-    return r_.call("unregister profile", format_guid(clsid) + " " + std::to_string(language) +
-                                             " " + format_guid(profile) + " " +
-                                             std::to_string(flags));
+    return r_.call("unregister profile", format_guid(clsid) + " " + std::to_string(language) + " " +
+                                             format_guid(profile) + " " + std::to_string(flags));
+  }
+  HResult register_category(const Guid& clsid, const Guid& category, const Guid& item) override {
+    return r_.call("register category", guids(clsid, category, item));
+  }
+  HResult unregister_category(const Guid& clsid, const Guid& category, const Guid& item) override {
+    return r_.call("unregister category", guids(clsid, category, item));
   }
   inline static ProfileEntry entry;
 
  private:
-  Recorder& r_;
-};
-
-class FakeCategories : public CategoryManager {
- public:
-  explicit FakeCategories(Recorder& r) : r_(r) {}
-  HResult register_category(const Guid& clsid, const Guid& category, const Guid& item) override {
-    return r_.call("register category",
-                   format_guid(clsid) + " " + format_guid(category) + " " + format_guid(item));
+  static std::string guids(const Guid& a, const Guid& b, const Guid& c) {
+    return format_guid(a) + " " + format_guid(b) + " " + format_guid(c);
   }
-  HResult unregister_category(const Guid& clsid, const Guid& category,
-                              const Guid& item) override {
-    return r_.call("unregister category",
-                   format_guid(clsid) + " " + format_guid(category) + " " + format_guid(item));
-  }
-
- private:
   Recorder& r_;
 };
 
@@ -110,12 +102,12 @@ class FakeSystem : public RegistrationSystem {
   Registry& registry() override { return registry_; }
   HResult create_profile_manager(std::unique_ptr<ProfileManager>& out) override {
     const HResult hr = r_.call("create profile manager");
-    if (!failed(hr)) out = std::make_unique<FakeProfiles>(r_);
+    if (!failed(hr)) out = std::make_unique<FakeTsf>(r_);
     return hr;
   }
   HResult create_category_manager(std::unique_ptr<CategoryManager>& out) override {
     const HResult hr = r_.call("create category manager");
-    if (!failed(hr)) out = std::make_unique<FakeCategories>(r_);
+    if (!failed(hr)) out = std::make_unique<FakeTsf>(r_);
     return hr;
   }
 
@@ -152,7 +144,7 @@ TEST(Registration, WritesClassKeysProfileAndCategoriesInOrder) {
   EXPECT_EQ(r.calls, full_registration());
   EXPECT_EQ(r.log, std::vector<std::string>{"registered"});
 
-  const ProfileEntry& e = FakeProfiles::entry;
+  const ProfileEntry& e = FakeTsf::entry;
   EXPECT_EQ(format_guid(e.clsid), kClsid);
   EXPECT_EQ(e.language, 0x0443);
   EXPECT_EQ(format_guid(e.profile), "{3F81C2A7-95DE-4B60-8A1C-D04E7B2963C5}");
@@ -176,9 +168,11 @@ TEST(Registration, EachFailureEndsItWithItsResultKeepingEarlierWrites) {
   const Case cases[] = {
       {"module path", from_win32(122), from_win32(122), 2},
       {"set", 5, static_cast<HResult>(0x80070005), 3},  // access denied on the first key
-      {"create profile manager", static_cast<HResult>(0x80040154), static_cast<HResult>(0x80040154), 6},
+      {"create profile manager", static_cast<HResult>(0x80040154), static_cast<HResult>(0x80040154),
+       6},
       {"register profile", static_cast<HResult>(0x80004001), static_cast<HResult>(0x80004001), 7},
-      {"create category manager", static_cast<HResult>(0x80004005), static_cast<HResult>(0x80004005), 8},
+      {"create category manager", static_cast<HResult>(0x80004005),
+       static_cast<HResult>(0x80004005), 8},
       {"register category", static_cast<HResult>(0x80070057), static_cast<HResult>(0x80070057), 9},
   };
   for (const Case& c : cases) {
@@ -281,8 +275,8 @@ class FakeThreadManager : public ThreadManager {
   HResult preserve_key(std::uint32_t client_id, const PreservedKey& key,
                        std::u16string_view description) override {
     const std::string detail = std::to_string(client_id) + " " + std::to_string(key.virtual_key) +
-                               " " + std::to_string(key.modifiers) + " " +
-                               format_guid(key.guid) + " " + narrow(description);
+                               " " + std::to_string(key.modifiers) + " " + format_guid(key.guid) +
+                               " " + narrow(description);
     // Refuse one particular key when asked to, to see that only it is dropped.
     if (key.modifiers == (kModRightAlt | kModShift) && refuse_shifted) {
       r_.calls.push_back("preserve key " + detail);
@@ -398,10 +392,10 @@ TEST_F(Activation, FailuresOfTheSinks) {
     const SharedState s = state();
     auto tm = std::make_shared<FakeThreadManager>(r);
     EXPECT_EQ(activate(s, tm, 3, h), kOk);
-    EXPECT_EQ(r.log, (std::vector<std::string>{"advise key sink failed hr=0x80070005",
-                                               "altgr keys: 0",
-                                               "advise edit sink failed hr=0x8000ffff",
-                                               "warm-up thread failed", "activate"}));
+    EXPECT_EQ(r.log,
+              (std::vector<std::string>{"advise key sink failed hr=0x80070005", "altgr keys: 0",
+                                        "advise edit sink failed hr=0x8000ffff",
+                                        "warm-up thread failed", "activate"}));
     r.calls.clear();
     deactivate(s, h);
     EXPECT_EQ(r.calls, std::vector<std::string>{"unadvise thread sink 77"})
@@ -417,8 +411,8 @@ TEST_F(Activation, DisabledAppAdvisesEverythingButStaysOff) {
   EXPECT_EQ(activate(s, std::make_shared<FakeThreadManager>(r), 9, host), kOk);
   EXPECT_EQ(r.calls, (std::vector<std::string>{"advise thread sink", "advise key sink 9",
                                                "get focus", "advise edit sink 1", "warm up"}));
-  EXPECT_EQ(r.log, (std::vector<std::string>{"altgr keys: 0",
-                                             "activate: off for this app (settings)"}));
+  EXPECT_EQ(r.log,
+            (std::vector<std::string>{"altgr keys: 0", "activate: off for this app (settings)"}));
   EXPECT_FALSE(s->take()->files.active);
 }
 
@@ -462,8 +456,7 @@ TEST_F(Activation, PreservesTheKeyMapsAltGrKeysAndReleasesThemAgain) {
 }
 
 TEST(PreservedKeyGuid, CarriesScanCodeAndShift) {
-  EXPECT_EQ(format_guid(preserved_key_guid(0x18, true)),
-            "{C4EC1801-6C4E-47B1-A3D5-2E9F0B6C1D84}");
+  EXPECT_EQ(format_guid(preserved_key_guid(0x18, true)), "{C4EC1801-6C4E-47B1-A3D5-2E9F0B6C1D84}");
   EXPECT_EQ(parse_preserved_key_guid(preserved_key_guid(0x35, false)),
             (std::pair<std::uint8_t, bool>{0x35, false}));
   EXPECT_EQ(parse_preserved_key_guid(preserved_key_guid(0x18, true)),

@@ -12,12 +12,14 @@ using HResult = std::int32_t;
 
 inline constexpr HResult kOk = 0;
 inline constexpr HResult kFalse = 1;
-inline constexpr HResult kPointerError = static_cast<HResult>(0x80004003);     // E_POINTER
-inline constexpr HResult kUnexpected = static_cast<HResult>(0x8000FFFF);       // E_UNEXPECTED
-inline constexpr HResult kOutOfMemory = static_cast<HResult>(0x8007000E);      // E_OUTOFMEMORY
-inline constexpr HResult kNoInterface = static_cast<HResult>(0x80004002);      // E_NOINTERFACE
-inline constexpr HResult kNoAggregation = static_cast<HResult>(0x80040110);    // CLASS_E_NOAGGREGATION
-inline constexpr HResult kClassNotAvailable = static_cast<HResult>(0x80040111);  // CLASS_E_CLASSNOTAVAILABLE
+inline constexpr HResult kPointerError = static_cast<HResult>(0x80004003);  // E_POINTER
+inline constexpr HResult kUnexpected = static_cast<HResult>(0x8000FFFF);    // E_UNEXPECTED
+inline constexpr HResult kOutOfMemory = static_cast<HResult>(0x8007000E);   // E_OUTOFMEMORY
+inline constexpr HResult kNoInterface = static_cast<HResult>(0x80004002);   // E_NOINTERFACE
+inline constexpr HResult kNoAggregation =
+    static_cast<HResult>(0x80040110);  // CLASS_E_NOAGGREGATION
+inline constexpr HResult kClassNotAvailable =
+    static_cast<HResult>(0x80040111);  // CLASS_E_CLASSNOTAVAILABLE
 
 inline constexpr bool failed(HResult hr) { return hr < 0; }
 

@@ -23,8 +23,7 @@ inline constexpr GUID kTfCatTipcapUiElementEnabled = {
 
 // ITfTextInputProcessor with activation flags (Windows 8 and later call it).
 struct ITfTextInputProcessorEx : public ITfTextInputProcessor {
-  virtual HRESULT STDMETHODCALLTYPE ActivateEx(ITfThreadMgr* ptim, TfClientId tid,
-                                               DWORD flags) = 0;
+  virtual HRESULT STDMETHODCALLTYPE ActivateEx(ITfThreadMgr* ptim, TfClientId tid, DWORD flags) = 0;
 };
 
 static_assert(sizeof(GUID) == sizeof(Guid));

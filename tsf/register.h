@@ -25,8 +25,8 @@ inline constexpr Guid kTextServiceClsid = {
 // {3F81C2A7-95DE-4B60-8A1C-D04E7B2963C5}, its language profile.
 inline constexpr Guid kProfileGuid = {
     0x3F81C2A7, 0x95DE, 0x4B60, {0x8A, 0x1C, 0xD0, 0x4E, 0x7B, 0x29, 0x63, 0xC5}};
-inline constexpr std::uint16_t kProfileLanguage = 0x0443;         // Uzbek, Latin script
-inline constexpr std::uint32_t kSubstituteLayout = 0x04090409;    // US English
+inline constexpr std::uint16_t kProfileLanguage = 0x0443;       // Uzbek, Latin script
+inline constexpr std::uint32_t kSubstituteLayout = 0x04090409;  // US English
 inline constexpr std::u16string_view kDescription = u"vexo";
 inline constexpr std::u16string_view kThreadingModel = u"Apartment";
 
@@ -78,15 +78,14 @@ class ProfileManager {
  public:
   virtual ~ProfileManager() = default;
   virtual HResult register_profile(const ProfileEntry& entry) = 0;
-  virtual HResult unregister_profile(const Guid& clsid, std::uint16_t language,
-                                     const Guid& profile, std::uint32_t flags) = 0;
+  virtual HResult unregister_profile(const Guid& clsid, std::uint16_t language, const Guid& profile,
+                                     std::uint32_t flags) = 0;
 };
 
 class CategoryManager {
  public:
   virtual ~CategoryManager() = default;
-  virtual HResult register_category(const Guid& clsid, const Guid& category,
-                                    const Guid& item) = 0;
+  virtual HResult register_category(const Guid& clsid, const Guid& category, const Guid& item) = 0;
   virtual HResult unregister_category(const Guid& clsid, const Guid& category,
                                       const Guid& item) = 0;
 };

@@ -48,7 +48,8 @@ class Win32Registry : public Registry {
 
 class TsfProfiles : public ProfileManager {
  public:
-  explicit TsfProfiles(ComRef<ITfInputProcessorProfileMgr> manager) : manager_(std::move(manager)) {}
+  explicit TsfProfiles(ComRef<ITfInputProcessorProfileMgr> manager)
+      : manager_(std::move(manager)) {}
   HResult register_profile(const ProfileEntry& e) override {
     std::wstring description, icon;
     wide(e.description, description);
@@ -79,8 +80,7 @@ class TsfCategories : public CategoryManager {
     const GUID c = to_windows(clsid), cat = to_windows(category), i = to_windows(item);
     return manager_->RegisterCategory(c, cat, i);
   }
-  HResult unregister_category(const Guid& clsid, const Guid& category,
-                              const Guid& item) override {
+  HResult unregister_category(const Guid& clsid, const Guid& category, const Guid& item) override {
     const GUID c = to_windows(clsid), cat = to_windows(category), i = to_windows(item);
     return manager_->UnregisterCategory(c, cat, i);
   }
@@ -115,9 +115,9 @@ class Win32Registration : public RegistrationSystem {
   Registry& registry() override { return registry_; }
   HResult create_profile_manager(std::unique_ptr<ProfileManager>& out) override {
     ComRef<ITfInputProcessorProfileMgr> manager;
-    const HRESULT hr = CoCreateInstance(CLSID_TF_InputProcessorProfiles, nullptr,
-                                        CLSCTX_INPROC_SERVER, IID_ITfInputProcessorProfileMgr,
-                                        manager.put_void());
+    const HRESULT hr =
+        CoCreateInstance(CLSID_TF_InputProcessorProfiles, nullptr, CLSCTX_INPROC_SERVER,
+                         IID_ITfInputProcessorProfileMgr, manager.put_void());
     if (FAILED(hr)) return hr;
     out = std::make_unique<TsfProfiles>(std::move(manager));
     return S_OK;
