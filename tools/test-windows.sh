@@ -115,7 +115,7 @@ cd "$root"
 echo "vexo.exe end to end: $failures failure(s)"
 
 # --- static checks of both architectures --------------------------------------
-exports='DllCanUnloadNow DllMain vexo_convert vexo_free vexo_session_complete_word vexo_session_free vexo_session_new vexo_session_reset vexo_to_cyrillic vexo_to_old vexo_warm_up'
+exports='DllCanUnloadNow DllGetClassObject DllMain DllRegisterServer DllUnregisterServer vexo_convert vexo_free vexo_session_complete_word vexo_session_free vexo_session_new vexo_session_reset vexo_to_cyrillic vexo_to_old vexo_warm_up'
 for arch in i686 x86_64; do
   objdump=$arch-w64-mingw32-objdump
   for binary in "$dist/$arch/vexo.exe" "$dist/$arch/vexo_tsf.dll"; do
