@@ -138,6 +138,10 @@ printf 'shahar\n' >"$appdata/vexo/exceptions.txt"
 install /PATH
 [ "$(cat "$appdata/vexo/settings.ini")" = "auto_convert = yo'q" ] || fail "reinstall replaced settings.ini"
 [ "$(user_path)" = 'C:\tools;;C:\bin;C:\Program Files\vexo' ] || fail "PATH after reinstall: $(user_path)"
+for arch in x64:x86_64 x86:i686; do
+  cmp -s "$inst/${arch%:*}/vexo_tsf.dll" "$dist/${arch#*:}/vexo_tsf.dll" || fail "reinstalled ${arch%:*} DLL"
+  [ ! -e "$inst/${arch%:*}/vexo_tsf.dll.old" ] || fail "old ${arch%:*} DLL left behind"
+done
 
 uninstall
 [ ! -e "$inst" ] || fail "install folder left: $(ls -R "$inst")"

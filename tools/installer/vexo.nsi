@@ -101,6 +101,17 @@ Var RegistrationFailed
   ${EndIf}
 !macroend
 
+; Moves an installed DLL aside so that the new one can be written even while
+; running programs still have the old one loaded (Windows lets a loaded DLL be
+; renamed, not replaced); the old copy goes now or at the next restart.
+!macro MoveAsideOldDll DIR
+  ${If} ${FileExists} "${DIR}\vexo_tsf.dll"
+    Delete "${DIR}\vexo_tsf.dll.old"
+    Rename "${DIR}\vexo_tsf.dll" "${DIR}\vexo_tsf.dll.old"
+    Delete /REBOOTOK "${DIR}\vexo_tsf.dll.old"
+  ${EndIf}
+!macroend
+
 ; Tells Explorer and other running programs that the environment changed.
 !macro AnnounceEnvironment
   SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:Environment" /TIMEOUT=5000
@@ -114,8 +125,10 @@ Section "!$(SectionProgram)" SectionProgram
   SetOutPath "$INSTDIR"
   File "${DIST}\x86_64\vexo.exe"
   SetOutPath "$INSTDIR\x64"
+  !insertmacro MoveAsideOldDll "$INSTDIR\x64"
   File "${DIST}\x86_64\vexo_tsf.dll"
   SetOutPath "$INSTDIR\x86"
+  !insertmacro MoveAsideOldDll "$INSTDIR\x86"
   File "${DIST}\i686\vexo_tsf.dll"
   SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -264,6 +277,8 @@ Section "Uninstall"
   ; A DLL still loaded by a running program goes at the next restart.
   Delete /REBOOTOK "$INSTDIR\x64\vexo_tsf.dll"
   Delete /REBOOTOK "$INSTDIR\x86\vexo_tsf.dll"
+  Delete /REBOOTOK "$INSTDIR\x64\vexo_tsf.dll.old"
+  Delete /REBOOTOK "$INSTDIR\x86\vexo_tsf.dll.old"
   Delete "$INSTDIR\vexo.exe"
   Delete "$INSTDIR\uninstall.exe"
   RMDir /REBOOTOK "$INSTDIR\x64"
