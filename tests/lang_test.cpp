@@ -62,6 +62,7 @@ TEST(EnglishScore, ListedWordsScoreByTheirWeights) {
 TEST(NameClass, CapitalisedForeignSpellingsAreNames) {
   EXPECT_EQ(name_class("va"), NameClass::Connector);
   EXPECT_EQ(name_class("and"), NameClass::Connector);
+  EXPECT_EQ(name_class("&"), NameClass::Connector);
   EXPECT_EQ(name_class("thatcher"), NameClass::Plain);  // not capitalised
   EXPECT_EQ(name_class("Thatcher"), NameClass::ForeignName);
   EXPECT_EQ(name_class("Thatcher\u2019ning"), NameClass::ForeignName);
@@ -107,6 +108,7 @@ TEST(Restore, SingleWordsGetTheirApostrophesBack) {
   EXPECT_EQ(restored("o'zbek"), std::nullopt);
   EXPECT_EQ(restored("kitob"), std::nullopt);  // frequent as written
   EXPECT_EQ(restored("gogogog"), std::nullopt);  // more than six free o/g letters
+  EXPECT_EQ(restored("zzz"), std::nullopt);
   EXPECT_EQ(restored("oz"), std::nullopt);  // too short outside text mode
 }
 
@@ -131,6 +133,7 @@ TEST(Restore, AmbiguousWordsOnlyInTextMode) {
 
 TEST(Restore, EndingChains) {
   EXPECT_TRUE(is_ending_chain("", 0));
+  EXPECT_TRUE(is_ending_chain("ng", 0));
   EXPECT_TRUE(is_ending_chain("lardan", 0));
   EXPECT_TRUE(is_ending_chain("ganman", 0));
   EXPECT_TRUE(is_ending_chain("dadada", 0));

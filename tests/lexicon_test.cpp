@@ -133,6 +133,7 @@ TEST(LineLists, HoldEntriesButNotComments) {
   EXPECT_FALSE(brand_list_contains("photoshopda"));
   EXPECT_FALSE(brand_list_contains("Photoshop"));
   EXPECT_FALSE(brand_list_contains("# avto"));
+  EXPECT_FALSE(brand_list_contains("avto"));  // a comment line is not an entry
   EXPECT_FALSE(brand_list_contains(""));
 
   EXPECT_TRUE(foreign_names_contains("chelmsford"));
@@ -145,6 +146,7 @@ TEST(ShExceptions, ListedWordsAndSuffixedFormsKeepShAndCh) {
   EXPECT_TRUE(keep_sh_ch("Ishoqov"));
   EXPECT_TRUE(keep_sh_ch("NUSHASI"));
   EXPECT_TRUE(keep_sh_ch("mushafni"));     // listed word + suffix
+  EXPECT_TRUE(keep_sh_ch("ishoqovaning"));
   EXPECT_TRUE(keep_sh_ch("nushai"));       // "nusha" + "i"
   EXPECT_FALSE(keep_sh_ch("mushafchi"));   // "chi" is not one of the suffixes here
   EXPECT_FALSE(keep_sh_ch("shahar"));

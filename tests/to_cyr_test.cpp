@@ -55,6 +55,7 @@ TEST(ToCyrillic, YDigraphsAndTheHardSignBeforeYe) {
   EXPECT_EQ(word("subyekt"), "субъект");
   EXPECT_EQ(word("OBYEKT"), "ОБЪЕКТ");
   EXPECT_EQ(word("poyezd"), "поезд");  // after a vowel no sign
+  EXPECT_EQ(word("uy"), "уй");
   EXPECT_EQ(word("yo'q"), "йўқ");      // y before ö is й
 }
 
@@ -87,6 +88,7 @@ TEST(ToCyrillic, WordFinalHardSign) {
 TEST(ToCyrillic, SomePiecesStayLatin) {
   EXPECT_EQ(word("Coca-Cola"), "Coca-Cola");
   EXPECT_EQ(word("Microsoftda"), "Microsoftda");
+  EXPECT_EQ(word("Wikipedia"), "Wikipedia");
   EXPECT_EQ(word("TV"), "TV");
   EXPECT_EQ(word("FBR"), "ФБР");
   EXPECT_EQ(word("MCH"), "MCH");
@@ -128,6 +130,7 @@ TEST(CyrillicSpellings, TableIsSortedAndSearchable) {
   }
   EXPECT_EQ(cyrillic_exception("sirk"), "цирк");
   EXPECT_EQ(cyrillic_exception("Sirk"), std::nullopt);
+  EXPECT_EQ(cyrillic_exception(""), std::nullopt);
   EXPECT_EQ(cyrillic_exception("zzzzzz"), std::nullopt);
 }
 
