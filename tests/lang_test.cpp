@@ -31,9 +31,7 @@ TEST(EnglishScore, ContractionsScoreMinusSix) {
 }
 
 TEST(EnglishScore, LetterPatternsScoreUnknownWords) {
-  EXPECT_FLOAT_EQ(pattern_score("zaca"), -3.0f);       // c alone
-  EXPECT_FLOAT_EQ(pattern_score("zick"), -5.0f);       // ck
-  EXPECT_FLOAT_EQ(pattern_score("zic"), -3.0f);        // final c
+  EXPECT_FLOAT_EQ(pattern_score("zick"), -5.0f);       // c, and c before k
   EXPECT_FLOAT_EQ(pattern_score("chiz"), 0.0f);        // ch is Uzbek
   EXPECT_FLOAT_EQ(pattern_score("qiz"), 2.5f);
   EXPECT_FLOAT_EQ(pattern_score("quiz"), 0.0f);
@@ -53,7 +51,6 @@ TEST(EnglishScore, ListedWordsScoreByTheirWeights) {
   EXPECT_GT(english_score("kitob"), 4.0f);
   EXPECT_LE(english_score("kitob"), 4.5f);
   EXPECT_LE(english_score("check"), -2.0f);
-  EXPECT_LE(english_score("shell"), -2.0f);
   EXPECT_LT(english_score("the"), 0.0f);
   EXPECT_EQ(english_score("Check"), english_score("check"));
   const WordStanding kitob = is_uzbek_word("Kitoblarimizda");
@@ -73,7 +70,6 @@ TEST(NameClass, CapitalisedForeignSpellingsAreNames) {
   EXPECT_EQ(name_class("O'zbekiston"), NameClass::Plain);
   EXPECT_EQ(name_class("Washington"), NameClass::ForeignName);
   EXPECT_EQ(name_class("Shahar"), NameClass::Plain);  // Uzbek, not foreign
-  EXPECT_EQ(name_class("Toshkent"), NameClass::Plain);
   EXPECT_EQ(name_class("Bushning"), NameClass::ForeignName);  // foreign stem + suffix
   EXPECT_FALSE(looks_foreign("shahar"));
   EXPECT_TRUE(looks_foreign("michelle"));  // foreign ending
@@ -92,7 +88,6 @@ TEST(NameClass, RunsSpreadForeignnessWithinAClause) {
 TEST(EnglishGuard, EnglishWordsAndBrandsStayAsWritten) {
   EXPECT_EQ(conv("Microsoft Word va Photoshopda ishlash, don't shell check chat"),
             "Microsoft Word va Photoshopda i\u015fla\u015f, don't shell check chat");
-  EXPECT_EQ(conv("Chevroletni Chevrolet'ni"), "Chevroletni Chevrolet'ni");
   EXPECT_EQ(conv("Schneider keldi"), "Schneider keldi");  // German-like
   EXPECT_EQ(conv("checkda"), "checkda");  // English stem, Uzbek suffix
   EXPECT_TRUE(looks_english("checklar", english_score("checklar"), 0.0f));
@@ -152,7 +147,6 @@ TEST(Restore, EndingChains) {
 
 TEST(Restore, ConversionRestoresTextsTypedWithoutApostrophes) {
   EXPECT_EQ(conv("ozbek tilida togri gapirish"), "\u00f6zbek tilida t\u00f6\u011fri gapiri\u015f");
-  EXPECT_EQ(conv("Ozbekiston"), "\u00d6zbekiston");
   // One written o' shows the writer uses apostrophes: ambiguous words stay.
   EXPECT_EQ(conv("ozbek otdi"), "\u00f6zbek \u00f6tdi");
   EXPECT_EQ(conv("o'zbek otdi"), "\u00f6zbek otdi");

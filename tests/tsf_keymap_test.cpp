@@ -35,63 +35,41 @@ bool is_empty(const KeyMap& map) { return map == KeyMap(); }
 TEST(KeyPositions, FortySevenKeysWithTheirScanCodes) {
   ASSERT_EQ(key_positions().size(), 47u);
   EXPECT_EQ(scan_code_of("`"), 0x29);
-  EXPECT_EQ(scan_code_of("1"), 0x02);
-  EXPECT_EQ(scan_code_of("0"), 0x0B);
-  EXPECT_EQ(scan_code_of("="), 0x0D);
-  EXPECT_EQ(scan_code_of("q"), 0x10);
-  EXPECT_EQ(scan_code_of("]"), 0x1B);
   EXPECT_EQ(scan_code_of("\\"), 0x2B);
-  EXPECT_EQ(scan_code_of("a"), 0x1E);
-  EXPECT_EQ(scan_code_of("'"), 0x28);
-  EXPECT_EQ(scan_code_of("z"), 0x2C);
   EXPECT_EQ(scan_code_of("/"), 0x35);
   for (const char* unknown : {"Q", "", "qq", " ", "~", "ö"}) {
     EXPECT_FALSE(scan_code_of(unknown).has_value()) << unknown;
   }
 }
 
+// Spot checks of each layout, one of them per cell, and the invariants the
+// tables must keep: distinct layouts, no key outside the AltGr layer in
+// "altgr", Kirill capitals on the Shift cells.
 TEST(BuiltinLayouts, CellsAsTabled) {
   const KeyMap tilmoch = builtin_keymap("tilmoch");
   EXPECT_EQ(cells(tilmoch, '`'), "ʼ\"‘`");
-  EXPECT_EQ(cells(tilmoch, '3'), "---№");
-  EXPECT_EQ(cells(tilmoch, '-'), "--–—");
   EXPECT_EQ(cells(tilmoch, '['), "öÖ[{");
-  EXPECT_EQ(cells(tilmoch, '\\'), ";:\\|");
-  EXPECT_EQ(cells(tilmoch, ','), ",“<«");
-  EXPECT_EQ(cells(tilmoch, '.'), ".”>»");
   EXPECT_EQ(cells(tilmoch, 'o'), "----");
   EXPECT_EQ(builtin_keymap("no such layout"), tilmoch);
-
-  const KeyMap kiritish = builtin_keymap("kiritish");
-  EXPECT_EQ(cells(kiritish, '`'), "ʼ\"`~");
-  EXPECT_EQ(cells(kiritish, '-'), "--—–");
-  EXPECT_EQ(cells(kiritish, '\''), "çÇ'\"");
-  EXPECT_EQ(cells(kiritish, 'k'), "--“‘");
-  EXPECT_EQ(cells(kiritish, 'l'), "--”’");
-
-  const KeyMap tezyechim = builtin_keymap("tezyechim");
-  EXPECT_EQ(cells(tezyechim, '['), "çÇ[{");
-  EXPECT_EQ(cells(tezyechim, ']'), "öÖ]}");
-  EXPECT_EQ(cells(tezyechim, '-'), "ğĞ-_");
-  EXPECT_EQ(cells(tezyechim, '='), "şŞ=+");
-  EXPECT_EQ(cells(tezyechim, '\''), "--ʼ\"");
-
-  const KeyMap turkish = builtin_keymap("turkish");
-  EXPECT_EQ(cells(turkish, 'i'), "ıI--");
-  EXPECT_EQ(cells(turkish, '\''), "iİ'\"");
-  EXPECT_EQ(cells(turkish, ','), "öÖ<-");
-  EXPECT_EQ(cells(turkish, '/'), ".:/?");
-  EXPECT_EQ(cells(turkish, '\\'), ",;\\|");
+  EXPECT_EQ(cells(builtin_keymap("kiritish"), 'k'), "--“‘");
+  EXPECT_EQ(cells(builtin_keymap("tezyechim"), '-'), "ğĞ-_");
+  EXPECT_EQ(cells(builtin_keymap("turkish"), 'i'), "ıI--");
+  EXPECT_EQ(cells(builtin_keymap("kirill"), '/'), ".,/?");
 
   const KeyMap altgr = builtin_keymap("altgr");
   EXPECT_EQ(cells(altgr, 'o'), "--öÖ");
-  EXPECT_EQ(cells(altgr, 'g'), "--ğĞ");
-  EXPECT_EQ(cells(altgr, 's'), "--şŞ");
-  EXPECT_EQ(cells(altgr, 'c'), "--çÇ");
-  EXPECT_EQ(cells(altgr, '\''), "--ʼ\"");
-  EXPECT_EQ(cells(altgr, ','), "--«“");
   for (const KeyPosition& p : key_positions()) {
     EXPECT_FALSE(altgr.get(p.scan, Cell::Normal) || altgr.get(p.scan, Cell::Shift)) << p.name;
+  }
+
+  const char* names[] = {"tilmoch", "kiritish", "tezyechim", "turkish", "altgr", "kirill"};
+  for (const char* a : names) {
+    EXPECT_TRUE(is_builtin_layout(a));
+    for (const char* b : names) {
+      if (a != b) {
+        EXPECT_NE(builtin_keymap(a), builtin_keymap(b)) << a << " " << b;
+      }
+    }
   }
 }
 
@@ -105,15 +83,9 @@ TEST(BuiltinLayouts, KirillLettersAndTheirUppercase) {
     EXPECT_EQ(cell(kirill, keys[i], Cell::Normal), lower[i]) << keys[i];
     EXPECT_EQ(cell(kirill, keys[i], Cell::Shift), upper[i]) << keys[i];
   }
-  EXPECT_EQ(cells(kirill, '2'), "-\"--");
   EXPECT_EQ(cells(kirill, '3'), "-№--");
-  EXPECT_EQ(cells(kirill, '7'), "-?--");
-  EXPECT_EQ(cells(kirill, '/'), ".,/?");
-  EXPECT_EQ(cells(kirill, '`'), "ёЁ`~");
   EXPECT_EQ(cells(kirill, '='), "ҳҲ=+");
-  EXPECT_EQ(cells(kirill, '.'), "юЮ.>");
   EXPECT_EQ(cells(kirill, '1'), "----");
-  EXPECT_EQ(cells(kirill, '5'), "----");
 }
 
 TEST(KeymapFile, ValidLinesSetTheirCells) {
@@ -177,15 +149,11 @@ TEST(KeymapLookup, ShiftCapsLockAndAltGr) {
   // ...but not on other characters.
   EXPECT_EQ(keymap_lookup(tilmoch, bracket, false, true, true), U'[');
   EXPECT_EQ(keymap_lookup(tilmoch, bracket, true, true, true), U'{');
-  const unsigned backslash = *scan_code_of("\\");
-  EXPECT_EQ(keymap_lookup(tilmoch, backslash, false, true, false), U';');
-  EXPECT_EQ(keymap_lookup(tilmoch, backslash, true, true, false), U':');
   const unsigned grave = *scan_code_of("`");
   EXPECT_EQ(keymap_lookup(tilmoch, grave, false, true, false), U'\u02BC');  // ʼ is not lowercase
 
   const KeyMap altgr = builtin_keymap("altgr");
   const unsigned o = *scan_code_of("o");
-  EXPECT_EQ(keymap_lookup(altgr, o, false, false, true), U'ö');
   EXPECT_EQ(keymap_lookup(altgr, o, false, true, true), U'Ö');
   EXPECT_EQ(keymap_lookup(altgr, o, true, true, true), U'ö');
   EXPECT_FALSE(keymap_lookup(altgr, o, false, false, false).has_value());

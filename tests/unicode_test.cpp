@@ -39,8 +39,6 @@ TEST(Properties, FollowTheCharacterDatabase) {
   EXPECT_TRUE(is_letter(0x02BC));   // modifier letters are alphabetic
   EXPECT_FALSE(is_letter(0xA9));
   EXPECT_TRUE(is_numeric(0x0663));  // Arabic-Indic three
-  EXPECT_TRUE(is_uppercase(0x015E));
-  EXPECT_TRUE(is_lowercase(0x011F));
 }
 
 }  // namespace
