@@ -168,8 +168,8 @@ def main():
         '              "the list tables are stored little-endian");\n\n'
         "namespace vexo::list_data {\n"
     ]
-    for spec in sys.argv[2:]:
-        name, _, path = spec.partition("=")
+    for argument in sys.argv[2:]:
+        name, _, path = argument.partition("=")
         if path.endswith(".tsv"):
             parts.append(lexicon_source(name, read_weights(path)))
         else:
