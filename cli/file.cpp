@@ -150,9 +150,10 @@ void print(std::string_view text) { (void)platform::write_standard_output(text);
 bool convert_file(const std::string& path, const FileRun& run) {
   const FileKind kind = file_kind(path);
   if (kind == FileKind::Refused) {
-    report_file_error(path, "." + ascii_lower(file_extension(path)) +
-                                " qo'llab-quvvatlanmaydi \u2014 .docx, .xlsx yoki matn (.txt, .md) "
-                                "sifatida saqlang");
+    std::string message(".");
+    message += ascii_lower(file_extension(path));
+    message += " qo'llab-quvvatlanmaydi \u2014 .docx, .xlsx yoki matn (.txt, .md) sifatida saqlang";
+    report_file_error(path, message);
     return false;
   }
   std::string bytes;
