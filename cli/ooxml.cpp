@@ -357,7 +357,15 @@ class PartConverter {
 
 OoxmlResult convert_part(std::string_view part, std::string_view part_name, ElementSet set,
                          const TextSettings& settings, std::vector<Change>& changes) {
-  return PartConverter(part, part_name, set, settings, changes).run();
+  // Changes are collected while the part is parsed; a part that turns out to
+  // be malformed further on must not leave those of its first paragraphs.
+  std::vector<Change> part_changes;
+  OoxmlResult result = PartConverter(part, part_name, set, settings, part_changes).run();
+  if (result.ok()) {
+    changes.insert(changes.end(), std::make_move_iterator(part_changes.begin()),
+                   std::make_move_iterator(part_changes.end()));
+  }
+  return result;
 }
 
 // ---------------------------------------------------------------------------

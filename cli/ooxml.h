@@ -47,9 +47,10 @@ struct OoxmlResult {
 };
 
 // Converts one XML part. Appends the word changes, located at `part_name`,
-// to `changes`. A malformed part, one that declares entities, or one not in
-// UTF-8 gives "XML xatosi (N-bayt): " and the parser's description. A part
-// that needs no change comes back byte-identical.
+// to `changes` (only when the part converts). A malformed part, one that
+// declares entities, or one not in UTF-8 gives "XML xatosi (N-bayt): " and
+// the parser's description. A part that needs no change comes back
+// byte-identical.
 OoxmlResult convert_part(std::string_view part, std::string_view part_name, ElementSet set,
                          const TextSettings& settings, std::vector<Change>& changes);
 

@@ -154,6 +154,10 @@ TEST(OoxmlPart, MalformedOrHostileXmlIsAnError) {
   const Converted broken = part("<w:p><w:t>shahar</w:p>");
   EXPECT_EQ(broken.error, "XML xatosi (18-bayt): mismatched tag");
   EXPECT_TRUE(broken.bytes.empty());
+  // Paragraphs converted before the fault leave no changes behind.
+  const Converted late_fault = part("<r><w:p><w:t>shahar</w:t></w:p><w:p>\x01</w:p></r>");
+  EXPECT_TRUE(late_fault.error.starts_with("XML xatosi (")) << late_fault.error;
+  EXPECT_TRUE(late_fault.changes.empty());
   EXPECT_TRUE(part("").error.starts_with("XML xatosi (0-bayt): "));
   // Entity declarations are refused rather than expanded.
   const Converted laughs = part(
