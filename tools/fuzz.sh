@@ -26,9 +26,11 @@ for target in "${targets[@]}"; do
   findings=build-fuzz/findings/$target
   rm -rf "$findings"
   mkdir -p "$work" "$findings"
+  dict=()
+  [ -f "fuzz/$target.dict" ] && dict=(-dict="fuzz/$target.dict")
   echo "== $target: ${seconds}s"
   # The seed corpus is read but never written; new inputs go to the work copy.
-  build-fuzz/fuzz/"$target" "$work" "fuzz/corpus/$target" -max_total_time="$seconds" \
+  build-fuzz/fuzz/"$target" "$work" "fuzz/corpus/$target" "${dict[@]}" -max_total_time="$seconds" \
     -timeout=10 -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 \
     -artifact_prefix="$findings/" 2>&1 | grep -E '^(#[0-9]+[[:space:]]+DONE|stat::|==|SUMMARY|INFO: Seed)|invariant broken|ERROR' || true
   if [ -n "$(ls -A "$findings")" ]; then
