@@ -56,7 +56,8 @@ OoxmlResult convert_part(std::string_view part, std::string_view part_name, Elem
 
 // Limits on what a package may expand to, so that a small hostile archive
 // cannot exhaust memory: the text parts together, and the compression ratio
-// of any text part above kRatioCheckedSize.
+// of any text part above kRatioCheckedSize (its compressed size counted as at
+// most the archive's own size, whatever its header claims).
 inline constexpr std::uint64_t kMaxTotalPartBytes = std::uint64_t{1} << 30;  // 1 GiB
 inline constexpr std::uint64_t kRatioCheckedSize = std::uint64_t{10} << 20;  // 10 MiB
 inline constexpr std::uint64_t kMaxCompressionRatio = 200;
