@@ -357,7 +357,15 @@ class PartConverter {
 
 OoxmlResult convert_part(std::string_view part, std::string_view part_name, ElementSet set,
                          const TextSettings& settings, std::vector<Change>& changes) {
-  return PartConverter(part, part_name, set, settings, changes).run();
+  // Changes are collected while the part is parsed; a part that turns out to
+  // be malformed further on must not leave those of its first paragraphs.
+  std::vector<Change> part_changes;
+  OoxmlResult result = PartConverter(part, part_name, set, settings, part_changes).run();
+  if (result.ok()) {
+    changes.insert(changes.end(), std::make_move_iterator(part_changes.begin()),
+                   std::make_move_iterator(part_changes.end()));
+  }
+  return result;
 }
 
 // ---------------------------------------------------------------------------
@@ -386,17 +394,22 @@ using Source = std::unique_ptr<zip_source_t, SourceCloser>;
 OoxmlResult read_entry(zip_t* archive, zip_uint64_t index, zip_uint64_t size) {
   zip_file_t* file = zip_fopen_index(archive, index, 0);
   if (file == nullptr) return {{}, zip_message(archive)};
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  std::size_t filled = 0;
+  // The buffer grows with the bytes actually read: the size in the header is
+  // only a claim, and a short archive claiming a huge entry must not make us
+  // allocate it.
+  constexpr std::size_t kChunk = std::size_t{1} << 16;
+  std::string bytes;
+  bytes.reserve(static_cast<std::size_t>(std::min<zip_uint64_t>(size, kChunk)));
   std::string error;
-  while (filled < bytes.size()) {
-    const zip_int64_t n = zip_fread(file, bytes.data() + filled, bytes.size() - filled);
-    if (n < 0) {
-      error = zip_message(file);
-      break;
-    }
-    if (n == 0) break;
-    filled += static_cast<std::size_t>(n);
+  while (bytes.size() < size) {
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<zip_uint64_t>(kChunk, size - bytes.size()));
+    const std::size_t filled = bytes.size();
+    bytes.resize(filled + want);
+    const zip_int64_t n = zip_fread(file, bytes.data() + filled, want);
+    bytes.resize(filled + static_cast<std::size_t>(std::max<zip_int64_t>(n, 0)));
+    if (n < 0) error = zip_message(file);
+    if (n <= 0) break;
   }
   if (error.empty()) {
     // One more read must meet the end; it also makes the library check the CRC.
@@ -404,7 +417,7 @@ OoxmlResult read_entry(zip_t* archive, zip_uint64_t index, zip_uint64_t size) {
     const zip_int64_t n = zip_fread(file, &extra, 1);
     if (n < 0)
       error = zip_message(file);
-    else if (n > 0 || filled != bytes.size())
+    else if (n > 0 || bytes.size() != size)
       error = "zip: Entry size does not match its header";
   }
   zip_fclose(file);
@@ -413,10 +426,14 @@ OoxmlResult read_entry(zip_t* archive, zip_uint64_t index, zip_uint64_t size) {
 }
 
 // The refusal for a part whose expansion would be out of proportion, or empty.
-std::string expansion_refusal(const zip_stat_t& stat, std::uint64_t total) {
+// An entry cannot hold more compressed bytes than the whole archive, so a
+// header claiming more is judged by the archive's size.
+std::string expansion_refusal(const zip_stat_t& stat, std::uint64_t total,
+                              std::uint64_t package_size) {
+  const std::uint64_t compressed = std::min<std::uint64_t>(stat.comp_size, package_size);
   const bool too_much = total > kMaxTotalPartBytes;
   const bool ratio = stat.size > kRatioCheckedSize &&
-                     (stat.comp_size == 0 || stat.size / stat.comp_size > kMaxCompressionRatio);
+                     (compressed == 0 || stat.size / compressed > kMaxCompressionRatio);
   if (!too_much && !ratio) return {};
   return std::string(stat.name) +
          ": ochilgandagi hajmi haddan tashqari katta (zip-bomba bo'lishi mumkin)";
@@ -497,7 +514,7 @@ OoxmlResult convert_package(std::string_view package, PackageKind kind,
       return {{}, std::string(stat.name) + ": zip: Entry size unknown"};
     }
     total += stat.size;
-    if (std::string refusal = expansion_refusal(stat, total); !refusal.empty()) {
+    if (std::string refusal = expansion_refusal(stat, total, package.size()); !refusal.empty()) {
       return {{}, std::move(refusal)};
     }
 

@@ -47,15 +47,17 @@ struct OoxmlResult {
 };
 
 // Converts one XML part. Appends the word changes, located at `part_name`,
-// to `changes`. A malformed part, one that declares entities, or one not in
-// UTF-8 gives "XML xatosi (N-bayt): " and the parser's description. A part
-// that needs no change comes back byte-identical.
+// to `changes` (only when the part converts). A malformed part, one that
+// declares entities, or one not in UTF-8 gives "XML xatosi (N-bayt): " and
+// the parser's description. A part that needs no change comes back
+// byte-identical.
 OoxmlResult convert_part(std::string_view part, std::string_view part_name, ElementSet set,
                          const TextSettings& settings, std::vector<Change>& changes);
 
 // Limits on what a package may expand to, so that a small hostile archive
 // cannot exhaust memory: the text parts together, and the compression ratio
-// of any text part above kRatioCheckedSize.
+// of any text part above kRatioCheckedSize (its compressed size counted as at
+// most the archive's own size, whatever its header claims).
 inline constexpr std::uint64_t kMaxTotalPartBytes = std::uint64_t{1} << 30;  // 1 GiB
 inline constexpr std::uint64_t kRatioCheckedSize = std::uint64_t{10} << 20;  // 10 MiB
 inline constexpr std::uint64_t kMaxCompressionRatio = 200;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -153,6 +155,10 @@ TEST(OoxmlPart, MalformedOrHostileXmlIsAnError) {
   const Converted broken = part("<w:p><w:t>shahar</w:p>");
   EXPECT_EQ(broken.error, "XML xatosi (18-bayt): mismatched tag");
   EXPECT_TRUE(broken.bytes.empty());
+  // Paragraphs converted before the fault leave no changes behind.
+  const Converted late_fault = part("<r><w:p><w:t>shahar</w:t></w:p><w:p>\x01</w:p></r>");
+  EXPECT_TRUE(late_fault.error.starts_with("XML xatosi (")) << late_fault.error;
+  EXPECT_TRUE(late_fault.changes.empty());
   EXPECT_TRUE(part("").error.starts_with("XML xatosi (0-bayt): "));
   // Entity declarations are refused rather than expanded.
   const Converted laughs = part(
@@ -191,6 +197,44 @@ TEST(OoxmlPart, PartNamesAreSelectedExactly) {
             std::nullopt);
   EXPECT_EQ(select_part("xl/worksheets/a/sheet1.xml", PackageKind::Spreadsheet), std::nullopt);
   EXPECT_EQ(select_part("word/document.xml", PackageKind::Spreadsheet), std::nullopt);
+}
+
+// A package whose central directory claims other sizes for one entry.
+std::string with_claimed_sizes(std::string package, std::string_view entry,
+                               std::uint32_t compressed, std::uint32_t size) {
+  const auto put = [&](std::size_t at, std::uint32_t value) {
+    for (int k = 0; k < 4; ++k) package[at + k] = static_cast<char>(value >> (8 * k));
+  };
+  for (std::size_t at = package.find("PK\x01\x02"); at != std::string::npos;
+       at = package.find("PK\x01\x02", at + 4)) {
+    if (package.compare(at + 46, entry.size(), entry) != 0) continue;
+    put(at + 20, compressed);
+    put(at + 24, size);
+  }
+  return package;
+}
+
+TEST(OoxmlPackage, SizeClaimsOfATinyArchiveAreNotBelieved) {
+  std::ifstream in(std::string(VEXO_FIXTURES) + "/unchanged.docx", std::ios::binary);
+  const std::string real{std::istreambuf_iterator<char>(in), {}};
+  ASSERT_FALSE(real.empty());
+  std::vector<Change> changes;
+  ASSERT_TRUE(convert_package(real, PackageKind::WordProcessing, {}, changes).ok());
+
+  // 1000 MiB from 6 MiB would pass the ratio, but the archive is far smaller
+  // than 6 MiB: refused before anything is read or allocated.
+  const OoxmlResult liar = convert_package(
+      with_claimed_sizes(real, "word/document.xml", 6u << 20, 1000u << 20),
+      PackageKind::WordProcessing, {}, changes);
+  EXPECT_EQ(liar.error,
+            "word/document.xml: ochilgandagi hajmi haddan tashqari katta (zip-bomba bo'lishi "
+            "mumkin)");
+  // A claim below the checked size is read as far as the data goes.
+  const OoxmlResult short_claim = convert_package(
+      with_claimed_sizes(real, "word/document.xml", 100, 9u << 20), PackageKind::WordProcessing,
+      {}, changes);
+  EXPECT_TRUE(short_claim.error.starts_with("zip: ")) << short_claim.error;
+  EXPECT_TRUE(short_claim.bytes.empty());
 }
 
 }  // namespace

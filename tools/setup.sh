@@ -6,6 +6,7 @@ packages=(
   libicu-dev zlib1g-dev libzip-dev libexpat1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3-docx python3-openpyxl
+  clang libclang-rt-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -2,7 +2,8 @@
 # Sets everything up, builds with warnings as errors and runs every test twice:
 # a normal build and one under AddressSanitizer + UndefinedBehaviorSanitizer.
 # A third, small build runs the threaded C interface test under
-# ThreadSanitizer.
+# ThreadSanitizer. Last, every fuzz target runs for VEXO_FUZZ_SECONDS (30 by
+# default) and any crash, leak or timeout fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
@@ -23,3 +24,6 @@ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DVEXO_WERROR=ON -DVEXO_TSAN=O
   -DVEXO_BUILD_BENCH=OFF
 cmake --build build-tsan -j "$jobs" --target capi_thread_tests
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -R '^CApiThreads\.'
+
+# Every fuzz target for a short while, built with clang, ASan and UBSan.
+bash tools/fuzz.sh "${VEXO_FUZZ_SECONDS:-30}"
