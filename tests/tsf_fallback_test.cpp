@@ -314,6 +314,21 @@ TEST(FallbackTransitory, KeyMapAndInFlightCharactersAreSentAsKeystrokes) {
   EXPECT_EQ(ordinary.count_log("keymap: edit session failed, sending as unicode key"), 1u);
 }
 
+TEST(FallbackKeyMap, ShortcutsReachTheApplicationUnmapped) {
+  for (const ContextKind context : {ContextKind::Ordinary, ContextKind::Transitory}) {
+    Desk desk;
+    desk.context = context;
+    desk.keymap_on = true;
+    desk.map.set(0x2D, Cell::Normal, U'ö');  // the X key
+    desk.ctrl = true;
+    desk.press('X');
+    desk.deliver_all();
+    desk.ctrl = false;
+    EXPECT_TRUE(desk.sent().empty()) << static_cast<int>(context);
+    EXPECT_EQ(desk.text().find("ö"), std::string::npos) << static_cast<int>(context);
+  }
+}
+
 // A careful typist's editor: the same keys, each one finished before the
 // next, with every word that may be converted converted at its Space, and
 // one Backspace right after a conversion taking it back.
