@@ -251,6 +251,23 @@ TEST(FallbackUndo, OnlyAPlainBackspaceUndoesAnEditSessionConversion) {
   EXPECT_EQ(key_down(ctx, backspace).action, KeyDownAction::UndoThroughText);
 }
 
+TEST(FallbackUndo, APlainBackspaceSentForAFailedUndoKeepsTypingOrder) {
+  Desk desk;
+  desk.type("so'z ");
+  desk.deliver_all();
+  desk.undo = UndoRecord{"so'z", "söz", false};
+  desk.restore_fails = true;
+  desk.press(kVkBackspace);
+  desk.type("a");
+  desk.deliver_all();
+  // The Backspace went out behind the key typed after it; that key is held
+  // and sent again behind the Backspace.
+  EXPECT_EQ(desk.text(), "söza");
+  ASSERT_FALSE(desk.sent().empty());
+  EXPECT_EQ(desk.sent()[0].vk, kVkBackspace);
+  EXPECT_EQ(desk.sent()[0].mark, kMarkRetype);
+}
+
 TEST(FallbackUndo, ExpiredDeadlinesDropTheirEntries) {
   Desk desk;
   desk.type("so'z a");

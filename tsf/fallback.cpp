@@ -337,6 +337,12 @@ void character_not_inserted(KeyContext& ctx, char32_t c) {
   send_character(ctx.host, c);
 }
 
+bool send_plain_backspace(FallbackState& state, Host& host) {
+  if (!send_events(host.input, retype_events(0, "", false)).complete()) return false;
+  expect_retype(state, host.clock, 1, 0);
+  return true;
+}
+
 void send_character(Host& host, char32_t c) {
   send_events(host.input, character_events(c, kMarkResent));
 }

@@ -147,6 +147,11 @@ void expect_retype(FallbackState& state, const Clock& clock, std::size_t backspa
 // key is known when it comes back and later keys do not overtake it.
 void queue_sent_character(FallbackState& state, const Clock& clock, char32_t c);
 
+// When the undo of a conversion in the document cannot run: sends the
+// Backspace on, marked and expected back as a retype so that keys typed
+// meanwhile are held behind it. False when it could not be sent.
+bool send_plain_backspace(FallbackState& state, Host& host);
+
 // Sends one character as Unicode keystrokes marked as the service's own.
 void send_character(Host& host, char32_t c);
 

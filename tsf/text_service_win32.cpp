@@ -456,10 +456,7 @@ class TextService final : public ITfTextInputProcessorEx,
     // meanwhile are held behind it.
     auto plain_backspace = [state] {
       log(kPlainBackspaceLog);
-      Host& host = win32_host();
-      const SendResult sent = send_events(host.input, retype_events(0, "", false));
-      if (!sent.complete()) return;
-      if (auto s = state->take()) expect_retype(s->fallback, host.clock, 1, 0);
+      if (auto s = state->take()) send_plain_backspace(s->fallback, win32_host());
     };
     if (!record) {
       plain_backspace();
