@@ -301,6 +301,7 @@ class TextService final : public ITfTextInputProcessorEx,
       const KeyMessage key = key_message(context, vk, lparam);
       auto s = state_->take();
       if (!s) return FALSE;
+      check_fresh(s->files);  // the key map and the active flag as of now
       StateServices services(*s);
       KeyContext keys{s->fallback, win32_host(), services, s->session, s->undo};
       return test_key_down(keys, key) ? TRUE : FALSE;
