@@ -82,6 +82,7 @@ bool Desk::deliver_one() {
       case KeyDownAction::Eaten:
         break;
       case KeyDownAction::UndoThroughText:
+        if (restore_fails) send_plain_backspace(state, host_);
         break;
       case KeyDownAction::InsertCharacter:
         if (insert_fails) {

@@ -66,6 +66,7 @@ class Desk final : public KeyState,
   KeyMap map;
   bool keymap_on = false;
   bool insert_fails = false;              // the key map's edit session cannot run
+  bool restore_fails = false;             // the undo's edit session cannot run
   std::optional<std::size_t> send_limit;  // SendInput inserts at most this many
   ContextKind context = ContextKind::Ordinary;
   bool shift = false, ctrl = false;

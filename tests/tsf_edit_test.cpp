@@ -280,10 +280,10 @@ TEST_F(TypingTest, TheSharedStateIsGivenBackBeforeTheSessionIsRequested) {
   auto note = [&](std::string_view line) { log.emplace_back(line); };
   FakeDocument document;
   document.type(u"so'z");
-  EXPECT_FALSE(end_edit(shared, read_caret_text(document), {}, 0, note));
+  EXPECT_FALSE(end_edit(shared, read_caret_text(document), 0, note));
   document.type(u" ");
   const std::optional<ConvertRequest> request =
-      end_edit(shared, read_caret_text(document), {}, 0, note);
+      end_edit(shared, read_caret_text(document), 0, note);
   ASSERT_TRUE(request);
   EXPECT_EQ(request->converted, "söz");
   EXPECT_TRUE(shared->take());
@@ -293,8 +293,41 @@ TEST_F(TypingTest, TheSharedStateIsGivenBackBeforeTheSessionIsRequested) {
   // decided, nothing recorded.
   auto held = shared->take();
   document.type(u"x");
-  EXPECT_FALSE(end_edit(shared, read_caret_text(document), {}, 0, note));
+  EXPECT_FALSE(end_edit(shared, read_caret_text(document), 0, note));
   EXPECT_EQ(held->previous_text, u"so'z ");
+}
+
+TEST_F(TypingTest, TheTypedWordTellsThatTheDocumentFollowsTheTyping) {
+  auto shared = std::make_shared<Exclusive<ServiceState>>(Profile{dir().string(), "notepad.exe"});
+  std::vector<std::string> log;
+  auto note = [&](std::string_view line) { log.emplace_back(line); };
+  auto type_tracked = [&](std::u16string_view word) {
+    auto s = shared->take();
+    for (const char16_t unit : word) s->fallback.tracker.append(unit);
+  };
+
+  // The first read already ends with the word the keys spelled.
+  FakeDocument document;
+  document.type(u"so'z");
+  type_tracked(u"so'z");
+  end_edit(shared, read_caret_text(document), 0, note);
+  EXPECT_FALSE(shared->take()->fallback.fallback_mode);
+  EXPECT_EQ(log, std::vector<std::string>{"context mirrors typing: TSF path"});
+
+  // A word the tracker lost proves nothing, nor does another text.
+  for (const bool lost : {true, false}) {
+    shared->take()->fallback = FallbackState{};
+    shared->take()->previous_text.clear();
+    log.clear();
+    FakeDocument other;
+    other.type(u"so'z");
+    // Characters typed after the tracker lost the word's start.
+    if (lost) shared->take()->fallback.tracker.lose("mouse click inside the word");
+    type_tracked(lost ? u"so'z" : u"bor");
+    end_edit(shared, read_caret_text(other), 0, note);
+    EXPECT_TRUE(shared->take()->fallback.fallback_mode) << lost;
+    EXPECT_TRUE(log.empty()) << lost;
+  }
 }
 
 TEST(SessionRequest, ARefusedSynchronousLockIsAskedForAgainToRunLater) {

@@ -251,6 +251,23 @@ TEST(FallbackUndo, OnlyAPlainBackspaceUndoesAnEditSessionConversion) {
   EXPECT_EQ(key_down(ctx, backspace).action, KeyDownAction::UndoThroughText);
 }
 
+TEST(FallbackUndo, APlainBackspaceSentForAFailedUndoKeepsTypingOrder) {
+  Desk desk;
+  desk.type("so'z ");
+  desk.deliver_all();
+  desk.undo = UndoRecord{"so'z", "söz", false};
+  desk.restore_fails = true;
+  desk.press(kVkBackspace);
+  desk.type("a");
+  desk.deliver_all();
+  // The Backspace went out behind the key typed after it; that key is held
+  // and sent again behind the Backspace.
+  EXPECT_EQ(desk.text(), "söza");
+  ASSERT_FALSE(desk.sent().empty());
+  EXPECT_EQ(desk.sent()[0].vk, kVkBackspace);
+  EXPECT_EQ(desk.sent()[0].mark, kMarkRetype);
+}
+
 TEST(FallbackUndo, ExpiredDeadlinesDropTheirEntries) {
   Desk desk;
   desk.type("so'z a");
@@ -312,6 +329,21 @@ TEST(FallbackTransitory, KeyMapAndInFlightCharactersAreSentAsKeystrokes) {
   ordinary.deliver_all();
   EXPECT_EQ(ordinary.text(), "söz ");
   EXPECT_EQ(ordinary.count_log("keymap: edit session failed, sending as unicode key"), 1u);
+}
+
+TEST(FallbackKeyMap, ShortcutsReachTheApplicationUnmapped) {
+  for (const ContextKind context : {ContextKind::Ordinary, ContextKind::Transitory}) {
+    Desk desk;
+    desk.context = context;
+    desk.keymap_on = true;
+    desk.map.set(0x2D, Cell::Normal, U'ö');  // the X key
+    desk.ctrl = true;
+    desk.press('X');
+    desk.deliver_all();
+    desk.ctrl = false;
+    EXPECT_TRUE(desk.sent().empty()) << static_cast<int>(context);
+    EXPECT_EQ(desk.text().find("ö"), std::string::npos) << static_cast<int>(context);
+  }
 }
 
 // A careful typist's editor: the same keys, each one finished before the

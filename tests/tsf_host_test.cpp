@@ -467,6 +467,7 @@ class Typing : public ::testing::Test {
       context_.run_queued();
       return;
     }
+    if (text_hidden) return;  // the application keeps its text to itself
     Text& text = context_.text;
     if (vk == VK_BACK) {
       if (text.caret == 0) return;
@@ -523,6 +524,7 @@ class Typing : public ::testing::Test {
   DocumentManager document_;
   Context context_;
   ITfTextInputProcessor* service_ = nullptr;
+  bool text_hidden = false;
 };
 
 TEST_F(Typing, AFinishedWordIsConvertedInPlace) {
@@ -539,6 +541,22 @@ TEST_F(Typing, AFinishedWordIsConvertedInPlace) {
   EXPECT_EQ(caret(), 15);
   key(VK_BACK, 0);
   EXPECT_EQ(text(), L"Men bu s\u00F6z s\u00F6z");
+}
+
+TEST_F(Typing, WordsInAppsThatHideTheirTextAreRetypedFromTheKeys) {
+  activate("");
+  text_hidden = true;
+  type(L"so'z ");
+  // Four Backspaces for the word and one for its Space, then the three
+  // units of the converted word and a Space: 18 key-down and key-up records,
+  // which this desktop may or may not take in.
+  const std::vector<std::string> lines = logged();
+  const bool retyped = std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+    return line == "fallback: converted" ||
+           (line.starts_with("fallback: SendInput sent ") && line.ends_with("/18"));
+  });
+  EXPECT_TRUE(retyped);
+  EXPECT_FALSE(was_logged("context mirrors typing: TSF path"));
 }
 
 TEST_F(Typing, BackspaceRightAfterAConversionTakesItBack) {

@@ -349,7 +349,7 @@ TEST_F(Activation, AdvisesSinksBindsFocusWarmsUpAndUndoesItAllOnDeactivate) {
     EXPECT_TRUE(access->key_sink_advised);
     EXPECT_FALSE(access->files.keys_stale);
     EXPECT_TRUE(access->edit_sink);
-    EXPECT_TRUE(access->fallback_mode);
+    EXPECT_TRUE(access->fallback.fallback_mode);
     EXPECT_FALSE(s->take()) << "the guard refuses a second holder";
   }
 
@@ -365,6 +365,30 @@ TEST_F(Activation, AdvisesSinksBindsFocusWarmsUpAndUndoesItAllOnDeactivate) {
   EXPECT_FALSE(access->key_sink_advised);
   EXPECT_TRUE(access->files.keys_stale);
   EXPECT_EQ(tm.use_count(), 1) << "the thread manager is released";
+}
+
+TEST_F(Activation, ANewFocusStartsTheDocumentAfresh) {
+  Recorder r;
+  FakeHost host(r);
+  SharedState s = state();
+  auto tm = std::make_shared<FakeThreadManager>(r);
+  ASSERT_EQ(activate(s, tm, 5, host), kOk);
+  {
+    auto access = s->take();
+    access->fallback.fallback_mode = false;
+    access->fallback.tracker.append(U'o');
+    access->previous_text = u"o";
+    access->undo = UndoRecord{"so'z", "söz", false};
+  }
+  FakeDocument next(r, 2);
+  rebind(s, &next, host);
+  auto access = s->take();
+  EXPECT_TRUE(access->fallback.fallback_mode);
+  EXPECT_TRUE(access->fallback.tracker.chars().empty());
+  EXPECT_TRUE(access->fallback.tracker.tracked());
+  EXPECT_TRUE(access->previous_text.empty());
+  EXPECT_FALSE(access->undo);
+  EXPECT_NE(std::find(r.calls.begin(), r.calls.end(), "unadvise edit sink 1"), r.calls.end());
 }
 
 TEST_F(Activation, FailuresOfTheSinks) {

@@ -1,6 +1,7 @@
 #include "tsf/end_edit.h"
 
 #include "tsf/handler.h"
+#include "tsf/utf16.h"
 
 namespace vexo::tsf {
 namespace {
@@ -10,6 +11,13 @@ bool ends_word(char16_t c) {
 }
 
 bool is_line_break(char16_t c) { return c == u'\n' || c == u'\r'; }
+
+std::u16string tracked_word_of(const WordTracker& tracker) {
+  std::u16string units;
+  if (!tracker.tracked()) return units;
+  for (const char32_t c : tracker.chars()) units += utf16_of(c);
+  return units;
+}
 
 // The document follows the typing when its text changed between two reads,
 // or when it ends with the word the key events spelled.
@@ -34,8 +42,9 @@ EndEditStep detect_word_end(ServiceState& state, const CaretRead& read,
   state.previous_text = read.caret.text;
   const std::u16string_view new_text = state.previous_text;
 
-  if (state.fallback_mode && mirrors_typing(old_text, new_text, tracked_word)) {
-    state.fallback_mode = false;
+  bool& fallback_mode = state.fallback.fallback_mode;
+  if (fallback_mode && mirrors_typing(old_text, new_text, tracked_word)) {
+    fallback_mode = false;
     step.log.emplace_back("context mirrors typing: TSF path");
   }
   if (new_text.empty()) {
@@ -76,12 +85,12 @@ FinishStep finish_word(const WordEnd& end, ServiceState& state, std::int64_t now
 }
 
 std::optional<ConvertRequest> end_edit(const SharedState& state, const CaretRead& read,
-                                       std::u16string_view tracked_word, std::int64_t now_ms,
+                                       std::int64_t now_ms,
                                        const std::function<void(std::string_view)>& log) {
   std::vector<std::string> lines;
   std::optional<ConvertRequest> request;
   if (auto s = state->take()) {
-    EndEditStep step = detect_word_end(*s, read, tracked_word);
+    EndEditStep step = detect_word_end(*s, read, tracked_word_of(s->fallback.tracker));
     lines = std::move(step.log);
     if (step.word_end) {
       FinishStep finish = finish_word(*step.word_end, *s, now_ms);

@@ -52,10 +52,12 @@ FinishStep finish_word(const WordEnd& end, ServiceState& state, std::int64_t now
 
 // The whole end of an edit on the shared state, given the text just read
 // with the read-only cookie: the state is taken only for these decisions and
-// given back before the caller requests the convert session from TSF. Log
-// lines go to `log`; a state found busy (a re-entrant call) decides nothing.
+// given back before the caller requests the convert session from TSF. The
+// typed-word tracker's word tells whether the document follows the typing.
+// Log lines go to `log`; a state found busy (a re-entrant call) decides
+// nothing.
 std::optional<ConvertRequest> end_edit(const SharedState& state, const CaretRead& read,
-                                       std::u16string_view tracked_word, std::int64_t now_ms,
+                                       std::int64_t now_ms,
                                        const std::function<void(std::string_view)>& log);
 
 }  // namespace vexo::tsf

@@ -229,13 +229,13 @@ void release_deferred(KeyContext& ctx) {
   }
 }
 
-void queue_sent_character(KeyContext& ctx, char32_t c) {
-  const Deadline deadline = deadline_in(ctx.host.clock, kSentCharLifetimeMs);
-  ctx.state.sent_chars.push_back(SentChar{c, deadline});
-  if (c > 0xFFFF) ctx.state.sent_chars.push_back(SentChar{0, deadline});
-}
-
 }  // namespace
+
+void queue_sent_character(FallbackState& state, const Clock& clock, char32_t c) {
+  const Deadline deadline = deadline_in(clock, kSentCharLifetimeMs);
+  state.sent_chars.push_back(SentChar{c, deadline});
+  if (c > 0xFFFF) state.sent_chars.push_back(SentChar{0, deadline});
+}
 
 void expect_retype(FallbackState& state, const Clock& clock, std::size_t backspaces,
                    std::size_t packets) {
@@ -315,7 +315,7 @@ KeyDownResult key_down(KeyContext& ctx, const KeyMessage& key) {
       return {KeyDownAction::Pass};
     case TransitoryClass::Character:
       ctx.undo.reset();
-      queue_sent_character(ctx, cls.character);
+      queue_sent_character(ctx.state, ctx.host.clock, cls.character);
       send_character(ctx.host, cls.character);
       return {KeyDownAction::Eaten};
     case TransitoryClass::NoCharacter:
@@ -333,8 +333,14 @@ void character_inserted(KeyContext& ctx, char32_t c) {
 void character_not_inserted(KeyContext& ctx, char32_t c) {
   ctx.undo.reset();
   ctx.services.log("keymap: edit session failed, sending as unicode key");
-  queue_sent_character(ctx, c);
+  queue_sent_character(ctx.state, ctx.host.clock, c);
   send_character(ctx.host, c);
+}
+
+bool send_plain_backspace(FallbackState& state, Host& host) {
+  if (!send_events(host.input, retype_events(0, "", false)).complete()) return false;
+  expect_retype(state, host.clock, 1, 0);
+  return true;
 }
 
 void send_character(Host& host, char32_t c) {
@@ -389,13 +395,10 @@ std::optional<char32_t> character_of_key(const Host& host, std::uint16_t vk, std
 
 std::optional<char32_t> keymap_character(const KeyMap* map, const KeyState& keys, std::uint16_t vk,
                                          std::uint32_t lparam) {
-  if (!map || !is_character_key(vk)) return std::nullopt;
+  // Ctrl, Alt or Win with a key is a shortcut, not a character.
+  if (!map || !is_character_key(vk) || ctrl_alt_win_held(keys)) return std::nullopt;
   return keymap_lookup(*map, (lparam >> 16) & 0xFF, keys.is_down(kVkShift),
                        keys.is_toggled(kVkCapsLock), false);
-}
-
-bool is_exception(const ConvertOptions& options, std::string_view word) {
-  return options.is_exception(word_key(split_word(word).core));
 }
 
 }  // namespace vexo::tsf

@@ -22,7 +22,7 @@
 #include "tsf/keymap.h"
 #include "tsf/settings.h"
 #include "tsf/tracker.h"
-#include "tsf/undo_record.h"
+#include "tsf/undo.h"
 
 namespace vexo::tsf {
 
@@ -143,6 +143,15 @@ void character_not_inserted(KeyContext& ctx, char32_t c);
 void expect_retype(FallbackState& state, const Clock& clock, std::size_t backspaces,
                    std::size_t packets);
 
+// Records a character about to be sent as a Unicode keystroke, so that its
+// key is known when it comes back and later keys do not overtake it.
+void queue_sent_character(FallbackState& state, const Clock& clock, char32_t c);
+
+// When the undo of a conversion in the document cannot run: sends the
+// Backspace on, marked and expected back as a retype so that keys typed
+// meanwhile are held behind it. False when it could not be sent.
+bool send_plain_backspace(FallbackState& state, Host& host);
+
 // Sends one character as Unicode keystrokes marked as the service's own.
 void send_character(Host& host, char32_t c);
 
@@ -169,8 +178,5 @@ std::optional<char32_t> character_of_key(const Host& host, std::uint16_t vk, std
 // The key map's character for a character key, on its plain layer.
 std::optional<char32_t> keymap_character(const KeyMap* map, const KeyState& keys, std::uint16_t vk,
                                          std::uint32_t lparam);
-
-// True when the word's core is on the user's exception list.
-bool is_exception(const ConvertOptions& options, std::string_view word);
 
 }  // namespace vexo::tsf

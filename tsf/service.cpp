@@ -51,7 +51,8 @@ void rebind(const SharedState& state, DocumentManager* document, ServiceHost& ho
     s->previous_text.clear();
     s->session.reset();
     s->no_text_logged = false;
-    s->fallback_mode = true;
+    s->fallback.fallback_mode = true;
+    s->fallback.tracker.reset();
     s->undo.reset();
   }
   if (previous) previous->unadvise();

@@ -20,6 +20,7 @@
 #include "core/session.h"
 #include "tsf/com_types.h"
 #include "tsf/exclusive.h"
+#include "tsf/fallback.h"
 #include "tsf/profile.h"
 #include "tsf/reload.h"
 #include "tsf/thread_manager.h"
@@ -44,13 +45,14 @@ struct ServiceState {
   std::unique_ptr<EditSinkAdvice> edit_sink;  // on the focused document's top context
 
   // The focused document, as of the last rebinding.
-  bool fallback_mode = true;     // the document is not yet seen to expose its text
   std::u16string previous_text;  // text before the caret at the last end of an edit
   bool no_text_logged = false;
   std::optional<UndoRecord> undo;  // the last conversion, until the next key
 
-  // Key handling keeps its own records beside these: the typed-word tracker,
-  // the queues of own keystrokes, the retype expectation and the undo record.
+  // Key handling for documents that do not show their text, and whether the
+  // focused document is one (`fallback.fallback_mode`): the typed-word
+  // tracker, the queues of own keystrokes and the retype expectation.
+  FallbackState fallback;
 };
 
 using SharedState = std::shared_ptr<Exclusive<ServiceState>>;
@@ -85,7 +87,7 @@ void deactivate(const SharedState& state, ServiceHost& host);
 
 // Moves the text-edit sink to the top context of `document` (none: only
 // unadvises) and starts the document afresh: fallback mode, no previous text,
-// a reset typing session.
+// a reset typing session and typed-word tracker, no undo record.
 void rebind(const SharedState& state, DocumentManager* document, ServiceHost& host);
 
 // Rebuilds the preserved AltGr keys of the key map when they are stale and a

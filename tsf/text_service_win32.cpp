@@ -24,6 +24,7 @@
 #include "tsf/edit_session.h"
 #include "tsf/edit_session_win32.h"
 #include "tsf/end_edit.h"
+#include "tsf/fallback.h"
 #include "tsf/guids.h"
 #include "tsf/handler.h"
 #include "tsf/host_win32.h"
@@ -31,6 +32,7 @@
 #include "tsf/log.h"
 #include "tsf/platform.h"
 #include "tsf/profile.h"
+#include "tsf/retype.h"
 #include "tsf/service.h"
 #include "tsf/utf16.h"
 
@@ -155,6 +157,32 @@ class Win32Host : public ServiceHost {
   }
 };
 
+// The rest of the service as the key handling sees it, over the state taken
+// for one key.
+class StateServices : public FallbackServices {
+ public:
+  explicit StateServices(ServiceState& state) : state_(state) {}
+  bool refresh() override { return check_fresh(state_.files); }
+  const Settings& settings() const override { return state_.files.settings; }
+  const KeyMap* keymap() const override {
+    const SettingsState& files = state_.files;
+    return files.active && files.keymap ? &*files.keymap : nullptr;
+  }
+  void remember_exception(std::string_view typed) override {
+    for (const std::string& line : after_restore(typed, state_.files, state_.session)) log(line);
+  }
+  void log(std::string_view message) override { tsf::log(message); }
+
+ private:
+  ServiceState& state_;
+};
+
+ContextKind context_kind(ITfContext* context) {
+  if (context == nullptr) return ContextKind::None;
+  return ContextDocument(context, 0).is_transitory() ? ContextKind::Transitory
+                                                     : ContextKind::Ordinary;
+}
+
 class TextService final : public ITfTextInputProcessorEx,
                           public ITfThreadMgrEventSink,
                           public ITfTextEditSink,
@@ -244,17 +272,22 @@ class TextService final : public ITfTextInputProcessorEx,
       if (context == nullptr) return S_OK;
       ContextDocument document(context, cookie);
       std::optional<ConvertRequest> request = end_edit(
-          state_, read_caret_text(document), {}, platform::monotonic_milliseconds(), log_line);
+          state_, read_caret_text(document), platform::monotonic_milliseconds(), log_line);
       if (request) request_convert(context, std::move(*request));
       return S_OK;
     });
   }
 
-  // ITfKeyEventSink: key map keys and the undo Backspace in documents that
-  // expose their text.
+  // ITfKeyEventSink: every key goes through the two phases of tsf/fallback.h,
+  // which follow the typed word, keep the service's own keystrokes apart,
+  // hold keys typed ahead of a retype, and hand key map characters and the
+  // undo Backspace to the edit sessions.
   HRESULT STDMETHODCALLTYPE OnSetFocus(WINBOOL) override {
     return at_com_edge<HRESULT>("focus", S_OK, [&] {
-      if (auto s = state_->take()) s->undo.reset();
+      if (auto s = state_->take()) {
+        s->undo.reset();
+        s->fallback.tracker.reset();
+      }
       return S_OK;
     });
   }
@@ -264,10 +297,14 @@ class TextService final : public ITfTextInputProcessorEx,
     *eaten = FALSE;
     const std::int64_t start = platform::monotonic_milliseconds();
     *eaten = at_com_edge<WINBOOL>("key", FALSE, [&]() -> WINBOOL {
-      if (context == nullptr) return FALSE;
-      refresh_keys();
-      const KeyDecision decision = decide(context, vk, lparam);
-      return decision.action != KeyDecision::Action::Pass;
+      if (context != nullptr) refresh_keys();
+      const KeyMessage key = key_message(context, vk, lparam);
+      auto s = state_->take();
+      if (!s) return FALSE;
+      check_fresh(s->files);  // the key map and the active flag as of now
+      StateServices services(*s);
+      KeyContext keys{s->fallback, win32_host(), services, s->session, s->undo};
+      return test_key_down(keys, key) ? TRUE : FALSE;
     });
     log_if_slow("test key", start);
     return S_OK;
@@ -281,15 +318,24 @@ class TextService final : public ITfTextInputProcessorEx,
     *eaten = FALSE;
     const std::int64_t start = platform::monotonic_milliseconds();
     *eaten = at_com_edge<WINBOOL>("key down", FALSE, [&]() -> WINBOOL {
-      if (context == nullptr) return FALSE;
-      const KeyDecision decision = decide(context, vk, lparam);
-      switch (decision.action) {
-        case KeyDecision::Action::Pass:
+      const KeyMessage key = key_message(context, vk, lparam);
+      KeyDownResult result;
+      if (auto s = state_->take()) {
+        StateServices services(*s);
+        KeyContext keys{s->fallback, win32_host(), services, s->session, s->undo};
+        result = key_down(keys, key);
+      }
+      switch (result.action) {
+        case KeyDownAction::Pass:
           return FALSE;
-        case KeyDecision::Action::InsertMapped:
-          insert_character(context, decision.character);
+        case KeyDownAction::Eaten:
           return TRUE;
-        case KeyDecision::Action::UndoBackspace:
+        case KeyDownAction::InsertCharacter:
+          if (context == nullptr) return FALSE;
+          insert_character(context, result.character);
+          return TRUE;
+        case KeyDownAction::UndoThroughText:
+          if (context == nullptr) return FALSE;
           undo(context);
           return TRUE;
       }
@@ -353,25 +399,9 @@ class TextService final : public ITfTextInputProcessorEx,
     return s ? s->client_id : 0;
   }
 
-  // The decision for a key in a context that is not transitory; keys the
-  // service passes on end the chance to undo, except Shift and Backspace.
-  KeyDecision decide(ITfContext* context, WPARAM vk, LPARAM lparam) {
-    if (win32_host().input.message_extra_info() == kMarkResent ||
-        win32_host().input.message_extra_info() == kMarkRetype) {
-      return {};
-    }
-    if (ContextDocument(context, 0).is_transitory()) return {};
-    KeyState& keys = win32_host().keys;
-    const KeyPress key{static_cast<unsigned>(vk), static_cast<std::uint32_t>(lparam),
-                       held_modifiers(keys), keys.is_toggled(0x14)};
-    auto s = state_->take();
-    if (!s) return {};
-    check_fresh(s->files);
-    const KeyDecision decision = decide_key(s->files, s->undo, key);
-    if (decision.action == KeyDecision::Action::Pass && !key_keeps_undo(key.vk)) {
-      s->undo.reset();
-    }
-    return decision;
+  static KeyMessage key_message(ITfContext* context, WPARAM vk, LPARAM lparam) {
+    return {static_cast<std::uint16_t>(vk), static_cast<std::uint32_t>(lparam),
+            context_kind(context)};
   }
 
   void request_convert(ITfContext* context, ConvertRequest request) {
@@ -390,7 +420,6 @@ class TextService final : public ITfTextInputProcessorEx,
   // A key map character goes in through an edit session, or as a Unicode
   // keystroke when the document runs none.
   void insert_character(ITfContext* context, char32_t c) {
-    if (auto s = state_->take()) s->undo.reset();
     auto inserted = std::make_shared<std::uint8_t>(0);
     auto session =
         ComRef<ITfEditSession>::adopt(new_insert_session(context, c, inserted, log_line));
@@ -403,13 +432,19 @@ class TextService final : public ITfTextInputProcessorEx,
       lines.emplace_back("keymap: edit session failed, sending as unicode key");
     }
     for (const std::string& line : lines) log(line);
-    if (went_in) return;
-    std::vector<KeyEvent> events;
-    for (const char16_t unit : utf16_of(c)) {
-      events.push_back({0, unit, true, false, false, kMarkResent});
-      events.push_back({0, unit, true, true, false, kMarkResent});
+    auto s = state_->take();
+    if (!s) return;
+    StateServices services(*s);
+    KeyContext keys{s->fallback, win32_host(), services, s->session, s->undo};
+    if (went_in) {
+      character_inserted(keys, c);
+    } else {
+      // Sent as a Unicode keystroke; the keys after it follow the same way
+      // until it has arrived (tsf/fallback.h).
+      s->undo.reset();
+      queue_sent_character(s->fallback, win32_host().clock, c);
+      send_character(win32_host(), c);
     }
-    win32_host().input.send(events);
   }
 
   // The undo Backspace: the conversion is taken back in the document, or the
@@ -418,10 +453,11 @@ class TextService final : public ITfTextInputProcessorEx,
     std::optional<UndoRecord> record;
     if (auto s = state_->take()) record = std::exchange(s->undo, std::nullopt);
     const SharedState state = state_;
-    auto plain_backspace = [] {
+    // Sent marked as a retype, and expected back as one, so that keys typed
+    // meanwhile are held behind it.
+    auto plain_backspace = [state] {
       log(kPlainBackspaceLog);
-      send_keys({{kVkBackspace, 0, false, false, false, kMarkRetype},
-                 {kVkBackspace, 0, false, true, false, kMarkRetype}});
+      if (auto s = state->take()) send_plain_backspace(s->fallback, win32_host());
     };
     if (!record) {
       plain_backspace();
@@ -430,8 +466,10 @@ class TextService final : public ITfTextInputProcessorEx,
     RestoreHooks hooks{log_line,
                        [state](const std::string& typed) {
                          std::vector<std::string> lines;
-                         if (auto s = state->take())
+                         if (auto s = state->take()) {
                            lines = after_restore(typed, s->files, s->session);
+                           s->fallback.tracker.lose("undo");
+                         }
                          for (const std::string& line : lines) log(line);
                        },
                        plain_backspace};
