@@ -350,18 +350,6 @@ TEST(SessionRequest, ARefusedSynchronousLockIsAskedForAgainToRunLater) {
 }
 
 TEST_F(TypingTest, KeyMapKeysAreInsertedAtTheSelection) {
-  write("settings.ini", "keymap = ha\n");
-  SettingsState& settings = load().files;
-  const KeyPress bracket{0xDB, 0x1A0001, {}, false};
-  EXPECT_EQ(decide_key(settings, {}, bracket).action, KeyDecision::Action::InsertMapped);
-  EXPECT_EQ(decide_key(settings, {}, bracket).character, U'ö');
-  EXPECT_EQ(mapped_character(settings, {0xDB, 0x1A0001, {.shift = true}, false}), U'Ö');
-  EXPECT_EQ(mapped_character(settings, {0xDB, 0x1A0001, {.ctrl = true}, false}), std::nullopt);
-  EXPECT_EQ(mapped_character(settings, {0x25, 0x4B0001, {}, false}), std::nullopt);
-  EXPECT_EQ(
-      decide_key(settings, UndoRecord{"so'z", "söz", false}, {0x08, 0x0E0001, {}, false}).action,
-      KeyDecision::Action::UndoBackspace);
-
   FakeDocument document;
   document.type(u"abc");
   document.selection_end = 3;
@@ -370,9 +358,6 @@ TEST_F(TypingTest, KeyMapKeysAreInsertedAtTheSelection) {
   EXPECT_EQ(document.text, u16("aö"));
   EXPECT_EQ(run_insert_session(document, U'\U0001D400'), std::nullopt);
   EXPECT_EQ(document.caret, 4u);
-
-  settings.active = false;
-  EXPECT_EQ(mapped_character(settings, bracket), std::nullopt);
 }
 
 TEST_F(TypingTest, PreservedAltGrKeysGiveTheKeyMapsAltGrLayer) {

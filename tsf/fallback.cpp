@@ -23,8 +23,6 @@ bool is_modifier(std::uint16_t vk) {
          (vk >= kVkLShift && vk <= kVkRAlt) || vk == kVkLWin || vk == kVkRWin;
 }
 
-bool is_shift(std::uint16_t vk) { return vk == kVkShift || vk == kVkLShift || vk == kVkRShift; }
-
 bool is_character_key(std::uint16_t vk) {
   return (vk >= 0x30 && vk <= 0x39) || (vk >= 0x41 && vk <= 0x5A) || (vk >= 0xBA && vk <= 0xC0) ||
          (vk >= 0xDB && vk <= 0xDF) || vk == 0xE2;
@@ -145,7 +143,7 @@ void track_key(KeyContext& ctx, const KeyMessage& key, const std::optional<Resen
     return;
   }
   if (mark == kMarkRetype) return;
-  if (!is_shift(vk) && vk != kVkBackspace) ctx.undo.reset();
+  if (!key_keeps_undo(vk)) ctx.undo.reset();
   // Both buttons are polled so that each one's "pressed since" bit is cleared.
   const bool left = ctx.host.keys.pressed_since_last_poll(kVkLButton);
   const bool right = ctx.host.keys.pressed_since_last_poll(kVkRButton);
