@@ -17,18 +17,18 @@ namespace {
 
 using vexo::fuzz::check;
 
-std::vector<vexo::cli::Piece> pieces_of(std::string_view spec) {
+std::vector<vexo::cli::Piece> pieces_of(std::string_view encoded) {
   std::vector<vexo::cli::Piece> pieces;
   while (true) {
-    const std::size_t end = std::min(spec.find('\x01'), spec.size());
-    std::string_view piece = spec.substr(0, end);
+    const std::size_t end = std::min(encoded.find('\x01'), encoded.size());
+    std::string_view piece = encoded.substr(0, end);
     if (piece.size() == 2 && piece[0] == '\x02' && (piece[1] == '\t' || piece[1] == '\n')) {
       pieces.push_back({std::string(1, piece[1]), true});
     } else {
       pieces.push_back({std::string(piece), false});
     }
-    if (end == spec.size()) break;
-    spec.remove_prefix(end + 1);
+    if (end == encoded.size()) break;
+    encoded.remove_prefix(end + 1);
   }
   return pieces;
 }
