@@ -57,12 +57,15 @@ inline ConvertOptions options_from(std::uint8_t flags, std::uint8_t tutuq_choice
 
 // The text with every character removed that the new-alphabet conversion
 // could act on: apostrophes, anything beyond ASCII (Cyrillic, combining marks,
-// comma-below letters) and the letters of o' g' sh ch.
-inline std::string without_convertible(std::string_view text) {
+// comma-below letters) and the letters of o' g' sh ch. `also` names further
+// characters to drop, such as '&' in XML, where a character reference can
+// spell any of the others.
+inline std::string without_convertible(std::string_view text, std::string_view also = {}) {
   std::string out;
   for (const char c : text) {
     if (static_cast<unsigned char>(c) >= 0x80) continue;
     if (std::string_view("'`oOgGsScC").find(c) != std::string_view::npos) continue;
+    if (also.find(c) != std::string_view::npos) continue;
     out += c;
   }
   return out;

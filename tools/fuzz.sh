@@ -3,6 +3,8 @@
 # for SECONDS seconds (default 60) on a copy of its seed corpus. Stops at the
 # first crash, leak, out-of-memory (or single allocation above 256 MiB) or
 # timeout; the failing input is left in build-fuzz/findings/<target>/.
+# VEXO_FUZZ_SEED fixes libFuzzer's random seed (the default, 0, picks a new one
+# each run), so that a short run gives the same inputs on every machine.
 #   tools/fuzz.sh [SECONDS] [TARGET...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -31,6 +33,7 @@ for target in "${targets[@]}"; do
   echo "== $target: ${seconds}s"
   # The seed corpus is read but never written; new inputs go to the work copy.
   build-fuzz/fuzz/"$target" "$work" "fuzz/corpus/$target" "${dict[@]}" -max_total_time="$seconds" \
+    -seed="${VEXO_FUZZ_SEED:-0}" \
     -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=256 -max_len=65536 -print_final_stats=1 \
     -artifact_prefix="$findings/" 2>&1 | grep -E '^(#[0-9]+[[:space:]]+DONE|stat::|==|SUMMARY|INFO: Seed)|invariant broken|ERROR' || true
   if [ -n "$(ls -A "$findings")" ]; then
