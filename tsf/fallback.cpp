@@ -16,7 +16,7 @@ constexpr std::uint16_t kVkTab = 0x09, kVkEnter = 0x0D, kVkShift = 0x10, kVkCtrl
                         kVkAlt = 0x12, kVkCapsLock = 0x14, kVkEsc = 0x1B, kVkSpace = 0x20,
                         kVkPageUp = 0x21, kVkDown = 0x28, kVkDelete = 0x2E, kVkLWin = 0x5B,
                         kVkRWin = 0x5C, kVkLButton = 0x01, kVkRButton = 0x02, kVkLShift = 0xA0,
-                        kVkRShift = 0xA1, kVkRAlt = 0xA5;
+                        kVkRAlt = 0xA5;  // VK_LSHIFT..VK_RMENU are the six side-specific modifiers
 
 bool is_modifier(std::uint16_t vk) {
   return vk == kVkShift || vk == kVkCtrl || vk == kVkAlt || vk == kVkCapsLock ||
