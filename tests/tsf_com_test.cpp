@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/dll_harness_win32.h"
 #include "tsf/guids.h"
 #include "tsf/register.h"
 
@@ -251,34 +252,6 @@ TEST(Activation, ByTheThreadManagerOnAndOffForThisApp) {
 }  // namespace vexo::tsf
 
 int main(int argc, char** argv) {
-  using namespace vexo::tsf;
-  // A fresh profile folder, set before the DLL settles its log path.
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  g_profile_dir = std::wstring(temp) + L"vexo-com-" + std::to_wstring(GetCurrentProcessId());
-  CreateDirectoryW(g_profile_dir.c_str(), nullptr);
-  CreateDirectoryW((g_profile_dir + L"\\vexo").c_str(), nullptr);
-  DeleteFileW((g_profile_dir + L"\\vexo\\tsf.log").c_str());
-  SetEnvironmentVariableW(L"APPDATA", g_profile_dir.c_str());
-  SetEnvironmentVariableW(L"LOCALAPPDATA", g_profile_dir.c_str());
-
-  wchar_t path[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring dll(path, n);
-  dll = dll.substr(0, dll.rfind(L'\\') + 1) + L"vexo_tsf.dll";
-  g_dll = LoadLibraryW(dll.c_str());
-  if (g_dll == nullptr) {
-    std::fprintf(stderr, "cannot load vexo_tsf.dll\n");
-    return 1;
-  }
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  ::testing::InitGoogleTest(&argc, argv);
-  const int result = RUN_ALL_TESTS();
-  CoUninitialize();
-  for (const wchar_t* name : {L"\\vexo\\settings.ini", L"\\vexo\\tsf.log"}) {
-    DeleteFileW((g_profile_dir + name).c_str());
-  }
-  RemoveDirectoryW((g_profile_dir + L"\\vexo").c_str());
-  RemoveDirectoryW(g_profile_dir.c_str());
-  return result;
+  return vexo::test::run_dll_tests(argc, argv, L"vexo-com-", vexo::tsf::g_profile_dir,
+                                   vexo::tsf::g_dll);
 }

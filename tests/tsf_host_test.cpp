@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/dll_harness_win32.h"
 #include "tsf/guids.h"
 #include "tsf/register.h"
 
@@ -650,32 +651,5 @@ TEST_F(Typing, AltGrKeysOfTheKeyMapArePreservedAndInserted) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  g_profile_dir = std::wstring(temp) + L"vexo-host-" + std::to_wstring(GetCurrentProcessId());
-  CreateDirectoryW(g_profile_dir.c_str(), nullptr);
-  CreateDirectoryW((g_profile_dir + L"\\vexo").c_str(), nullptr);
-  SetEnvironmentVariableW(L"APPDATA", g_profile_dir.c_str());
-  SetEnvironmentVariableW(L"LOCALAPPDATA", g_profile_dir.c_str());
-
-  wchar_t path[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring dll(path, n);
-  dll = dll.substr(0, dll.rfind(L'\\') + 1) + L"vexo_tsf.dll";
-  g_dll = LoadLibraryW(dll.c_str());
-  if (g_dll == nullptr) {
-    std::fprintf(stderr, "cannot load vexo_tsf.dll\n");
-    return 1;
-  }
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  ::testing::InitGoogleTest(&argc, argv);
-  const int result = RUN_ALL_TESTS();
-  CoUninitialize();
-  for (const wchar_t* name :
-       {L"\\vexo\\settings.ini", L"\\vexo\\tsf.log", L"\\vexo\\exceptions.txt"}) {
-    DeleteFileW((g_profile_dir + name).c_str());
-  }
-  RemoveDirectoryW((g_profile_dir + L"\\vexo").c_str());
-  RemoveDirectoryW(g_profile_dir.c_str());
-  return result;
+  return vexo::test::run_dll_tests(argc, argv, L"vexo-host-", g_profile_dir, g_dll);
 }
