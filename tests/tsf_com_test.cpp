@@ -23,10 +23,10 @@ namespace {
 using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
 using PlainFn = HRESULT(WINAPI*)();
 
-// The DLL beside this program and the folder standing in for %APPDATA% and
-// %LOCALAPPDATA%, both set up by main before any test runs.
-HMODULE g_dll = nullptr;
-std::wstring g_profile_dir;
+using vexo::test::g_dll;
+using vexo::test::g_profile_dir;
+using vexo::test::logged;
+using vexo::test::was_logged;
 
 const GUID kClsid = to_windows(kTextServiceClsid);
 const GUID kProfile = to_windows(kProfileGuid);
@@ -51,25 +51,6 @@ std::wstring class_value(const std::wstring& key, const wchar_t* name) {
     return L"<missing>";
   }
   return data;
-}
-
-// The messages of the log's lines, without time, process id and program name.
-std::vector<std::string> logged() {
-  std::ifstream in(std::filesystem::path(g_profile_dir + L"\\vexo\\tsf.log"), std::ios::binary);
-  std::vector<std::string> messages;
-  std::string line;
-  while (std::getline(in, line)) {
-    const std::size_t exe = line.find(".exe ");
-    messages.push_back(exe == std::string::npos ? line : line.substr(exe + 5));
-  }
-  return messages;
-}
-
-bool was_logged(const std::string& message) {
-  for (const std::string& line : logged()) {
-    if (line == message) return true;
-  }
-  return false;
 }
 
 void write_settings(const std::string& text) {
@@ -252,6 +233,5 @@ TEST(Activation, ByTheThreadManagerOnAndOffForThisApp) {
 }  // namespace vexo::tsf
 
 int main(int argc, char** argv) {
-  return vexo::test::run_dll_tests(argc, argv, L"vexo-com-", vexo::tsf::g_profile_dir,
-                                   vexo::tsf::g_dll);
+  return vexo::test::run_dll_tests(argc, argv, L"vexo-com-");
 }

@@ -23,8 +23,10 @@ namespace {
 
 using vexo::tsf::to_windows;
 
-std::wstring g_profile_dir;
-HMODULE g_dll = nullptr;
+using vexo::test::g_dll;
+using vexo::test::g_profile_dir;
+using vexo::test::logged;
+using vexo::test::was_logged;
 
 #define NOT_HERE \
   { return E_NOTIMPL; }
@@ -385,23 +387,6 @@ class ThreadManager final : public ITfThreadMgr, public ITfSource, public ITfKey
   HRESULT STDMETHODCALLTYPE SimulatePreservedKey(ITfContext*, REFGUID, WINBOOL*) override NOT_HERE;
 };
 
-// The messages of the log's lines, without time, process id and program name.
-std::vector<std::string> logged() {
-  std::ifstream in(std::filesystem::path(g_profile_dir + L"\\vexo\\tsf.log"), std::ios::binary);
-  std::vector<std::string> messages;
-  std::string line;
-  while (std::getline(in, line)) {
-    const std::size_t exe = line.find(".exe ");
-    messages.push_back(exe == std::string::npos ? line : line.substr(exe + 5));
-  }
-  return messages;
-}
-
-bool was_logged(const std::string& message) {
-  const std::vector<std::string> lines = logged();
-  return std::find(lines.begin(), lines.end(), message) != lines.end();
-}
-
 void write_file(const wchar_t* name, const std::string& text) {
   std::ofstream(std::filesystem::path(g_profile_dir + L"\\vexo\\" + name),
                 std::ios::binary | std::ios::trunc)
@@ -651,5 +636,5 @@ TEST_F(Typing, AltGrKeysOfTheKeyMapArePreservedAndInserted) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return vexo::test::run_dll_tests(argc, argv, L"vexo-host-", g_profile_dir, g_dll);
+  return vexo::test::run_dll_tests(argc, argv, L"vexo-host-");
 }
