@@ -397,7 +397,7 @@ WordResult convert_hyphenated(const WordParts& parts, const ConvertOptions& opti
 
 WordResult convert_word(std::string_view word, const ConvertOptions& options, float word_score,
                         float context, bool text_restore_mode, bool foreign_name,
-                        bool& pending_quote) {
+                        bool& pending_quote, const Neighbours& neighbours) {
   const auto as_it_stood = [&](Decision d) { return WordResult{std::string(word), d}; };
 
   // A word holding Cyrillic letters is transliterated whole; the Latin rules
@@ -445,8 +445,12 @@ WordResult convert_word(std::string_view word, const ConvertOptions& options, fl
   // A word typed without its o'/g' apostrophes (ozbek) is read as the word
   // meant (o'zbek) from here on.
   std::string restored;
-  if (context > -1.0f && options.restore && !options.is_exception(word_key(core))) {
-    if (auto r = restore_apostrophes(core, context >= 1.5f, text_restore_mode, false)) {
+  // A capitalised word inside a sentence is a name (Roza, Gor), restored only
+  // where the text lacks apostrophes throughout.
+  const bool name = neighbours.mid_sentence && !text_restore_mode && !core.empty() &&
+                    is_ascii_upper(static_cast<unsigned char>(core.front()));
+  if (context > -1.0f && options.restore && !name && !options.is_exception(word_key(core))) {
+    if (auto r = restore_apostrophes(core, context >= 1.5f, text_restore_mode, false, neighbours)) {
       restored = std::move(r->word);
       core = restored;
     }
@@ -616,8 +620,15 @@ void convert_paragraph(std::string_view input, const ConvertOptions& options, bo
       const float context =
           scored ? context_score(spans, sentence.first, sentence.last, i - sentence.first) : 0.0f;
       const std::string_view word = text.substr(span.start, span.end - span.start);
+      std::string left;
+      std::string right;
+      if (text_restore_mode) {
+        if (i > sentence.first) left = bare_key(core_of(text, spans[i - 1]));
+        if (i < sentence.last) right = bare_key(core_of(text, spans[i + 1]));
+      }
       WordResult r = convert_word(word, options, span.score, context, text_restore_mode,
-                                  span.name_class == NameClass::ForeignName, pending_quote);
+                                  span.name_class == NameClass::ForeignName, pending_quote,
+                                  Neighbours{left, right, i > sentence.first});
       std::optional<std::string> alternative;
       if (two_readings_mode && context > -1.0f &&
           (r.decision == Decision::Converted || r.decision == Decision::Unchanged)) {
