@@ -628,7 +628,8 @@ void convert_paragraph(std::string_view input, const ConvertOptions& options, bo
       }
       WordResult r = convert_word(word, options, span.score, context, text_restore_mode,
                                   span.name_class == NameClass::ForeignName, pending_quote,
-                                  Neighbours{left, right, i > sentence.first});
+                                  Neighbours{left, right, i > sentence.first,
+                                             evidence.apostrophes == ApostropheUse::Written});
       std::optional<std::string> alternative;
       if (two_readings_mode && context > -1.0f &&
           (r.decision == Decision::Converted || r.decision == Decision::Unchanged)) {
