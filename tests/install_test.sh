@@ -38,7 +38,8 @@ warnings=$(gzip -dc "$page" | groff -man -ww -z -Tutf8 2>&1) || fail "man page: 
 text=$(gzip -dc "$page" | groff -man -rLL=300n -Tutf8 -P-cbou 2>/dev/null)
 case $text in *"vexo $version"*) ;; *) fail "man page lacks the version $version" ;; esac
 for word in $("$stage/bin/vexo" --help |
-  sed -n 's/^  vexo \([a-z]*\).*/\1/p; s/^  \(-[-a-z]*\).*/\1/p; s/^  vexo \(-[-a-zA-Z]*\).*/\1/p' |
+  sed -n 's/^  vexo \[\{0,1\}\([a-z][a-z]*\).*/\1/p; s/^  vexo \(-[-a-zA-Z]*\).*/\1/p
+           s/^  \(-[-a-z]*\).*/\1/p' |
   sed 's/=.*//'); do
   case $text in *"$word"*) ;; *) fail "man page lacks '$word' of the help text" ;; esac
 done
