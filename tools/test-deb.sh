@@ -65,6 +65,8 @@ grep -q vexo_convert "$work/hello.c" || fail "no C example in README.md"
 cc -o "$work/hello" "$work/hello.c" $(pkg-config --cflags --libs vexo) || fail "C example build"
 expect "C example" "Özbekiston şahar" "$(env -u LD_LIBRARY_PATH "$work/hello")"
 expect "pkg-config version" "$version" "$(pkg-config --modversion vexo)"
+expect "pkg-config libdir" "/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)" \
+  "$(pkg-config --variable=libdir vexo)"
 
 echo "== removing" >&2
 "${apt[@]}" purge vexo-dev vexo >&2
