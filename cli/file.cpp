@@ -4,7 +4,9 @@
 // the others.
 #include "cli/file.h"
 
+#include <algorithm>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "cli/app.h"
@@ -33,7 +35,13 @@ FileKind file_kind(std::string_view path) {
   for (std::string_view sheet : {"xlsx", "xlsm", "xltx", "xltm"}) {
     if (extension == sheet) return FileKind::Spreadsheet;
   }
-  for (std::string_view refused : {"doc", "xls", "pdf", "rtf", "odt", "ods", "ppt", "pptx"}) {
+  for (std::string_view deck : {"pptx", "pptm", "potx", "potm", "ppsx", "ppsm"}) {
+    if (extension == deck) return FileKind::Presentation;
+  }
+  for (std::string_view open : {"odt", "ods", "odp", "ott", "ots", "otp"}) {
+    if (extension == open) return FileKind::OpenDocument;
+  }
+  for (std::string_view refused : {"doc", "xls", "pdf", "rtf", "ppt"}) {
     if (extension == refused) return FileKind::Refused;
   }
   return FileKind::Text;
@@ -122,10 +130,11 @@ struct FileResult {
   std::string bytes;
   std::vector<Change> changes;
   std::string error;  // empty on success
+  std::vector<KeptText> kept;
 };
 
 FileResult convert_text_file(std::string_view bytes, const TextSettings& settings) {
-  if (!is_valid_utf8(bytes)) return {{}, {}, "matn UTF-8 emas (faylni UTF-8 sifatida saqlang)"};
+  if (!is_valid_utf8(bytes)) return {{}, {}, "matn UTF-8 emas (faylni UTF-8 sifatida saqlang)", {}};
   const bool marked = bytes.starts_with(kByteOrderMark);
   const std::string_view text = marked ? bytes.substr(kByteOrderMark.size()) : bytes;
   std::string converted = convert_text(text, settings);
@@ -138,13 +147,50 @@ FileResult convert_text_file(std::string_view bytes, const TextSettings& setting
 FileResult convert_package_file(std::string_view bytes, PackageKind kind,
                                 const TextSettings& settings) {
   FileResult result;
-  OoxmlResult package = convert_package(bytes, kind, settings, result.changes);
-  if (!package.ok()) return {{}, {}, std::move(package.error)};
+  OoxmlResult package = convert_package(bytes, kind, settings, result.changes, &result.kept);
+  if (!package.ok()) return {{}, {}, std::move(package.error), {}};
   result.bytes = std::move(package.bytes);
   return result;
 }
 
 void print(std::string_view text) { (void)platform::write_standard_output(text); }
+
+PackageKind package_kind(FileKind kind) {
+  switch (kind) {
+    case FileKind::Spreadsheet: return PackageKind::Spreadsheet;
+    case FileKind::Presentation: return PackageKind::Presentation;
+    case FileKind::OpenDocument: return PackageKind::OpenDocument;
+    default: return PackageKind::WordProcessing;
+  }
+}
+
+std::string_view kept_label(KeptReason reason) {
+  return reason == KeptReason::SheetName ? "varaq nomi" : "kod";
+}
+
+// "; eski imloda qoldi: 1 ta varaq nomi, 2 ta kod" for the per-file line, or
+// empty when nothing was left.
+std::string kept_summary(std::span<const KeptText> kept) {
+  std::string out;
+  for (const KeptReason reason : {KeptReason::SheetName, KeptReason::Code}) {
+    const auto count = std::count_if(kept.begin(), kept.end(),
+                                     [&](const KeptText& k) { return k.reason == reason; });
+    if (count == 0) continue;
+    out += out.empty() ? "; eski imloda qoldi: " : ", ";
+    out += std::to_string(count) + " ta " + std::string(kept_label(reason));
+  }
+  return out;
+}
+
+// One line per text left in the old spelling on purpose, for the dry run.
+std::string list_kept(std::span<const KeptText> kept, std::string_view prefix) {
+  std::string out;
+  for (const KeptText& k : kept) {
+    out += std::string(prefix) + "eski imloda qoldi (" + std::string(kept_label(k.reason)) +
+           ", " + k.location + "): " + k.text + "\n";
+  }
+  return out;
+}
 
 // Converts one file; false when it failed (the failure is already reported).
 bool convert_file(const std::string& path, const FileRun& run) {
@@ -162,13 +208,9 @@ bool convert_file(const std::string& path, const FileRun& run) {
     report_file_error(path, error);
     return false;
   }
-  const FileResult result =
-      kind == FileKind::Text
-          ? convert_text_file(bytes, run.settings)
-          : convert_package_file(bytes,
-                                 kind == FileKind::Spreadsheet ? PackageKind::Spreadsheet
-                                                               : PackageKind::WordProcessing,
-                                 run.settings);
+  const FileResult result = kind == FileKind::Text
+                                ? convert_text_file(bytes, run.settings)
+                                : convert_package_file(bytes, package_kind(kind), run.settings);
   if (!result.error.empty()) {
     report_file_error(path, result.error);
     return false;
@@ -177,12 +219,10 @@ bool convert_file(const std::string& path, const FileRun& run) {
   if (run.dry_run) {
     const ListingMode mode =
         kind == FileKind::Text ? ListingMode::EachChange : ListingMode::Grouped;
-    if (run.files.size() > 1) {
-      print(path + "\n");
-      print(list_changes(result.changes, mode, "  "));
-    } else {
-      print(list_changes(result.changes, mode, ""));
-    }
+    const std::string_view prefix = run.files.size() > 1 ? "  " : "";
+    if (run.files.size() > 1) print(path + "\n");
+    print(list_changes(result.changes, mode, prefix));
+    print(list_kept(result.kept, prefix));
     return true;
   }
 
@@ -207,7 +247,7 @@ bool convert_file(const std::string& path, const FileRun& run) {
     return false;
   }
   print(path + " \u2192 " + output + " (" + std::to_string(result.changes.size()) +
-        " ta o'zgarish)\n");
+        " ta o'zgarish" + kept_summary(result.kept) + ")\n");
   return true;
 }
 

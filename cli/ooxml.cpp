@@ -8,8 +8,10 @@
 #include <ctime>
 #include <list>
 #include <memory>
+#include <span>
 
 #include "cli/align.h"
+#include "cli/office_names.h"
 #include "core/reverse.h"
 #include "core/unicode.h"
 
@@ -21,78 +23,25 @@ std::string convert_text(std::string_view text, const TextSettings& settings) {
 
 namespace {
 
-bool has_prefix_and_xml_suffix(std::string_view name, std::string_view prefix) {
-  if (!name.starts_with(prefix) || !name.ends_with(".xml")) return false;
-  const std::string_view rest = name.substr(prefix.size());
-  return rest.size() >= 4 && rest.find('/') == std::string_view::npos;
-}
-
-}  // namespace
-
-std::optional<ElementSet> select_part(std::string_view name, PackageKind kind) {
-  if (kind == PackageKind::Spreadsheet) {
-    if (name == "xl/sharedStrings.xml") return ElementSet::SharedString;
-    if (has_prefix_and_xml_suffix(name, "xl/worksheets/")) return ElementSet::InlineString;
-    return std::nullopt;
-  }
-  if (!has_prefix_and_xml_suffix(name, "word/")) return std::nullopt;
-  const std::string_view file = name.substr(5);
-  for (std::string_view start :
-       {"document", "header", "footer", "footnotes", "endnotes", "comments"}) {
-    if (file.starts_with(start)) return ElementSet::WordProcessing;
-  }
-  return std::nullopt;
-}
-
-namespace {
-
 // ---------------------------------------------------------------------------
 // Part conversion
 
-enum class Role { Other, Paragraph, Text, Break, Skipped };
-
-struct ElementRole {
-  Role role = Role::Other;
-  char placeholder = 0;  // the character a break element stands for
-};
-
-ElementRole word_processing_role(std::string_view name) {
-  if (name == "w:p") return {Role::Paragraph};
-  if (name == "w:t") return {Role::Text};
-  if (name == "w:tab") return {Role::Break, '\t'};
-  if (name == "w:br" || name == "w:cr") return {Role::Break, '\n'};
-  return {};
-}
-
-// Spreadsheet parts match by local name, so a prefixed x:t counts as t.
-ElementRole spreadsheet_role(std::string_view name, std::string_view paragraph) {
-  const std::size_t colon = name.find(':');
-  if (colon != std::string_view::npos) name.remove_prefix(colon + 1);
-  if (name == paragraph) return {Role::Paragraph};
-  if (name == "t") return {Role::Text};
-  if (name == "rPh") return {Role::Skipped};
-  return {};
-}
-
-ElementRole role_of(std::string_view name, ElementSet set) {
-  switch (set) {
-    case ElementSet::WordProcessing: return word_processing_role(name);
-    case ElementSet::SharedString: return spreadsheet_role(name, "si");
-    case ElementSet::InlineString: return spreadsheet_role(name, "is");
-  }
-  return {};
-}
-
-// The content of one text element, or a placeholder for a break element.
+// The content of one text element, or one stretch of character data directly
+// inside an OpenDocument paragraph; unused for placeholders.
 struct PieceSpan {
   std::size_t tag_begin = 0;      // the text element's start tag
   std::size_t content_begin = 0;  // its content, between the start and end tags
   std::size_t content_end = 0;
+  bool stretch = false;  // character data without an element of its own
+  bool code = false;     // set as code: left as written
 };
 
 struct Paragraph {
+  Role kind = Role::Paragraph;
+  bool code = false;      // a code paragraph style
+  bool verbatim = false;  // holds markup whose bytes cannot be rewritten safely
   std::vector<Piece> pieces;
-  std::vector<PieceSpan> spans;  // parallel to pieces; unused for placeholders
+  std::vector<PieceSpan> spans;  // parallel to pieces
 };
 
 struct Splice {
@@ -110,6 +59,25 @@ std::string escape_content(std::string_view text) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
+      case '\r': out += "&#13;"; break;
+      default: out.push_back(c);
+    }
+  }
+  return out;
+}
+
+// The text escaped for an attribute value in either kind of quotes.
+std::string escape_attribute(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&apos;"; break;
+      case '\t': out += "&#9;"; break;
+      case '\n': out += "&#10;"; break;
       case '\r': out += "&#13;"; break;
       default: out.push_back(c);
     }
@@ -141,6 +109,14 @@ std::optional<std::pair<std::size_t, std::size_t>> attribute_value(std::string_v
   }
 }
 
+// The decoded value of the attribute whose local name is `name`, or empty.
+std::string_view attribute(const char** attributes, std::string_view name) {
+  for (std::size_t i = 0; attributes != nullptr && attributes[i] != nullptr; i += 2) {
+    if (local_name(attributes[i]) == name) return attributes[i + 1];
+  }
+  return {};
+}
+
 bool starts_with_space(std::string_view text) {
   if (text.empty()) return false;
   std::size_t i = 0;
@@ -153,11 +129,35 @@ bool ends_with_space(std::string_view text) {
   return is_white_space(previous_code_point(text, i));
 }
 
+// The length of the header/footer format code at `at` (which holds '&'):
+// "&&", "&L", "&P", "&12", "&KFF0000", "&\"Arial,Bold\"".
+std::size_t format_code_length(std::string_view text, std::size_t at) {
+  constexpr std::size_t kColourCode = 8;  // &K and six hexadecimal digits
+  if (at + 1 >= text.size()) return text.size() - at;
+  const char c = text[at + 1];
+  if (c == '"') {
+    const std::size_t close = text.find('"', at + 2);
+    return close == std::string_view::npos ? text.size() - at : close + 1 - at;
+  }
+  if (c == 'K') return std::min(kColourCode, text.size() - at);
+  if (c >= '0' && c <= '9') {
+    std::size_t end = at + 1;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+    return end - at;
+  }
+  return 2;
+}
+
 class PartConverter {
  public:
   PartConverter(std::string_view part, std::string_view part_name, ElementSet set,
-                const TextSettings& settings, std::vector<Change>& changes)
-      : part_(part), part_name_(part_name), set_(set), settings_(settings), changes_(changes) {}
+                const TextSettings& settings, std::vector<Change>& changes, PartContext& context)
+      : part_(part),
+        part_name_(part_name),
+        set_(set),
+        settings_(settings),
+        changes_(changes),
+        context_(context) {}
 
   OoxmlResult run() {
     // New text is spliced in as UTF-8, so only UTF-8 parts can be converted;
@@ -173,6 +173,7 @@ class PartConverter {
     XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, &PartConverter::on_start, &PartConverter::on_end);
     XML_SetCharacterDataHandler(parser_, &PartConverter::on_text);
+    XML_SetCdataSectionHandler(parser_, &PartConverter::on_cdata, nullptr);
     XML_SetEntityDeclHandler(parser_, &PartConverter::on_entity_declaration);
 
     // Parts are bounded well below INT_MAX, but feed large ones in slices so
@@ -189,11 +190,22 @@ class PartConverter {
       offset += length;
     } while (offset < part_.size());
 
+    if (context_.recalculate && !recalculation_asked_ && calculation_anchor_) {
+      splices_.push_back({*calculation_anchor_, *calculation_anchor_,
+                          "<" + workbook_prefix_ + "calcPr fullCalcOnLoad=\"1\"/>"});
+    }
     if (splices_.empty()) return {std::string(part_), {}};
     return {apply_splices(), {}};
   }
 
  private:
+  // One open element.
+  struct Frame {
+    Role role = Role::Other;
+    bool text_container = false;  // its own character data is paragraph text
+    bool code = false;            // everything inside is set as code
+  };
+
   static PartConverter& self(void* data) { return *static_cast<PartConverter*>(data); }
 
   Piece& active_piece() { return paragraphs_[active_paragraph_].pieces.back(); }
@@ -212,14 +224,19 @@ class PartConverter {
     return "XML xatosi (" + std::to_string(at < 0 ? 0 : at) + "-bayt): " + description;
   }
 
-  static void XMLCALL on_start(void* data, const XML_Char* name, const XML_Char**) {
-    self(data).start_element(name);
+  static void XMLCALL on_start(void* data, const XML_Char* name, const XML_Char** attributes) {
+    self(data).start_element(name, attributes);
   }
   static void XMLCALL on_end(void* data, const XML_Char* name) { self(data).end_element(name); }
   static void XMLCALL on_text(void* data, const XML_Char* text, int length) {
+    self(data).character_data(std::string_view(text, static_cast<std::size_t>(length)));
+  }
+  // Character data of a CDATA section has no byte range of its own to splice
+  // into, so a paragraph that holds one directly is left as written.
+  static void XMLCALL on_cdata(void* data) {
     PartConverter& converter = self(data);
-    if (converter.active_text_) {
-      converter.active_piece().text.append(text, static_cast<std::size_t>(length));
+    if (!converter.active_text_ && !converter.paragraphs_.empty()) {
+      converter.paragraphs_.back().verbatim = true;
     }
   }
   // Entities are refused outright rather than expanded: a part of a package
@@ -232,74 +249,257 @@ class PartConverter {
     XML_StopParser(converter.parser_, XML_FALSE);
   }
 
-  void start_element(std::string_view name) {
-    ++depth_;
-    const ElementRole role = role_of(name, set_);
-    if (role.role == Role::Skipped) {
-      ++skip_depth_;
+  bool inside_code() const { return run_code_ || code_frames_ > 0; }
+
+  void character_data(std::string_view text) {
+    if (active_text_) {
+      active_piece().text.append(text);
       return;
     }
-    if (skip_depth_ > 0 || role.role == Role::Other) return;
+    if (skip_depth_ > 0 || paragraphs_.empty() || frames_.empty() ||
+        !frames_.back().text_container) {
+      return;
+    }
+    Paragraph& paragraph = paragraphs_.back();
+    const bool code = paragraph.code || inside_code();
+    if (!paragraph.spans.empty() && paragraph.spans.back().stretch &&
+        paragraph.spans.back().content_end == position() && paragraph.spans.back().code == code) {
+      paragraph.pieces.back().text.append(text);
+      paragraph.spans.back().content_end = event_end();
+      return;
+    }
+    paragraph.pieces.push_back(Piece{std::string(text)});
+    paragraph.spans.push_back({position(), position(), event_end(), true, code});
+  }
+
+  void start_element(std::string_view qualified, const char** attributes) {
+    ++depth_;
+    scope_.open(attributes);
+    const auto [ns, name] = scope_.resolve(qualified);
+    const ElementRole role = role_of(ns, name, set_);
+    Frame frame{role.role};
+    if (role.role == Role::Skipped) ++skip_depth_;
+    if (skip_depth_ == 0) start_role(role, ns, qualified, attributes, frame);
+    if (frame.code) ++code_frames_;
+    frames_.push_back(frame);
+  }
+
+  void start_role(const ElementRole& role, Namespace ns, std::string_view qualified,
+                  const char** attributes, Frame& frame) {
     switch (role.role) {
       case Role::Paragraph: paragraphs_.emplace_back(); break;
-      case Role::Text:
-        if (paragraphs_.empty() || active_text_) break;
-        {
-          Paragraph& paragraph = paragraphs_.back();
-          paragraph.pieces.push_back(Piece{});
-          paragraph.spans.push_back({position(), event_end(), event_end()});
-          active_text_ = true;
-          active_paragraph_ = paragraphs_.size() - 1;
-          text_depth_ = depth_;
-        }
+      case Role::Whole:
+      case Role::CodedWhole:
+        paragraphs_.emplace_back().kind = role.role;
+        begin_text();
         break;
+      case Role::TextParagraph:
+        paragraphs_.emplace_back().kind = role.role;
+        paragraphs_.back().code = is_code_style_name(attribute(attributes, "style-name"));
+        frame.text_container = true;
+        break;
+      case Role::Inline:
+        frame.text_container = true;
+        frame.code = is_code_style_name(attribute(attributes, "style-name"));
+        break;
+      case Role::Text: begin_text(); break;
       case Role::Break:
-        if (paragraphs_.empty() || active_text_) break;
+        // Word's tab stops (w:tabs/w:tab) are not tabs of the text.
+        if (paragraphs_.empty() || active_text_ || (ns == Namespace::Word && run_depth_ == 0)) {
+          break;
+        }
         paragraphs_.back().pieces.push_back(Piece{std::string(1, role.placeholder), true});
         paragraphs_.back().spans.emplace_back();
+        break;
+      case Role::Run:
+        ++run_depth_;
+        run_code_ = false;
+        break;
+      case Role::RunStyle:
+        if (run_depth_ > 0 && is_code_style(attribute(attributes, "val"))) run_code_ = true;
+        break;
+      case Role::RunFont:
+        if (run_depth_ > 0 && names_monospace_font(attributes)) run_code_ = true;
+        break;
+      case Role::ParagraphStyle:
+        if (!paragraphs_.empty() && is_code_style(attribute(attributes, "val"))) {
+          paragraphs_.back().code = true;
+        }
+        break;
+      case Role::TableColumn: convert_column_name(attribute(attributes, "name")); break;
+      case Role::SheetName: note_sheet_name(attribute(attributes, "name")); break;
+      case Role::Calculation: ask_recalculation(); break;
+      case Role::StyleDefinition: {
+        style_name_ = attribute(attributes, "name");
+        if (is_code_style_name(style_name_) ||
+            is_code_style_name(attribute(attributes, "parent-style-name"))) {
+          code_styles_.push_back(style_name_);
+        }
+        break;
+      }
+      case Role::StyleFont:
+        if (!style_name_.empty() && names_monospace_font(attributes)) {
+          code_styles_.push_back(style_name_);
+        }
+        break;
+      case Role::Skipped:
+      case Role::Other: break;
+    }
+    if (set_ == ElementSet::Workbook && depth_ == 1) {
+      const std::size_t colon = qualified.find(':');
+      if (colon != std::string_view::npos) workbook_prefix_ = qualified.substr(0, colon + 1);
+    }
+  }
+
+  void begin_text() {
+    if (paragraphs_.empty() || active_text_) return;
+    Paragraph& paragraph = paragraphs_.back();
+    paragraph.pieces.push_back(Piece{});
+    paragraph.spans.push_back(
+        {position(), event_end(), event_end(), false, paragraph.code || inside_code()});
+    active_text_ = true;
+    active_paragraph_ = paragraphs_.size() - 1;
+    text_depth_ = depth_;
+  }
+
+  void end_element(std::string_view qualified) {
+    const int depth = depth_--;
+    const Frame frame = frames_.empty() ? Frame{} : frames_.back();
+    if (!frames_.empty()) frames_.pop_back();
+    if (frame.code) --code_frames_;
+    if (active_text_ && depth == text_depth_) {
+      PieceSpan& span = paragraphs_[active_paragraph_].spans.back();
+      span.content_end = std::max(span.content_begin, position());
+      active_text_ = false;
+    }
+    scope_.close();
+    if (set_ == ElementSet::Workbook && depth == 2) note_workbook_child_end(qualified);
+    if (frame.role == Role::Skipped) {
+      if (skip_depth_ > 0) --skip_depth_;
+      return;
+    }
+    if (skip_depth_ > 0) return;
+    switch (frame.role) {
+      case Role::Run:
+        if (run_depth_ > 0) --run_depth_;
+        run_code_ = false;
+        break;
+      case Role::StyleDefinition: style_name_.clear(); break;
+      case Role::Paragraph:
+      case Role::Whole:
+      case Role::CodedWhole:
+      case Role::TextParagraph:
+        if (!paragraphs_.empty()) {
+          Paragraph paragraph = std::move(paragraphs_.back());
+          paragraphs_.pop_back();
+          finish_paragraph(paragraph);
+        }
         break;
       default: break;
     }
   }
 
-  void end_element(std::string_view name) {
-    const int depth = depth_--;
-    if (active_text_ && depth == text_depth_) {
-      PieceSpan& span = paragraphs_[active_paragraph_].spans.back();
-      span.content_end = std::max(span.content_begin, position());
-      active_text_ = false;
-      return;
-    }
-    const ElementRole role = role_of(name, set_);
-    if (role.role == Role::Skipped) {
-      if (skip_depth_ > 0) --skip_depth_;
-      return;
-    }
-    if (skip_depth_ > 0 || role.role != Role::Paragraph || paragraphs_.empty()) return;
-    Paragraph paragraph = std::move(paragraphs_.back());
-    paragraphs_.pop_back();
-    finish_paragraph(paragraph);
+  bool is_code_style_name(std::string_view style) const {
+    if (style.empty()) return false;
+    return is_code_style(style) ||
+           std::find(code_styles_.begin(), code_styles_.end(), style) != code_styles_.end();
   }
 
+  static bool names_monospace_font(const char** attributes) {
+    for (std::string_view name :
+         {"ascii", "hAnsi", "cs", "eastAsia", "typeface", "val", "font-name", "font-family"}) {
+      const std::string_view font = attribute(attributes, name);
+      if (!font.empty() && is_monospace_font(font)) return true;
+    }
+    return false;
+  }
+
+  // ---- Paragraphs
+
   void finish_paragraph(const Paragraph& paragraph) {
+    if (paragraph.verbatim) return;
+    if (paragraph.kind == Role::CodedWhole) {
+      finish_coded(paragraph);
+      return;
+    }
+    // Code pieces stay as written and split the paragraph into stretches
+    // that are converted on their own.
+    std::size_t begin = 0;
+    while (begin < paragraph.pieces.size()) {
+      if (paragraph.spans[begin].code && !paragraph.pieces[begin].placeholder) {
+        note_code(paragraph.pieces[begin].text);
+        ++begin;
+        continue;
+      }
+      std::size_t end = begin;
+      while (end < paragraph.pieces.size() &&
+             !(paragraph.spans[end].code && !paragraph.pieces[end].placeholder)) {
+        ++end;
+      }
+      convert_pieces(paragraph, begin, end);
+      begin = end;
+    }
+  }
+
+  void convert_pieces(const Paragraph& paragraph, std::size_t begin, std::size_t end) {
+    const std::span<const Piece> pieces(paragraph.pieces.data() + begin, end - begin);
     std::string text;
-    for (const Piece& piece : paragraph.pieces) text += piece.text;
+    for (const Piece& piece : pieces) text += piece.text;
     const std::string converted = convert_text(text, settings_);
     if (converted == text) return;
 
-    const std::vector<std::string> new_texts = distribute_runs(paragraph.pieces, text, converted);
-    for (std::size_t i = 0; i < paragraph.pieces.size(); ++i) {
-      const Piece& piece = paragraph.pieces[i];
+    const std::vector<std::string> new_texts = distribute_runs(
+        std::vector<Piece>(pieces.begin(), pieces.end()), text, converted);
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      const Piece& piece = pieces[i];
       if (piece.placeholder || new_texts[i] == piece.text) continue;
-      rewrite_piece(paragraph.spans[i], piece.text, new_texts[i]);
+      rewrite_piece(paragraph.spans[begin + i], piece.text, new_texts[i]);
     }
+    record_changes(text, converted);
+  }
+
+  // A header or footer text: the format codes stay, the text between them is
+  // converted piece by piece.
+  void finish_coded(const Paragraph& paragraph) {
+    if (paragraph.pieces.size() != 1) return;
+    const std::string_view text = paragraph.pieces[0].text;
+    std::string converted;
+    std::size_t at = 0;
+    while (at < text.size()) {
+      if (text[at] == '&') {
+        const std::size_t length = format_code_length(text, at);
+        converted += text.substr(at, length);
+        at += length;
+        continue;
+      }
+      const std::size_t next = std::min(text.find('&', at), text.size());
+      const std::string_view stretch = text.substr(at, next - at);
+      const std::string new_stretch = convert_text(stretch, settings_);
+      record_changes(stretch, new_stretch);
+      converted += new_stretch;
+      at = next;
+    }
+    if (converted != text) rewrite_piece(paragraph.spans[0], text, converted);
+  }
+
+  void record_changes(std::string_view text, std::string_view converted) {
     for (WordChange& change : word_changes(text, converted)) {
       changes_.push_back(
           {std::string(part_name_), std::move(change.old_word), std::move(change.new_word)});
     }
   }
 
+  void note_code(std::string_view text) {
+    if (convert_text(text, settings_) != text) {
+      context_.kept.push_back({std::string(part_name_), std::string(text), KeptReason::Code});
+    }
+  }
+
   void rewrite_piece(const PieceSpan& span, std::string_view old_text, std::string_view new_text) {
+    if (span.stretch) {
+      splices_.push_back({span.content_begin, span.content_end, escape_content(new_text)});
+      return;
+    }
     const std::string_view tag = part_.substr(span.tag_begin, span.content_begin - span.tag_begin);
     // A self-closing element has no content to replace; it held no text, so
     // the run distribution never gives it any.
@@ -316,6 +516,59 @@ class PartConverter {
     } else if (tag.substr(value->first, value->second - value->first) != "preserve") {
       splices_.push_back(
           {span.tag_begin + value->first, span.tag_begin + value->second, "preserve"});
+    }
+  }
+
+  // ---- Names held in attributes
+
+  // The current start tag and the byte range of one of its attributes' value.
+  std::optional<std::pair<std::size_t, std::size_t>> value_in_tag(std::string_view name) const {
+    const std::string_view tag = part_.substr(position(), event_end() - position());
+    const auto value = attribute_value(tag, name);
+    if (!value) return std::nullopt;
+    return std::pair{position() + value->first, position() + value->second};
+  }
+
+  // A table column is named after its header cell, and the application
+  // insists that the two agree; the cell converts as one paragraph, so the
+  // name converts the same way.
+  void convert_column_name(std::string_view name) {
+    if (name.empty()) return;
+    const std::string converted = convert_text(name, settings_);
+    if (converted == name) return;
+    const auto value = value_in_tag("name");
+    if (!value) return;
+    splices_.push_back({value->first, value->second, escape_attribute(converted)});
+    record_changes(name, converted);
+  }
+
+  void note_sheet_name(std::string_view name) {
+    if (!name.empty() && convert_text(name, settings_) != name) {
+      context_.kept.push_back({std::string(part_name_), std::string(name), KeptReason::SheetName});
+    }
+  }
+
+  void ask_recalculation() {
+    recalculation_asked_ = true;
+    if (!context_.recalculate) return;
+    const std::size_t tag_end = event_end();
+    const std::string_view tag = part_.substr(position(), tag_end - position());
+    if (const auto value = value_in_tag("fullCalcOnLoad")) {
+      const std::string_view current = part_.substr(value->first, value->second - value->first);
+      if (current != "1" && current != "true") splices_.push_back({value->first, value->second, "1"});
+      return;
+    }
+    const std::size_t close = tag_end - (tag.ends_with("/>") ? 2 : 1);
+    splices_.push_back({close, close, " fullCalcOnLoad=\"1\""});
+  }
+
+  // Where a missing calcPr element goes: after the last of the elements the
+  // workbook schema puts before it.
+  void note_workbook_child_end(std::string_view qualified) {
+    const std::string_view name = local_name(qualified);
+    if (name == "sheets" || name == "functionGroups" || name == "externalReferences" ||
+        name == "definedNames") {
+      calculation_anchor_ = event_end();
     }
   }
 
@@ -341,29 +594,47 @@ class PartConverter {
   ElementSet set_;
   const TextSettings& settings_;
   std::vector<Change>& changes_;
+  PartContext& context_;
 
   XML_Parser parser_ = nullptr;
   std::string refusal_;
+  NamespaceScope scope_;
+  std::vector<Frame> frames_;          // open elements, innermost last
   std::vector<Paragraph> paragraphs_;  // open paragraphs, innermost last
   bool active_text_ = false;           // inside a text element being read
   std::size_t active_paragraph_ = 0;   // whose last piece that element is
   int depth_ = 0;
   int text_depth_ = 0;
   int skip_depth_ = 0;
+  int run_depth_ = 0;
+  bool run_code_ = false;  // the current run's properties mark it as code
+  int code_frames_ = 0;    // open elements styled as code
+  std::string style_name_;                // the style being defined
+  std::vector<std::string> code_styles_;  // styles found to be code
+  std::string workbook_prefix_;
+  bool recalculation_asked_ = false;
+  std::optional<std::size_t> calculation_anchor_;
   std::vector<Splice> splices_;
 };
 
 }  // namespace
 
 OoxmlResult convert_part(std::string_view part, std::string_view part_name, ElementSet set,
-                         const TextSettings& settings, std::vector<Change>& changes) {
+                         const TextSettings& settings, std::vector<Change>& changes,
+                         PartContext* context) {
   // Changes are collected while the part is parsed; a part that turns out to
   // be malformed further on must not leave those of its first paragraphs.
   std::vector<Change> part_changes;
-  OoxmlResult result = PartConverter(part, part_name, set, settings, part_changes).run();
+  PartContext own;
+  if (context != nullptr) own.recalculate = context->recalculate;
+  OoxmlResult result = PartConverter(part, part_name, set, settings, part_changes, own).run();
   if (result.ok()) {
     changes.insert(changes.end(), std::make_move_iterator(part_changes.begin()),
                    std::make_move_iterator(part_changes.end()));
+    if (context != nullptr) {
+      context->kept.insert(context->kept.end(), std::make_move_iterator(own.kept.begin()),
+                           std::make_move_iterator(own.kept.end()));
+    }
   }
   return result;
 }
@@ -470,7 +741,8 @@ OoxmlResult source_bytes(zip_source_t* source) {
 }  // namespace
 
 OoxmlResult convert_package(std::string_view package, PackageKind kind,
-                            const TextSettings& settings, std::vector<Change>& changes) {
+                            const TextSettings& settings, std::vector<Change>& changes,
+                            std::vector<KeptText>* kept) {
   zip_error_t error;
   zip_error_init(&error);
   // The library takes an empty file for an empty archive; for a document
@@ -501,15 +773,19 @@ OoxmlResult convert_package(std::string_view package, PackageKind kind,
   std::list<std::string> new_parts;  // must outlive the archive's close
   std::vector<Change> package_changes;
   std::uint64_t total = 0;
+  // The workbook part goes last: whether it must ask for recalculation
+  // depends on whether any cell text changed.
+  PartContext context;
   const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
-  for (zip_int64_t i = 0; i < count; ++i) {
-    const auto index = static_cast<zip_uint64_t>(i);
+  for (zip_int64_t step = 0; step < 2 * count; ++step) {
+    const bool workbook_pass = step >= count;
+    const auto index = static_cast<zip_uint64_t>(step % count);
     zip_stat_t stat;
     zip_stat_init(&stat);
     if (zip_stat_index(archive.get(), index, 0, &stat) < 0) return {{}, zip_message(archive.get())};
     if (!(stat.valid & ZIP_STAT_NAME)) continue;
     const std::optional<ElementSet> set = select_part(stat.name, kind);
-    if (!set) continue;
+    if (!set || (*set == ElementSet::Workbook) != workbook_pass) continue;
     if (!(stat.valid & ZIP_STAT_SIZE) || !(stat.valid & ZIP_STAT_COMP_SIZE)) {
       return {{}, std::string(stat.name) + ": zip: Entry size unknown"};
     }
@@ -520,9 +796,13 @@ OoxmlResult convert_package(std::string_view package, PackageKind kind,
 
     OoxmlResult part = read_entry(archive.get(), index, stat.size);
     if (!part.ok()) return part;
-    OoxmlResult converted = convert_part(part.bytes, stat.name, *set, settings, package_changes);
+    OoxmlResult converted =
+        convert_part(part.bytes, stat.name, *set, settings, package_changes, &context);
     if (!converted.ok()) return {{}, std::string(stat.name) + ": " + converted.error};
     if (converted.bytes == part.bytes) continue;
+    if (*set == ElementSet::SharedString || *set == ElementSet::InlineString) {
+      context.recalculate = true;
+    }
 
     const std::string& bytes = new_parts.emplace_back(std::move(converted.bytes));
     zip_source_t* replacement = zip_source_buffer(archive.get(), bytes.data(), bytes.size(), 0);
@@ -538,6 +818,7 @@ OoxmlResult convert_package(std::string_view package, PackageKind kind,
 
   if (new_parts.empty()) {
     changes.insert(changes.end(), package_changes.begin(), package_changes.end());
+    if (kept != nullptr) kept->insert(kept->end(), context.kept.begin(), context.kept.end());
     return {std::string(package), {}};
   }
   if (zip_close(archive.get()) < 0) return {{}, zip_message(archive.get())};
@@ -546,6 +827,7 @@ OoxmlResult convert_package(std::string_view package, PackageKind kind,
   if (result.ok()) {
     changes.insert(changes.end(), std::make_move_iterator(package_changes.begin()),
                    std::make_move_iterator(package_changes.end()));
+    if (kept != nullptr) kept->insert(kept->end(), context.kept.begin(), context.kept.end());
   }
   return result;
 }

@@ -1,5 +1,6 @@
-// Conversion of the text inside Office Open XML packages (.docx, .xlsx and
-// their relatives) without disturbing anything else in them.
+// Conversion of the text inside office packages (.docx, .xlsx, .pptx and
+// their relatives, and OpenDocument .odt, .ods, .odp) without disturbing
+// anything else in them.
 //
 // A package is a ZIP archive of XML parts. Only the parts that hold running
 // text are read; inside them only the content of text elements changes. The
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "cli/changes.h"
+#include "cli/office_parts.h"
 #include "core/lib.h"
 
 namespace vexo::cli {
@@ -30,14 +32,23 @@ struct TextSettings {
 
 std::string convert_text(std::string_view text, const TextSettings& settings);
 
-enum class PackageKind { WordProcessing, Spreadsheet };
+// Text a reader sees that is left in the old spelling on purpose: sheet
+// names (renaming a sheet would break every reference to it) and text set
+// as code (a code style or a monospace font).
+enum class KeptReason { SheetName, Code };
+struct KeptText {
+  std::string location;  // the part name
+  std::string text;
+  KeptReason reason;
+};
 
-// Which elements of a part make paragraphs, text, breaks and skipped runs.
-enum class ElementSet { WordProcessing, SharedString, InlineString };
-
-// The element set a package entry is converted with, or nullopt when the
-// entry is carried over unchanged. Names compare exactly.
-std::optional<ElementSet> select_part(std::string_view entry_name, PackageKind kind);
+// What a part conversion is told by its package and tells it back.
+struct PartContext {
+  // Workbook: ask the application to recalculate on open, because cell text
+  // changed and cached formula results may hold the old text.
+  bool recalculate = false;
+  std::vector<KeptText> kept;  // appended to while the part converts
+};
 
 // A new part or package, or the reason there is none.
 struct OoxmlResult {
@@ -52,7 +63,8 @@ struct OoxmlResult {
 // the parser's description. A part that needs no change comes back
 // byte-identical.
 OoxmlResult convert_part(std::string_view part, std::string_view part_name, ElementSet set,
-                         const TextSettings& settings, std::vector<Change>& changes);
+                         const TextSettings& settings, std::vector<Change>& changes,
+                         PartContext* context = nullptr);
 
 // Limits on what a package may expand to, so that a small hostile archive
 // cannot exhaust memory: the text parts together, and the compression ratio
@@ -68,7 +80,9 @@ inline constexpr std::uint64_t kMaxCompressionRatio = 200;
 // part name as location, in archive order. Errors: "zip: " and the library's
 // description, or the part name, ": " and the part's message; then nothing is
 // returned.
+// Text left as written is appended to `kept` when given.
 OoxmlResult convert_package(std::string_view package, PackageKind kind,
-                            const TextSettings& settings, std::vector<Change>& changes);
+                            const TextSettings& settings, std::vector<Change>& changes,
+                            std::vector<KeptText>* kept = nullptr);
 
 }  // namespace vexo::cli

@@ -57,7 +57,10 @@ TEST(FileNames, KindsAndDefaultOutputs) {
   EXPECT_EQ(cli::file_kind("hujjat.DOCX"), FileKind::WordProcessing);
   EXPECT_EQ(cli::file_kind("a/b.dotm"), FileKind::WordProcessing);
   EXPECT_EQ(cli::file_kind("jadval.xltx"), FileKind::Spreadsheet);
-  for (const char* refused : {"eski.doc", "slides.pptx", "x.PDF", "k.odt"}) {
+  EXPECT_EQ(cli::file_kind("slides.PPSX"), FileKind::Presentation);
+  EXPECT_EQ(cli::file_kind("k.odt"), FileKind::OpenDocument);
+  EXPECT_EQ(cli::file_kind("k.odp"), FileKind::OpenDocument);
+  for (const char* refused : {"eski.doc", "slides.ppt", "x.PDF"}) {
     EXPECT_EQ(cli::file_kind(refused), FileKind::Refused) << refused;
   }
   for (const char* text :
@@ -156,7 +159,8 @@ TEST_F(FileCommand, DryRunListsAndWritesNothing) {
       << two.out;
   EXPECT_TRUE(
       two.out.ends_with("  (xl/sharedStrings.xml: 4, xl/worksheets/sheet1.xml: 2, "
-                        "xl/worksheets/sheet2.xml: 1)\n  7 ta o'zgarish, 6 xil so'z\n"))
+                        "xl/worksheets/sheet2.xml: 1)\n  7 ta o'zgarish, 6 xil so'z\n"
+                        "  eski imloda qoldi (varaq nomi, xl/workbook.xml): Ikkinchi\n"))
       << two.out;
   EXPECT_EQ(names(), (std::set<std::string>{"a.txt", "sheet.xlsx"}));
 }
