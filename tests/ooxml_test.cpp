@@ -151,6 +151,141 @@ TEST(OoxmlPart, ElementSetsDecideWhatIsText) {
       word("<w:p><w:r><w:t>shahar</w:t></w:r></w:p>"));
 }
 
+// Namespace URIs of the vocabularies, bound below to unusual prefixes.
+#define WORD_NS "http://schemas.openxmlformats.org/wordprocessingml/2006/main"
+#define STRICT_WORD_NS "http://purl.oclc.org/ooxml/wordprocessingml/main"
+#define SHEET_NS "http://schemas.openxmlformats.org/spreadsheetml/2006/main"
+#define DRAWING_NS "http://schemas.openxmlformats.org/drawingml/2006/main"
+#define ODF_TEXT_NS "urn:oasis:names:tc:opendocument:xmlns:text:1.0"
+#define ODF_STYLE_NS "urn:oasis:names:tc:opendocument:xmlns:style:1.0"
+
+TEST(OoxmlPart, EveryTextAReaderSees) {
+  struct Case {
+    ElementSet set;
+    std::string_view in;
+    std::string_view out;  // empty: unchanged
+  };
+  const Case cases[] = {
+      // Any prefix, or none, for Transitional and Strict; another URI under w: is not Word.
+      {ElementSet::WordProcessing,
+       "<q:body xmlns:q='" WORD_NS "'><q:p><q:r><q:t>shahar</q:t></q:r></q:p></q:body>",
+       "<q:body xmlns:q='" WORD_NS "'><q:p><q:r><q:t>\u015fahar</q:t></q:r></q:p></q:body>"},
+      {ElementSet::WordProcessing, "<body xmlns='" STRICT_WORD_NS "'><p><r><t>choy</t></r></p></body>",
+       "<body xmlns='" STRICT_WORD_NS "'><p><r><t>\u00e7oy</t></r></p></body>"},
+      {ElementSet::WordProcessing, "<w:p xmlns:w='urn:x'><w:r><w:t>choy</w:t></w:r></w:p>", ""},
+      // Tracked deletions convert; field codes and tab stops are not text.
+      {ElementSet::WordProcessing,
+       "<w:p><w:pPr><w:tabs><w:tab w:pos='1'/></w:tabs></w:pPr><w:r><w:delText>o'g'il"
+       "</w:delText><w:instrText>TITLE shahar</w:instrText></w:r></w:p>",
+       "<w:p><w:pPr><w:tabs><w:tab w:pos='1'/></w:tabs></w:pPr><w:r><w:delText>\u00f6\u011fil"
+       "</w:delText><w:instrText>TITLE shahar</w:instrText></w:r></w:p>"},
+      // Code runs and code paragraphs stay; the text around them converts.
+      {ElementSet::WordProcessing,
+       "<w:b><w:p><w:r><w:t xml:space='preserve'>bosh </w:t></w:r><w:r><w:rPr><w:rStyle "
+       "w:val='HTMLCode'/></w:rPr><w:t>git checkout shahar</w:t></w:r><w:r><w:t> choy</w:t>"
+       "</w:r><w:r><w:rPr><w:rFonts w:ascii='Courier New'/></w:rPr><w:t>sh</w:t></w:r></w:p>"
+       "<w:p><w:pPr><w:pStyle w:val='SourceCode'/></w:pPr><w:r><w:t>choy</w:t></w:r></w:p></w:b>",
+       "<w:b><w:p><w:r><w:t xml:space='preserve'>bo\u015f </w:t></w:r><w:r><w:rPr><w:rStyle "
+       "w:val='HTMLCode'/></w:rPr><w:t>git checkout shahar</w:t></w:r><w:r><w:t> \u00e7oy</w:t>"
+       "</w:r><w:r><w:rPr><w:rFonts w:ascii='Courier New'/></w:rPr><w:t>sh</w:t></w:r></w:p>"
+       "<w:p><w:pPr><w:pStyle w:val='SourceCode'/></w:pPr><w:r><w:t>choy</w:t></w:r></w:p></w:b>"},
+      // Slides, drawings, SmartArt and chart titles; a monospace typeface is code.
+      {ElementSet::Markup,
+       "<p:sld xmlns:p='x' xmlns:d='" DRAWING_NS "'><d:p><d:r><d:t>bosh</d:t></d:r><d:br/><d:r>"
+       "<d:rPr><d:latin typeface='Consolas'/></d:rPr><d:t>sh</d:t></d:r></d:p></p:sld>",
+       "<p:sld xmlns:p='x' xmlns:d='" DRAWING_NS "'><d:p><d:r><d:t>bo\u015f</d:t></d:r><d:br/><d:r>"
+       "<d:rPr><d:latin typeface='Consolas'/></d:rPr><d:t>sh</d:t></d:r></d:p></p:sld>"},
+      // Cached chart categories.
+      {ElementSet::Markup,
+       "<c:strCache xmlns:c='http://schemas.openxmlformats.org/drawingml/2006/chart'><c:pt>"
+       "<c:v>choy</c:v></c:pt><c:f>shahar</c:f></c:strCache>",
+       "<c:strCache xmlns:c='http://schemas.openxmlformats.org/drawingml/2006/chart'><c:pt>"
+       "<c:v>\u00e7oy</c:v></c:pt><c:f>shahar</c:f></c:strCache>"},
+      // Document properties: title, subject, keywords, description, category; not the author.
+      {ElementSet::Markup,
+       "<cp:coreProperties xmlns:cp='http://schemas.openxmlformats.org/package/2006/metadata/"
+       "core-properties' xmlns:dc='http://purl.org/dc/elements/1.1/'><dc:title>Qo'shiq</dc:title>"
+       "<dc:creator>Shavkat</dc:creator><cp:keywords>choy, bosh</cp:keywords><cp:category/>"
+       "</cp:coreProperties>",
+       "<cp:coreProperties xmlns:cp='http://schemas.openxmlformats.org/package/2006/metadata/"
+       "core-properties' xmlns:dc='http://purl.org/dc/elements/1.1/'><dc:title>Q\u00f6\u015fiq"
+       "</dc:title><dc:creator>Shavkat</dc:creator><cp:keywords>\u00e7oy, bo\u015f</cp:keywords>"
+       "<cp:category/></cp:coreProperties>"},
+      // Cell comments, threaded comments, and headers whose format codes stay.
+      {ElementSet::SheetComments,
+       "<comments xmlns='" SHEET_NS "'><authors><author>Shahlo</author></authors><comment>"
+       "<text><r><t>choy</t></r></text></comment></comments>",
+       "<comments xmlns='" SHEET_NS "'><authors><author>Shahlo</author></authors><comment>"
+       "<text><r><t>\u00e7oy</t></r></text></comment></comments>"},
+      {ElementSet::Markup,
+       "<ThreadedComments xmlns='http://schemas.microsoft.com/office/spreadsheetml/2018/"
+       "threadedcomments'><threadedComment><text>bosh &amp; choy</text></threadedComment>"
+       "</ThreadedComments>",
+       "<ThreadedComments xmlns='http://schemas.microsoft.com/office/spreadsheetml/2018/"
+       "threadedcomments'><threadedComment><text>bo\u015f &amp; \u00e7oy</text></threadedComment>"
+       "</ThreadedComments>"},
+      {ElementSet::InlineString,
+       "<worksheet xmlns='" SHEET_NS "'><headerFooter><oddHeader>&amp;L&amp;\"Arial,Bold\"choy"
+       "&amp;Cshahar &amp;P&amp;K00FF00sh&amp;14chor</oddHeader></headerFooter></worksheet>",
+       "<worksheet xmlns='" SHEET_NS "'><headerFooter><oddHeader>&amp;L&amp;\"Arial,Bold\"\u00e7oy"
+       "&amp;C\u015fahar &amp;P&amp;K00FF00\u015f&amp;14\u00e7or</oddHeader></headerFooter></worksheet>"},
+      // Table column names convert like their header cells.
+      {ElementSet::TableColumns,
+       "<table xmlns='" SHEET_NS "'><tableColumns><tableColumn id='1' name=\"Ko'cha\"/>"
+       "<tableColumn id='2' name='Son'/></tableColumns></table>",
+       "<table xmlns='" SHEET_NS "'><tableColumns><tableColumn id='1' name=\"K\u00f6\u00e7a\"/>"
+       "<tableColumn id='2' name='Son'/></tableColumns></table>"},
+      // OpenDocument: text directly in paragraphs and spans; spaces, tabs
+      // and line breaks are elements; a style with a monospace font is code.
+      {ElementSet::Markup,
+       "<o:doc xmlns:t='" ODF_TEXT_NS "' xmlns:s='" ODF_STYLE_NS "'><s:style s:name='T1'>"
+       "<s:text-properties s:font-name='Liberation Mono'/></s:style><t:h>Qo'<t:span>shiq"
+       "</t:span></t:h><t:p>bos<t:s/>h o<t:span t:style-name='T1'>sh</t:span><t:tab/>o'g'il"
+       "<t:line-break/>&amp; choy<!-- x --></t:p><t:p><t:note><t:note-citation>1</t:note-citation>"
+       "<t:note-body><t:p>choy</t:p></t:note-body></t:note></t:p></o:doc>",
+       "<o:doc xmlns:t='" ODF_TEXT_NS "' xmlns:s='" ODF_STYLE_NS "'><s:style s:name='T1'>"
+       "<s:text-properties s:font-name='Liberation Mono'/></s:style><t:h>Q\u00f6\u015f<t:span>iq"
+       "</t:span></t:h><t:p>bos<t:s/>h o<t:span t:style-name='T1'>sh</t:span><t:tab/>\u00f6\u011fil"
+       "<t:line-break/>&amp; \u00e7oy<!-- x --></t:p><t:p><t:note><t:note-citation>1"
+       "</t:note-citation><t:note-body><t:p>\u00e7oy</t:p></t:note-body></t:note></t:p></o:doc>"},
+      // Character data of a CDATA section has no range of its own: left alone.
+      {ElementSet::Markup, "<t:p xmlns:t='" ODF_TEXT_NS "'>choy<![CDATA[ shahar]]></t:p>", ""},
+  };
+  for (const Case& c : cases) {
+    const Converted result = part(c.in, c.set);
+    EXPECT_TRUE(result.error.empty()) << result.error;
+    EXPECT_EQ(result.bytes, c.out.empty() ? c.in : c.out) << c.in;
+  }
+}
+
+TEST(OoxmlPart, WorkbooksKeepSheetNamesAndAskForRecalculation) {
+  const auto workbook = [](std::string_view xml, bool recalculate) {
+    PartContext context;
+    context.recalculate = recalculate;
+    std::vector<Change> changes;
+    OoxmlResult result =
+        convert_part(xml, "xl/workbook.xml", ElementSet::Workbook, {}, changes, &context);
+    EXPECT_TRUE(changes.empty());
+    return std::pair{result.bytes, context.kept};
+  };
+  const std::string sheets =
+      "<x:workbook xmlns:x='" SHEET_NS "'><x:sheets><x:sheet name=\"Ro'yxat\"/><x:sheet "
+      "name='Son'/></x:sheets><x:definedNames><x:definedName>'Ro''yxat'!A1</x:definedName>"
+      "</x:definedNames>";
+  const auto [kept_bytes, kept] = workbook(sheets + "</x:workbook>", false);
+  EXPECT_EQ(kept_bytes, sheets + "</x:workbook>");
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(kept[0].text, "Ro'yxat");
+  EXPECT_EQ(kept[0].reason, KeptReason::SheetName);
+  // A missing calcPr is added where the schema wants it; an existing one gains the attribute.
+  EXPECT_EQ(workbook(sheets + "<x:extLst/></x:workbook>", true).first,
+            sheets + "<x:calcPr fullCalcOnLoad=\"1\"/><x:extLst/></x:workbook>");
+  EXPECT_EQ(workbook(sheets + "<x:calcPr calcId='1'/></x:workbook>", true).first,
+            sheets + "<x:calcPr calcId='1' fullCalcOnLoad=\"1\"/></x:workbook>");
+  EXPECT_EQ(workbook(sheets + "<x:calcPr fullCalcOnLoad='0'></x:calcPr></x:workbook>", true).first,
+            sheets + "<x:calcPr fullCalcOnLoad='1'></x:calcPr></x:workbook>");
+}
+
 TEST(OoxmlPart, MalformedOrHostileXmlIsAnError) {
   const Converted broken = part("<w:p><w:t>shahar</w:p>");
   EXPECT_EQ(broken.error, "XML xatosi (18-bayt): mismatched tag");
@@ -197,6 +332,34 @@ TEST(OoxmlPart, PartNamesAreSelectedExactly) {
             std::nullopt);
   EXPECT_EQ(select_part("xl/worksheets/a/sheet1.xml", PackageKind::Spreadsheet), std::nullopt);
   EXPECT_EQ(select_part("word/document.xml", PackageKind::Spreadsheet), std::nullopt);
+  const std::pair<std::string_view, PackageKind> markup[] = {
+      {"docProps/core.xml", PackageKind::WordProcessing},
+      {"word/charts/chart1.xml", PackageKind::WordProcessing},
+      {"word/diagrams/data1.xml", PackageKind::WordProcessing},
+      {"xl/threadedComments/threadedComment1.xml", PackageKind::Spreadsheet},
+      {"xl/drawings/drawing1.xml", PackageKind::Spreadsheet},
+      {"ppt/slides/slide1.xml", PackageKind::Presentation},
+      {"ppt/notesSlides/notesSlide2.xml", PackageKind::Presentation},
+      {"ppt/slideMasters/slideMaster1.xml", PackageKind::Presentation},
+      {"ppt/comments/comment1.xml", PackageKind::Presentation},
+      {"content.xml", PackageKind::OpenDocument},
+      {"meta.xml", PackageKind::OpenDocument},
+  };
+  for (const auto& [name, kind] : markup) {
+    EXPECT_EQ(select_part(name, kind), ElementSet::Markup) << name;
+  }
+  EXPECT_EQ(select_part("xl/comments1.xml", PackageKind::Spreadsheet), ElementSet::SheetComments);
+  EXPECT_EQ(select_part("xl/tables/table1.xml", PackageKind::Spreadsheet),
+            ElementSet::TableColumns);
+  for (const auto& [name, kind] : std::initializer_list<std::pair<std::string_view, PackageKind>>{
+           {"xl/drawings/vmlDrawing1.vml", PackageKind::Spreadsheet},
+           {"ppt/slides/_rels/slide1.xml.rels", PackageKind::Presentation},
+           {"ppt/presentation.xml", PackageKind::Presentation},
+           {"settings.xml", PackageKind::OpenDocument},
+           {"Pictures/a.xml", PackageKind::OpenDocument},
+           {"docProps/app.xml", PackageKind::Spreadsheet}}) {
+    EXPECT_EQ(select_part(name, kind), std::nullopt) << name;
+  }
 }
 
 // A package whose central directory claims other sizes for one entry.
