@@ -54,7 +54,8 @@ Namespace namespace_of(std::string_view uri) {
 
 ElementRole word_role(std::string_view name) {
   if (name == "p") return {Role::Paragraph};
-  if (name == "t" || name == "delText") return {Role::Text};
+  if (name == "t") return {Role::Text};
+  if (name == "delText") return {Role::DeletedText};
   if (name == "tab") return {Role::Break, '\t'};
   if (name == "br" || name == "cr") return {Role::Break, '\n'};
   if (name == "r") return {Role::Run};
@@ -75,6 +76,8 @@ ElementRole sheet_role(std::string_view name, ElementSet set) {
       break;
     case ElementSet::InlineString:
       if (name == "is") return {Role::Paragraph};
+      if (name == "c") return {Role::Cell};
+      if (name == "v") return {Role::CellValue};
       if (name == "oddHeader" || name == "oddFooter" || name == "evenHeader" ||
           name == "evenFooter" || name == "firstHeader" || name == "firstFooter") {
         return {Role::CodedWhole};
@@ -137,7 +140,10 @@ ElementRole role_of(Namespace ns, std::string_view name, ElementSet set) {
       return {};
     case Namespace::OdfText: return odf_text_role(name);
     case Namespace::OdfMeta: return name == "keyword" ? ElementRole{Role::Whole} : ElementRole{};
-    case Namespace::OdfTable: return name == "table" ? ElementRole{Role::SheetName} : ElementRole{};
+    case Namespace::OdfTable:
+      if (name == "table") return {Role::SheetName};
+      if (name == "table-cell" || name == "covered-table-cell") return {Role::StringValue};
+      return {};
     case Namespace::OdfStyle:
       if (name == "style") return {Role::StyleDefinition};
       if (name == "text-properties") return {Role::StyleFont};

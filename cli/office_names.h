@@ -34,6 +34,7 @@ enum class Role {
   Other,
   Paragraph,       // holds text elements (and breaks) making one text
   Text,            // its whole content is text of the enclosing paragraph
+  DeletedText,     // like Text, but deleted (a tracked change): converted on its own
   Whole,           // a paragraph of one text element: a title, a comment
   CodedWhole,      // like Whole, with format codes (&P, &"Arial,Bold") kept
   TextParagraph,   // a paragraph whose own character data is text (OpenDocument)
@@ -47,6 +48,9 @@ enum class Role {
   TableColumn,     // a spreadsheet table column, named by attribute "name"
   SheetName,       // a workbook's sheet, named by attribute "name"
   Calculation,     // a workbook's calculation settings
+  Cell,            // a worksheet cell: its type tells whether its value is text
+  CellValue,       // a cell's value: the cached result of a text formula is text
+  StringValue,     // an OpenDocument cell with a cached text result in an attribute
   StyleDefinition, // an OpenDocument style, named by "style:name"
   StyleFont,       // an OpenDocument style's text properties
 };

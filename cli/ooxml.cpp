@@ -34,6 +34,7 @@ struct PieceSpan {
   std::size_t content_end = 0;
   bool stretch = false;  // character data without an element of its own
   bool code = false;     // set as code: left as written
+  bool deleted = false;  // deleted text of a tracked change
 };
 
 struct Paragraph {
@@ -303,6 +304,21 @@ class PartConverter {
         frame.code = is_code_style_name(attribute(attributes, "style-name"));
         break;
       case Role::Text: begin_text(); break;
+      case Role::DeletedText:
+        begin_text();
+        if (active_text_) paragraphs_[active_paragraph_].spans.back().deleted = true;
+        break;
+      case Role::Cell: string_cell_ = attribute(attributes, "t") == "str"; break;
+      case Role::CellValue:
+        // The cached result of a text formula is shown until the application
+        // recalculates; it is converted like the cells it comes from.
+        if (string_cell_ && paragraphs_.empty()) {
+          paragraphs_.emplace_back().kind = Role::Whole;
+          begin_text();
+          frame.role = Role::Whole;
+        }
+        break;
+      case Role::StringValue: convert_attribute(attributes, "string-value"); break;
       case Role::Break:
         // Word's tab stops (w:tabs/w:tab) are not tabs of the text.
         if (paragraphs_.empty() || active_text_ || (ns == Namespace::Word && run_depth_ == 0)) {
@@ -326,7 +342,7 @@ class PartConverter {
           paragraphs_.back().code = true;
         }
         break;
-      case Role::TableColumn: convert_column_name(attribute(attributes, "name")); break;
+      case Role::TableColumn: convert_attribute(attributes, "name"); break;
       case Role::SheetName: note_sheet_name(attribute(attributes, "name")); break;
       case Role::Calculation: ask_recalculation(); break;
       case Role::StyleDefinition: {
@@ -385,6 +401,7 @@ class PartConverter {
         run_code_ = false;
         break;
       case Role::StyleDefinition: style_name_.clear(); break;
+      case Role::Cell: string_cell_ = false; break;
       case Role::Paragraph:
       case Role::Whole:
       case Role::CodedWhole:
@@ -422,18 +439,22 @@ class PartConverter {
       finish_coded(paragraph);
       return;
     }
-    // Code pieces stay as written and split the paragraph into stretches
-    // that are converted on their own.
+    // Code pieces stay as written. They, and the edges of deleted text,
+    // split the paragraph into stretches that are converted on their own.
+    const auto is_code = [&](std::size_t i) {
+      return paragraph.spans[i].code && !paragraph.pieces[i].placeholder;
+    };
     std::size_t begin = 0;
     while (begin < paragraph.pieces.size()) {
-      if (paragraph.spans[begin].code && !paragraph.pieces[begin].placeholder) {
+      if (is_code(begin)) {
         note_code(paragraph.pieces[begin].text);
         ++begin;
         continue;
       }
+      const bool deleted = paragraph.spans[begin].deleted;
       std::size_t end = begin;
-      while (end < paragraph.pieces.size() &&
-             !(paragraph.spans[end].code && !paragraph.pieces[end].placeholder)) {
+      while (end < paragraph.pieces.size() && !is_code(end) &&
+             (paragraph.pieces[end].placeholder || paragraph.spans[end].deleted == deleted)) {
         ++end;
       }
       convert_pieces(paragraph, begin, end);
@@ -529,17 +550,22 @@ class PartConverter {
     return std::pair{position() + value->first, position() + value->second};
   }
 
-  // A table column is named after its header cell, and the application
-  // insists that the two agree; the cell converts as one paragraph, so the
-  // name converts the same way.
-  void convert_column_name(std::string_view name) {
-    if (name.empty()) return;
-    const std::string converted = convert_text(name, settings_);
-    if (converted == name) return;
-    const auto value = value_in_tag("name");
-    if (!value) return;
-    splices_.push_back({value->first, value->second, escape_attribute(converted)});
-    record_changes(name, converted);
+  // Converts the attribute with local name `local` of the current start tag
+  // as one paragraph: a table column's name (the application insists that it
+  // agrees with its header cell, which converts as one paragraph too), or a
+  // cell's cached text result.
+  void convert_attribute(const char** attributes, std::string_view local) {
+    for (std::size_t i = 0; attributes != nullptr && attributes[i] != nullptr; i += 2) {
+      if (local_name(attributes[i]) != local) continue;
+      const std::string_view text = attributes[i + 1];
+      const std::string converted = convert_text(text, settings_);
+      if (converted == text) return;
+      const auto value = value_in_tag(attributes[i]);
+      if (!value) return;
+      splices_.push_back({value->first, value->second, escape_attribute(converted)});
+      record_changes(text, converted);
+      return;
+    }
   }
 
   void note_sheet_name(std::string_view name) {
@@ -608,6 +634,7 @@ class PartConverter {
   int skip_depth_ = 0;
   int run_depth_ = 0;
   bool run_code_ = false;  // the current run's properties mark it as code
+  bool string_cell_ = false;  // inside a worksheet cell holding a text formula
   int code_frames_ = 0;    // open elements styled as code
   std::string style_name_;                // the style being defined
   std::vector<std::string> code_styles_;  // styles found to be code

@@ -248,6 +248,21 @@ TEST(OoxmlPart, EveryTextAReaderSees) {
        "</t:span></t:h><t:p>bos<t:s/>h o<t:span t:style-name='T1'>sh</t:span><t:tab/>\u00f6\u011fil"
        "<t:line-break/>&amp; \u00e7oy<!-- x --></t:p><t:p><t:note><t:note-citation>1"
        "</t:note-citation><t:note-body><t:p>\u00e7oy</t:p></t:note-body></t:note></t:p></o:doc>"},
+      // Cached results of text formulas, in an element or an attribute.
+      {ElementSet::InlineString,
+       "<sheetData xmlns='" SHEET_NS "'><c t='str'><f>A1</f><v>choy</v></c><c t='s'><v>1</v></c>"
+       "</sheetData>",
+       "<sheetData xmlns='" SHEET_NS "'><c t='str'><f>A1</f><v>çoy</v></c><c t='s'><v>1</v>"
+       "</c></sheetData>"},
+      {ElementSet::Markup,
+       "<t:table-cell xmlns:t='urn:oasis:names:tc:opendocument:xmlns:table:1.0' xmlns:o='o' "
+       "o:string-value=\"o'g'il &amp; choy\"/>",
+       "<t:table-cell xmlns:t='urn:oasis:names:tc:opendocument:xmlns:table:1.0' xmlns:o='o' "
+       "o:string-value=\"öğil &amp; çoy\"/>"},
+      // Deleted text converts on its own, not glued to the text around it.
+      {ElementSet::WordProcessing,
+       "<w:p><w:r><w:t>bo</w:t></w:r><w:del><w:r><w:delText>sh</w:delText></w:r></w:del></w:p>",
+       "<w:p><w:r><w:t>bo</w:t></w:r><w:del><w:r><w:delText>ş</w:delText></w:r></w:del></w:p>"},
       // Character data of a CDATA section has no range of its own: left alone.
       {ElementSet::Markup, "<t:p xmlns:t='" ODF_TEXT_NS "'>choy<![CDATA[ shahar]]></t:p>", ""},
   };
