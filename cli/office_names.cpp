@@ -70,6 +70,10 @@ ElementRole sheet_role(std::string_view name, ElementSet set) {
   if (name == "rPh") return {Role::Skipped};
   if (name == "r") return {Role::Run};
   if (name == "rFont") return {Role::RunFont};
+  if (name == "f" || name == "formula" || name == "formula1" || name == "formula2" ||
+      name == "calculatedColumnFormula" || name == "totalsRowFormula" || name == "definedName") {
+    return {Role::Formula};
+  }
   switch (set) {
     case ElementSet::SharedString:
       if (name == "si") return {Role::Paragraph};

@@ -37,6 +37,7 @@ enum class Role {
   DeletedText,     // like Text, but deleted (a tracked change): converted on its own
   Whole,           // a paragraph of one text element: a title, a comment
   CodedWhole,      // like Whole, with format codes (&P, &"Arial,Bold") kept
+  Formula,         // like Whole, but only the table column names in it change
   TextParagraph,   // a paragraph whose own character data is text (OpenDocument)
   Inline,          // inside a TextParagraph, its character data is text too
   Break,           // stands for one character of the paragraph

@@ -87,6 +87,10 @@ std::optional<ElementSet> select_part(std::string_view name, PackageKind kind) {
       if (name == "content.xml" || name == "styles.xml" || name == "meta.xml") {
         return ElementSet::Markup;
       }
+      // Embedded objects (charts) are documents of their own.
+      if (matches(name, {"Object ", "", "/content.xml", ElementSet::Markup})) {
+        return ElementSet::Markup;
+      }
       return std::nullopt;
   }
   return std::nullopt;

@@ -11,6 +11,7 @@
 #include <span>
 
 #include "cli/align.h"
+#include "cli/formula_names.h"
 #include "cli/office_names.h"
 #include "core/reverse.h"
 #include "core/unicode.h"
@@ -291,6 +292,7 @@ class PartConverter {
       case Role::Paragraph: paragraphs_.emplace_back(); break;
       case Role::Whole:
       case Role::CodedWhole:
+      case Role::Formula:
         paragraphs_.emplace_back().kind = role.role;
         begin_text();
         break;
@@ -405,6 +407,7 @@ class PartConverter {
       case Role::Paragraph:
       case Role::Whole:
       case Role::CodedWhole:
+      case Role::Formula:
       case Role::TextParagraph:
         if (!paragraphs_.empty()) {
           Paragraph paragraph = std::move(paragraphs_.back());
@@ -437,6 +440,10 @@ class PartConverter {
     if (paragraph.verbatim) return;
     if (paragraph.kind == Role::CodedWhole) {
       finish_coded(paragraph);
+      return;
+    }
+    if (paragraph.kind == Role::Formula) {
+      finish_formula(paragraph);
       return;
     }
     // Code pieces stay as written. They, and the edges of deleted text,
@@ -501,6 +508,17 @@ class PartConverter {
       at = next;
     }
     if (converted != text) rewrite_piece(paragraph.spans[0], text, converted);
+  }
+
+  // A formula follows the table columns it names, which convert like their
+  // header cells. It is not text a reader sees, so it adds no word changes.
+  void finish_formula(const Paragraph& paragraph) {
+    if (paragraph.pieces.size() != 1) return;
+    const std::string_view text = paragraph.pieces[0].text;
+    if (text.find('[') == std::string_view::npos) return;
+    const std::string renamed = rename_table_columns(
+        text, [&](std::string_view name) { return convert_text(name, settings_); });
+    if (renamed != text) rewrite_piece(paragraph.spans[0], text, renamed);
   }
 
   void record_changes(std::string_view text, std::string_view converted) {

@@ -12,8 +12,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   vexo::fuzz::InputReader reader(data, size);
   const std::uint8_t choice = reader.byte();
-  const vexo::cli::PackageKind kind =
-      (choice & 1) != 0 ? vexo::cli::PackageKind::Spreadsheet : vexo::cli::PackageKind::WordProcessing;
+  static constexpr vexo::cli::PackageKind kKinds[] = {
+      vexo::cli::PackageKind::WordProcessing, vexo::cli::PackageKind::Spreadsheet,
+      vexo::cli::PackageKind::Presentation, vexo::cli::PackageKind::OpenDocument};
+  const vexo::cli::PackageKind kind = kKinds[(choice & 1) | ((choice >> 1) & 2)];
   vexo::cli::TextSettings settings;
   settings.old_mode = (choice & 2) != 0;
   std::vector<vexo::cli::Change> changes;

@@ -248,6 +248,10 @@ TEST(OoxmlPart, EveryTextAReaderSees) {
        "</t:span></t:h><t:p>bos<t:s/>h o<t:span t:style-name='T1'>sh</t:span><t:tab/>\u00f6\u011fil"
        "<t:line-break/>&amp; \u00e7oy<!-- x --></t:p><t:p><t:note><t:note-citation>1"
        "</t:note-citation><t:note-body><t:p>\u00e7oy</t:p></t:note-body></t:note></t:p></o:doc>"},
+      // Formulas follow the table columns they name.
+      {ElementSet::InlineString,
+       "<c xmlns='" SHEET_NS "'><f>SUM(Jadval1[Ko''cha])&amp;\"[choy]\"</f></c>",
+       "<c xmlns='" SHEET_NS "'><f>SUM(Jadval1[K\u00f6\u00e7a])&amp;\"[choy]\"</f></c>"},
       // Cached results of text formulas, in an element or an attribute.
       {ElementSet::InlineString,
        "<sheetData xmlns='" SHEET_NS "'><c t='str'><f>A1</f><v>choy</v></c><c t='s'><v>1</v></c>"
