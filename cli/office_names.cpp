@@ -213,7 +213,7 @@ std::string squeezed(std::string_view name) {
 bool is_code_style(std::string_view style) {
   const std::string name = squeezed(style);
   for (std::string_view mark : {"code", "verbatim", "sourcetext", "preformatted", "monospace",
-                                "teletype", "listing", "kod"}) {
+                                "teletype", "listing", "macrotext", "kod"}) {
     if (name.find(mark) != std::string::npos) return true;
   }
   return false;

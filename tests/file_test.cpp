@@ -165,6 +165,19 @@ TEST_F(FileCommand, DryRunListsAndWritesNothing) {
   EXPECT_EQ(names(), (std::set<std::string>{"a.txt", "sheet.xlsx"}));
 }
 
+TEST_F(FileCommand, TheFileLineSaysWhatWasKept) {
+  copy_fixture("tables.xlsx");
+  copy_fixture("code.docx");
+  const auto r = vexo({path("tables.xlsx"), path("code.docx")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find(path("tables.yangi.xlsx") + " (14 ta o'zgarish; eski imloda qoldi: 1 ta "
+                       "varaq nomi)\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find(" ta o'zgarish; eski imloda qoldi: 2 ta kod)\n"), std::string::npos)
+      << r.out;
+}
+
 TEST_F(FileCommand, FailuresAreReportedPerFile) {
   write("good.txt", "shahar");
   write("latin1.txt", "ma\xe2lumot");

@@ -277,6 +277,24 @@ TEST(OoxmlPart, EveryTextAReaderSees) {
   }
 }
 
+TEST(OoxmlPart, CodeAndOpenDocumentSheetNamesAreReportedAsKept) {
+  PartContext context;
+  std::vector<Change> changes;
+  ASSERT_TRUE(convert_part("<r xmlns:t='urn:oasis:names:tc:opendocument:xmlns:table:1.0'>"
+                           "<t:table t:name='Choy'/><t:table t:name='Son'/><w:p><w:r><w:rPr>"
+                           "<w:rStyle w:val='VerbatimChar'/></w:rPr><w:t>ls sh</w:t></w:r><w:r>"
+                           "<w:t>choy</w:t></w:r></w:p></r>",
+                           "content.xml", ElementSet::Markup, {}, changes, &context)
+                  .ok());
+  ASSERT_EQ(context.kept.size(), 2u);
+  EXPECT_EQ(context.kept[0].text, "Choy");
+  EXPECT_EQ(context.kept[0].reason, KeptReason::SheetName);
+  EXPECT_EQ(context.kept[1].text, "ls sh");
+  EXPECT_EQ(context.kept[1].reason, KeptReason::Code);
+  ASSERT_EQ(changes.size(), 1u);
+  EXPECT_EQ(changes[0].new_word, "\u00e7oy");
+}
+
 TEST(OoxmlPart, WorkbooksKeepSheetNamesAndAskForRecalculation) {
   const auto workbook = [](std::string_view xml, bool recalculate) {
     PartContext context;
