@@ -27,6 +27,7 @@ constexpr std::array kUris{
     Uri{"http://purl.org/dc/elements/1.1/", Namespace::DublinCore},
     Uri{"http://schemas.openxmlformats.org/package/2006/metadata/core-properties",
         Namespace::CoreProperties},
+    Uri{"urn:oasis:names:tc:opendocument:xmlns:office:1.0", Namespace::OdfOffice},
     Uri{"urn:oasis:names:tc:opendocument:xmlns:text:1.0", Namespace::OdfText},
     Uri{"urn:oasis:names:tc:opendocument:xmlns:meta:1.0", Namespace::OdfMeta},
     Uri{"urn:oasis:names:tc:opendocument:xmlns:table:1.0", Namespace::OdfTable},
@@ -145,13 +146,15 @@ ElementRole role_of(Namespace ns, std::string_view name, ElementSet set) {
     case Namespace::OdfText: return odf_text_role(name);
     case Namespace::OdfMeta: return name == "keyword" ? ElementRole{Role::Whole} : ElementRole{};
     case Namespace::OdfTable:
-      if (name == "table") return {Role::SheetName};
+      if (name == "table") return {Role::SheetTable};
       if (name == "table-cell" || name == "covered-table-cell") return {Role::StringValue};
       return {};
     case Namespace::OdfStyle:
       if (name == "style") return {Role::StyleDefinition};
       if (name == "text-properties") return {Role::StyleFont};
       return {};
+    case Namespace::OdfOffice:
+      return name == "spreadsheet" ? ElementRole{Role::Spreadsheet} : ElementRole{};
     case Namespace::OdfFormat:
     case Namespace::Unknown: return {};
   }

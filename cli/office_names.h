@@ -23,6 +23,7 @@ enum class Namespace {
   ThreadedComments,
   DublinCore,
   CoreProperties,
+  OdfOffice,
   OdfText,
   OdfMeta,
   OdfTable,
@@ -48,6 +49,8 @@ enum class Role {
   ParagraphStyle,  // a paragraph's style reference
   TableColumn,     // a spreadsheet table column, named by attribute "name"
   SheetName,       // a workbook's sheet, named by attribute "name"
+  SheetTable,      // an OpenDocument table: a sheet when inside a spreadsheet
+  Spreadsheet,     // an OpenDocument spreadsheet's body
   Calculation,     // a workbook's calculation settings
   Cell,            // a worksheet cell: its type tells whether its value is text
   CellValue,       // a cell's value: the cached result of a text formula is text

@@ -346,6 +346,10 @@ class PartConverter {
         break;
       case Role::TableColumn: convert_attribute(attributes, "name"); break;
       case Role::SheetName: note_sheet_name(attribute(attributes, "name")); break;
+      case Role::SheetTable:
+        if (spreadsheet_depth_ > 0) note_sheet_name(attribute(attributes, "name"));
+        break;
+      case Role::Spreadsheet: ++spreadsheet_depth_; break;
       case Role::Calculation: ask_recalculation(); break;
       case Role::StyleDefinition: {
         style_name_ = attribute(attributes, "name");
@@ -404,6 +408,7 @@ class PartConverter {
         break;
       case Role::StyleDefinition: style_name_.clear(); break;
       case Role::Cell: string_cell_ = false; break;
+      case Role::Spreadsheet: --spreadsheet_depth_; break;
       case Role::Paragraph:
       case Role::Whole:
       case Role::CodedWhole:
@@ -653,6 +658,7 @@ class PartConverter {
   int run_depth_ = 0;
   bool run_code_ = false;  // the current run's properties mark it as code
   bool string_cell_ = false;  // inside a worksheet cell holding a text formula
+  int spreadsheet_depth_ = 0;  // inside an OpenDocument spreadsheet's body
   int code_frames_ = 0;    // open elements styled as code
   std::string style_name_;                // the style being defined
   std::vector<std::string> code_styles_;  // styles found to be code

@@ -280,8 +280,12 @@ TEST(OoxmlPart, EveryTextAReaderSees) {
 TEST(OoxmlPart, CodeAndOpenDocumentSheetNamesAreReportedAsKept) {
   PartContext context;
   std::vector<Change> changes;
-  ASSERT_TRUE(convert_part("<r xmlns:t='urn:oasis:names:tc:opendocument:xmlns:table:1.0'>"
-                           "<t:table t:name='Choy'/><t:table t:name='Son'/><w:p><w:r><w:rPr>"
+  // Tables of a text document are not sheets.
+  ASSERT_TRUE(convert_part("<r xmlns:t='urn:oasis:names:tc:opendocument:xmlns:table:1.0' "
+                           "xmlns:o='urn:oasis:names:tc:opendocument:xmlns:office:1.0'><o:text>"
+                           "<t:table t:name='Shahar'/></o:text><o:spreadsheet>"
+                           "<t:table t:name='Choy'/><t:table t:name='Son'/></o:spreadsheet>"
+                           "<w:p><w:r><w:rPr>"
                            "<w:rStyle w:val='VerbatimChar'/></w:rPr><w:t>ls sh</w:t></w:r><w:r>"
                            "<w:t>choy</w:t></w:r></w:p></r>",
                            "content.xml", ElementSet::Markup, {}, changes, &context)
