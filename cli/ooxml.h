@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cli/changes.h"
+#include "cli/package_io.h"
 #include "core/lib.h"
 
 namespace vexo::cli {
@@ -54,6 +55,11 @@ struct OoxmlResult {
 OoxmlResult convert_part(std::string_view part, std::string_view part_name, ElementSet set,
                          const TextSettings& settings, std::vector<Change>& changes);
 
+// The same, handing each change to `changes` as its paragraph is converted;
+// a part that fails further on may already have passed some.
+OoxmlResult convert_part(std::string_view part, std::string_view part_name, ElementSet set,
+                         const TextSettings& settings, ChangeSink& changes);
+
 // Limits on what a package may expand to, so that a small hostile archive
 // cannot exhaust memory: the text parts together, and the compression ratio
 // of any text part above kRatioCheckedSize (its compressed size counted as at
@@ -64,11 +70,22 @@ inline constexpr std::uint64_t kMaxCompressionRatio = 200;
 
 // Converts every text part of a package and writes a new package with the
 // same entries in the same order, names and modification times; untouched
-// entries keep their stored bytes. Appends the changes of each part, with the
-// part name as location, in archive order. Errors: "zip: " and the library's
-// description, or the part name, ": " and the part's message; then nothing is
-// returned.
+// entries keep their stored bytes, and a package whose text needs no change
+// comes back byte for byte. Appends the changes of each part, with the part
+// name as location, in archive order. Errors: "zip: " and the library's
+// description, the part name, ": " and the part's message, or the refusal of
+// an encrypted document (an OLE compound file); then nothing is returned.
 OoxmlResult convert_package(std::string_view package, PackageKind kind,
                             const TextSettings& settings, std::vector<Change>& changes);
+
+// The same, reading the package from `input` and writing the new one to
+// `output`, or only passing the changes on when `output` is null. Returns
+// the error message, empty on success; after a failure the output holds
+// nothing usable and `changes` may have received some. Memory: the parts are
+// converted one at a time, so besides the archive's directory only one text
+// part, its conversion and the state of one paragraph are held (a few times
+// the largest text part).
+std::string convert_package(PackageInput& input, PackageOutput* output, PackageKind kind,
+                            const TextSettings& settings, ChangeSink& changes);
 
 }  // namespace vexo::cli
