@@ -13,6 +13,7 @@
 #include "cli/align.h"
 #include "cli/formula_names.h"
 #include "cli/office_names.h"
+#include "cli/package_io.h"
 #include "core/reverse.h"
 #include "core/unicode.h"
 
@@ -153,7 +154,7 @@ std::size_t format_code_length(std::string_view text, std::size_t at) {
 class PartConverter {
  public:
   PartConverter(std::string_view part, std::string_view part_name, ElementSet set,
-                const TextSettings& settings, std::vector<Change>& changes, PartContext& context)
+                const TextSettings& settings, ChangeSink& changes, const PartContext& context)
       : part_(part),
         part_name_(part_name),
         set_(set),
@@ -527,15 +528,14 @@ class PartConverter {
   }
 
   void record_changes(std::string_view text, std::string_view converted) {
-    for (WordChange& change : word_changes(text, converted)) {
-      changes_.push_back(
-          {std::string(part_name_), std::move(change.old_word), std::move(change.new_word)});
+    for (const WordChange& change : word_changes(text, converted)) {
+      changes_.add(part_name_, change.old_word, change.new_word);
     }
   }
 
   void note_code(std::string_view text) {
-    if (convert_text(text, settings_) != text) {
-      context_.kept.push_back({std::string(part_name_), std::string(text), KeptReason::Code});
+    if (context_.kept != nullptr && convert_text(text, settings_) != text) {
+      context_.kept->add(part_name_, text, KeptReason::Code);
     }
   }
 
@@ -592,8 +592,8 @@ class PartConverter {
   }
 
   void note_sheet_name(std::string_view name) {
-    if (!name.empty() && convert_text(name, settings_) != name) {
-      context_.kept.push_back({std::string(part_name_), std::string(name), KeptReason::SheetName});
+    if (context_.kept != nullptr && !name.empty() && convert_text(name, settings_) != name) {
+      context_.kept->add(part_name_, name, KeptReason::SheetName);
     }
   }
 
@@ -642,8 +642,8 @@ class PartConverter {
   std::string_view part_name_;
   ElementSet set_;
   const TextSettings& settings_;
-  std::vector<Change>& changes_;
-  PartContext& context_;
+  ChangeSink& changes_;
+  const PartContext& context_;
 
   XML_Parser parser_ = nullptr;
   std::string refusal_;
@@ -670,22 +670,41 @@ class PartConverter {
 
 }  // namespace
 
+void KeptTexts::add(std::string_view location, std::string_view text, KeptReason reason) {
+  ++counts_[static_cast<std::size_t>(reason)];
+  if (listed_.size() < kMaxListedKept) {
+    listed_.push_back({std::string(location), std::string(text), reason});
+  }
+}
+
+void KeptTexts::append(const KeptTexts& other) {
+  for (std::size_t i = 0; i < counts_.size(); ++i) counts_[i] += other.counts_[i];
+  for (const KeptText& k : other.listed_) {
+    if (listed_.size() < kMaxListedKept) listed_.push_back(k);
+  }
+}
+
+OoxmlResult convert_part(std::string_view part, std::string_view part_name, ElementSet set,
+                         const TextSettings& settings, ChangeSink& changes,
+                         const PartContext& context) {
+  return PartConverter(part, part_name, set, settings, changes, context).run();
+}
+
 OoxmlResult convert_part(std::string_view part, std::string_view part_name, ElementSet set,
                          const TextSettings& settings, std::vector<Change>& changes,
                          PartContext* context) {
   // Changes are collected while the part is parsed; a part that turns out to
   // be malformed further on must not leave those of its first paragraphs.
-  std::vector<Change> part_changes;
+  ChangeList part_changes;
+  KeptTexts kept;
   PartContext own;
   if (context != nullptr) own.recalculate = context->recalculate;
-  OoxmlResult result = PartConverter(part, part_name, set, settings, part_changes, own).run();
+  if (context != nullptr && context->kept != nullptr) own.kept = &kept;
+  OoxmlResult result = convert_part(part, part_name, set, settings, part_changes, own);
   if (result.ok()) {
-    changes.insert(changes.end(), std::make_move_iterator(part_changes.begin()),
-                   std::make_move_iterator(part_changes.end()));
-    if (context != nullptr) {
-      context->kept.insert(context->kept.end(), std::make_move_iterator(own.kept.begin()),
-                           std::make_move_iterator(own.kept.end()));
-    }
+    changes.insert(changes.end(), std::make_move_iterator(part_changes.changes.begin()),
+                   std::make_move_iterator(part_changes.changes.end()));
+    if (own.kept != nullptr) context->kept->append(kept);
   }
   return result;
 }
@@ -701,16 +720,12 @@ std::string zip_message(zip_error_t* error) {
 std::string zip_message(zip_t* archive) { return std::string("zip: ") + zip_strerror(archive); }
 std::string zip_message(zip_file_t* file) { return std::string("zip: ") + zip_file_strerror(file); }
 
-// Owners of the library's handles: an archive not closed by then is
-// discarded unchanged, and a source drops one reference.
+// Owner of an archive handle: an archive not closed by then is discarded
+// unchanged.
 struct ArchiveCloser {
   void operator()(zip_t* archive) const { zip_discard(archive); }
 };
-struct SourceCloser {
-  void operator()(zip_source_t* source) const { zip_source_free(source); }
-};
 using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
-using Source = std::unique_ptr<zip_source_t, SourceCloser>;
 
 // Reads the uncompressed bytes of entry `index`, never more than it declares.
 OoxmlResult read_entry(zip_t* archive, zip_uint64_t index, zip_uint64_t size) {
@@ -773,114 +788,261 @@ time_t entry_time(const zip_stat_t& stat) {
   return stat.mtime;
 }
 
-// The bytes an in-memory source holds after the archive written to it closed.
-OoxmlResult source_bytes(zip_source_t* source) {
-  zip_stat_t stat;
-  zip_stat_init(&stat);
-  if (zip_source_stat(source, &stat) < 0 || zip_source_open(source) < 0) {
-    return {{}, zip_message(zip_source_error(source))};
+// What an encrypted Office document starts with: it is stored as an OLE
+// compound file, not as a zip archive.
+constexpr std::string_view kCompoundFileSignature = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
+constexpr std::string_view kCompoundFileMessage =
+    "hujjat parol bilan himoyalangan (yoki eski Office formatida): parolni olib tashlab, "
+    ".docx yoki .xlsx sifatida qayta saqlang";
+
+// A text part of the package to convert.
+struct TextPart {
+  zip_uint64_t index = 0;
+  zip_uint64_t size = 0;  // uncompressed, as the archive states it
+  std::string name;
+  ElementSet set = ElementSet::WordProcessing;
+  time_t mtime = 0;
+};
+
+// What the parts converted while the new archive is written have in common.
+struct WriteState {
+  zip_t* reader = nullptr;  // the input, opened a second time, read-only
+  const TextSettings* settings = nullptr;
+  ChangeSink* changes = nullptr;
+  KeptTexts* kept = nullptr;
+  std::string error;         // the first part's failure
+  bool changed_any = false;  // some part's text changed
+};
+
+// How a part is converted within its package. A workbook is written before
+// its sheets, so it cannot know whether their text will change: it always
+// asks for recalculation, and that alone does not count as a change (a
+// package whose text needs no change still goes out as it came).
+PartContext part_context(ElementSet set, KeptTexts* kept) {
+  return {set == ElementSet::Workbook, kept};
+}
+
+// A library source for a text part that reads and converts the part only
+// when the library asks for its bytes while writing the new archive, and lets
+// them go once they are written: one converted part is held at a time.
+class ConvertedPart {
+ public:
+  ConvertedPart(const TextPart& part, WriteState& state) : part_(part), state_(state) {
+    zip_error_init(&error_);
   }
-  std::string bytes(static_cast<std::size_t>(stat.size), '\0');
-  const zip_int64_t n = zip_source_read(source, bytes.data(), bytes.size());
-  zip_source_close(source);
-  if (n < 0 || static_cast<zip_uint64_t>(n) != stat.size) {
-    return {{}, zip_message(zip_source_error(source))};
+  ~ConvertedPart() { zip_error_fini(&error_); }
+  ConvertedPart(const ConvertedPart&) = delete;
+  ConvertedPart& operator=(const ConvertedPart&) = delete;
+
+  static zip_int64_t callback(void* self, void* data, zip_uint64_t length,
+                              zip_source_cmd_t command) {
+    return static_cast<ConvertedPart*>(self)->handle(data, length, command);
   }
-  return {std::move(bytes), {}};
+
+ private:
+  zip_int64_t handle(void* data, zip_uint64_t length, zip_source_cmd_t command) {
+    switch (command) {
+      case ZIP_SOURCE_OPEN:
+        offset_ = 0;
+        return convert() ? 0 : -1;
+      case ZIP_SOURCE_READ: {
+        const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(length),
+                                                    bytes_.size() - offset_);
+        std::copy_n(bytes_.data() + offset_, n, static_cast<char*>(data));
+        offset_ += n;
+        return static_cast<zip_int64_t>(n);
+      }
+      case ZIP_SOURCE_CLOSE:
+        bytes_ = std::string();
+        ready_ = false;
+        return 0;
+      case ZIP_SOURCE_STAT: {
+        // The library asks again once the part is written; its size is
+        // remembered rather than converted anew.
+        zip_stat_t* stat = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &error_);
+        if (stat == nullptr || (!size_ && !convert())) return -1;
+        zip_stat_init(stat);
+        stat->size = *size_;
+        stat->valid |= ZIP_STAT_SIZE;
+        return sizeof(zip_stat_t);
+      }
+      case ZIP_SOURCE_ERROR: return zip_error_to_data(&error_, data, length);
+      case ZIP_SOURCE_FREE: return 0;
+      case ZIP_SOURCE_SUPPORTS:
+        return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                              ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
+                                              ZIP_SOURCE_SUPPORTS, -1);
+      default: zip_error_set(&error_, ZIP_ER_OPNOTSUPP, 0); return -1;
+    }
+  }
+
+  // Makes the converted bytes ready. The changes are reported the first time
+  // only, should the library ask for the bytes again.
+  bool convert() {
+    if (ready_) return true;
+    OoxmlResult original = read_entry(state_.reader, part_.index, part_.size);
+    if (original.ok()) {
+      NoChanges ignored;
+      ChangeSink& sink = reported_ ? static_cast<ChangeSink&>(ignored) : *state_.changes;
+      OoxmlResult converted =
+          convert_part(original.bytes, part_.name, part_.set, *state_.settings, sink,
+                       part_context(part_.set, reported_ ? nullptr : state_.kept));
+      if (converted.ok()) {
+        reported_ = true;
+        ready_ = true;
+        if (converted.bytes != original.bytes && part_.set != ElementSet::Workbook) {
+          state_.changed_any = true;
+        }
+        bytes_ = std::move(converted.bytes);
+        size_ = bytes_.size();
+        return true;
+      }
+      original.error = part_.name + ": " + converted.error;
+    }
+    if (state_.error.empty()) state_.error = std::move(original.error);
+    zip_error_set(&error_, ZIP_ER_INTERNAL, 0);
+    return false;
+  }
+
+  struct NoChanges final : ChangeSink {
+    void add(std::string_view, std::string_view, std::string_view) override {}
+  };
+
+  const TextPart& part_;
+  WriteState& state_;
+  zip_error_t error_{};
+  std::string bytes_;
+  std::optional<std::size_t> size_;
+  std::size_t offset_ = 0;
+  bool ready_ = false;
+  bool reported_ = false;
+};
+
+// Opens an archive on the stream's source, or gives the error message.
+Archive open_archive(PackageStream& stream, int flags, std::string& message) {
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* source = stream.make_source(&error);
+  zip_t* archive = source == nullptr ? nullptr : zip_open_from_source(source, flags, &error);
+  if (archive == nullptr) {
+    if (source != nullptr) zip_source_free(source);
+    message = stream.io_error().empty() ? zip_message(&error) : stream.io_error();
+  }
+  zip_error_fini(&error);
+  return Archive(archive);
+}
+
+// The text parts of the package in archive order, after the expansion
+// checks, or the refusal.
+std::string find_text_parts(zip_t* archive, PackageKind kind, std::uint64_t package_size,
+                            std::vector<TextPart>& parts) {
+  std::uint64_t total = 0;
+  const zip_int64_t count = zip_get_num_entries(archive, 0);
+  for (zip_int64_t i = 0; i < count; ++i) {
+    const auto index = static_cast<zip_uint64_t>(i);
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_stat_index(archive, index, 0, &stat) < 0) return zip_message(archive);
+    if (!(stat.valid & ZIP_STAT_NAME)) continue;
+    const std::optional<ElementSet> set = select_part(stat.name, kind);
+    if (!set) continue;
+    if (!(stat.valid & ZIP_STAT_SIZE) || !(stat.valid & ZIP_STAT_COMP_SIZE)) {
+      return std::string(stat.name) + ": zip: Entry size unknown";
+    }
+    total += stat.size;
+    if (std::string refusal = expansion_refusal(stat, total, package_size); !refusal.empty()) {
+      return refusal;
+    }
+    parts.push_back({index, stat.size, stat.name, *set, entry_time(stat)});
+  }
+  return {};
+}
+
+// Converts every text part while the new archive is written to `output`.
+std::string write_package(PackageInput& input, PackageOutput& output, WriteState& state,
+                          const std::vector<TextPart>& parts) {
+  std::string message;
+  PackageStream stream(input, &output);
+  Archive writer = open_archive(stream, 0, message);
+  if (!writer) return message;
+  std::list<ConvertedPart> sources;  // must outlive the archive
+  for (const TextPart& part : parts) {
+    ConvertedPart& converted = sources.emplace_back(part, state);
+    zip_source_t* source = zip_source_function(writer.get(), &ConvertedPart::callback, &converted);
+    if (source == nullptr) return zip_message(writer.get());
+    if (zip_file_replace(writer.get(), part.index, source, 0) < 0) {
+      zip_source_free(source);
+      return zip_message(writer.get());
+    }
+    if (zip_file_set_mtime(writer.get(), part.index, part.mtime, 0) < 0) {
+      return zip_message(writer.get());
+    }
+  }
+  if (zip_close(writer.get()) < 0) {
+    if (!state.error.empty()) return state.error;
+    if (!stream.io_error().empty()) return stream.io_error();
+    return zip_message(writer.get());
+  }
+  writer.release();  // closed successfully, which also freed it
+  return {};
 }
 
 }  // namespace
 
-OoxmlResult convert_package(std::string_view package, PackageKind kind,
-                            const TextSettings& settings, std::vector<Change>& changes,
-                            std::vector<KeptText>* kept) {
-  zip_error_t error;
-  zip_error_init(&error);
+std::string convert_package(PackageInput& input, PackageOutput* output, PackageKind kind,
+                            const TextSettings& settings, ChangeSink& changes, KeptTexts* kept) {
   // The library takes an empty file for an empty archive; for a document
   // that would be a silent loss, so it is refused like any other non-archive.
-  if (package.empty()) {
-    zip_error_set(&error, ZIP_ER_NOZIP, 0);
-    OoxmlResult result{{}, zip_message(&error)};
-    zip_error_fini(&error);
-    return result;
-  }
-  Source source(zip_source_buffer_create(package.data(), package.size(), 0, &error));
-  if (!source) {
-    OoxmlResult result{{}, zip_message(&error)};
-    zip_error_fini(&error);
-    return result;
-  }
-  Archive archive(zip_open_from_source(source.get(), 0, &error));
-  if (!archive) {
-    OoxmlResult result{{}, zip_message(&error)};
-    zip_error_fini(&error);
-    return result;
-  }
-  zip_error_fini(&error);
-  // The archive now owns a reference to the source and writes the new package
-  // back into it; keep our own so the result can be read after the close.
-  zip_source_keep(source.get());
-
-  std::list<std::string> new_parts;  // must outlive the archive's close
-  std::vector<Change> package_changes;
-  std::uint64_t total = 0;
-  // The workbook part goes last: whether it must ask for recalculation
-  // depends on whether any cell text changed.
-  PartContext context;
-  const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
-  for (zip_int64_t step = 0; step < 2 * count; ++step) {
-    const bool workbook_pass = step >= count;
-    const auto index = static_cast<zip_uint64_t>(step % count);
-    zip_stat_t stat;
-    zip_stat_init(&stat);
-    if (zip_stat_index(archive.get(), index, 0, &stat) < 0) return {{}, zip_message(archive.get())};
-    if (!(stat.valid & ZIP_STAT_NAME)) continue;
-    const std::optional<ElementSet> set = select_part(stat.name, kind);
-    if (!set || (*set == ElementSet::Workbook) != workbook_pass) continue;
-    if (!(stat.valid & ZIP_STAT_SIZE) || !(stat.valid & ZIP_STAT_COMP_SIZE)) {
-      return {{}, std::string(stat.name) + ": zip: Entry size unknown"};
-    }
-    total += stat.size;
-    if (std::string refusal = expansion_refusal(stat, total, package.size()); !refusal.empty()) {
-      return {{}, std::move(refusal)};
-    }
-
-    OoxmlResult part = read_entry(archive.get(), index, stat.size);
-    if (!part.ok()) return part;
-    OoxmlResult converted =
-        convert_part(part.bytes, stat.name, *set, settings, package_changes, &context);
-    if (!converted.ok()) return {{}, std::string(stat.name) + ": " + converted.error};
-    if (converted.bytes == part.bytes) continue;
-    if (*set == ElementSet::SharedString || *set == ElementSet::InlineString) {
-      context.recalculate = true;
-    }
-
-    const std::string& bytes = new_parts.emplace_back(std::move(converted.bytes));
-    zip_source_t* replacement = zip_source_buffer(archive.get(), bytes.data(), bytes.size(), 0);
-    if (replacement == nullptr) return {{}, zip_message(archive.get())};
-    if (zip_file_replace(archive.get(), index, replacement, 0) < 0) {
-      zip_source_free(replacement);
-      return {{}, zip_message(archive.get())};
-    }
-    if (zip_file_set_mtime(archive.get(), index, entry_time(stat), 0) < 0) {
-      return {{}, zip_message(archive.get())};
-    }
+  if (input.size() == 0) return "zip: Not a zip archive";
+  std::string message;
+  char head[kCompoundFileSignature.size()];
+  const std::int64_t n = input.read_at(0, head, sizeof head, message);
+  if (n < 0) return message;
+  if (std::string_view(head, static_cast<std::size_t>(n)) == kCompoundFileSignature) {
+    return std::string(kCompoundFileMessage);
   }
 
-  if (new_parts.empty()) {
-    changes.insert(changes.end(), package_changes.begin(), package_changes.end());
-    if (kept != nullptr) kept->insert(kept->end(), context.kept.begin(), context.kept.end());
-    return {std::string(package), {}};
+  PackageStream read_stream(input, nullptr);
+  Archive reader = open_archive(read_stream, ZIP_RDONLY, message);
+  if (!reader) return message;
+  std::vector<TextPart> parts;
+  message = find_text_parts(reader.get(), kind, input.size(), parts);
+  if (!message.empty()) return message;
+
+  if (output == nullptr) {  // only the changes
+    for (const TextPart& part : parts) {
+      OoxmlResult bytes = read_entry(reader.get(), part.index, part.size);
+      if (!bytes.ok()) return bytes.error;
+      OoxmlResult converted = convert_part(bytes.bytes, part.name, part.set, settings, changes,
+                                           part_context(part.set, kept));
+      if (!converted.ok()) return part.name + ": " + converted.error;
+    }
+    return {};
   }
-  if (zip_close(archive.get()) < 0) return {{}, zip_message(archive.get())};
-  archive.release();  // closed successfully, which also freed it
-  OoxmlResult result = source_bytes(source.get());
-  if (result.ok()) {
-    changes.insert(changes.end(), std::make_move_iterator(package_changes.begin()),
-                   std::make_move_iterator(package_changes.end()));
-    if (kept != nullptr) kept->insert(kept->end(), context.kept.begin(), context.kept.end());
+
+  WriteState state{reader.get(), &settings, &changes, kept, {}, false};
+  if (!parts.empty()) {
+    message = write_package(input, *output, state, parts);
+    if (!message.empty()) return message;
   }
-  return result;
+  // Nothing changed: the package goes out exactly as it came.
+  if (!state.changed_any) {
+    if (!output->clear(message) || !copy_package(input, *output, message)) return message;
+  }
+  return {};
+}
+
+OoxmlResult convert_package(std::string_view package, PackageKind kind,
+                            const TextSettings& settings, std::vector<Change>& changes,
+                            KeptTexts* kept) {
+  MemoryInput input(package);
+  MemoryOutput output;
+  ChangeList package_changes;
+  std::string error = convert_package(input, &output, kind, settings, package_changes, kept);
+  if (!error.empty()) return {{}, std::move(error)};
+  changes.insert(changes.end(), std::make_move_iterator(package_changes.changes.begin()),
+                 std::make_move_iterator(package_changes.changes.end()));
+  return {std::move(output.bytes), {}};
 }
 
 }  // namespace vexo::cli

@@ -40,7 +40,7 @@ def vexo(text, old=False):
 
 def reopened(path, flat):
     """The document as LibreOffice saves it again in flat XML, parsed."""
-    outdir = os.path.join(WORK, "flat-" + os.path.basename(path))
+    outdir = os.path.join(os.path.dirname(path), "flat-" + os.path.basename(path))
     os.makedirs(outdir, exist_ok=True)
     subprocess.run(["soffice", f"-env:UserInstallation=file://{PROFILE}", "--headless",
                     "--norestore", "--convert-to", flat, "--outdir", outdir, path],
@@ -123,10 +123,11 @@ def main():
                                 if os.path.splitext(n)[1] in FLAT)
         else:
             documents.append(given)
-    for document in documents:
+    for number, document in enumerate(documents):
         name = os.path.basename(document)
         flat = FLAT[os.path.splitext(name)[1]]
-        source = os.path.join(WORK, name)
+        os.makedirs(os.path.join(WORK, str(number)))
+        source = os.path.join(WORK, str(number), name)
         shutil.copyfile(document, source)
         output, kept = vexo_file(source)
         if output is None:
