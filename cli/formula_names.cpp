@@ -75,4 +75,61 @@ std::string rename_table_columns(std::string_view formula,
   return out;
 }
 
+namespace {
+
+int hex_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+std::string decode_column_name(std::string_view name) {
+  constexpr std::size_t kEscape = 7;  // _xHHHH_
+  std::string out;
+  out.reserve(name.size());
+  for (std::size_t i = 0; i < name.size();) {
+    if (i + kEscape <= name.size() && name[i] == '_' && name[i + 1] == 'x' &&
+        name[i + 6] == '_') {
+      int value = 0;
+      bool hex = true;
+      for (std::size_t k = 2; k < 6 && hex; ++k) {
+        const int digit = hex_value(name[i + k]);
+        hex = digit >= 0;
+        value = value * 16 + digit;
+      }
+      if (hex && value < 0x80) {
+        out.push_back(static_cast<char>(value));
+        i += kEscape;
+        continue;
+      }
+    }
+    out.push_back(name[i++]);
+  }
+  return out;
+}
+
+std::string encode_column_name(std::string_view name) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(name.size());
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    // Control characters, and an underscore that would read as an escape.
+    const bool escape = c < 0x20 || (c == '_' && i + 1 < name.size() && name[i + 1] == 'x' &&
+                                     decode_column_name(name.substr(i, 7)).size() == 1);
+    if (!escape) {
+      out.push_back(static_cast<char>(c));
+      continue;
+    }
+    out += "_x00";
+    out.push_back(kDigits[c >> 4]);
+    out.push_back(kDigits[c & 15]);
+    out.push_back('_');
+  }
+  return out;
+}
+
 }  // namespace vexo::cli

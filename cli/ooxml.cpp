@@ -345,7 +345,7 @@ class PartConverter {
           paragraphs_.back().code = true;
         }
         break;
-      case Role::TableColumn: convert_attribute(attributes, "name"); break;
+      case Role::TableColumn: convert_attribute(attributes, "name", true); break;
       case Role::SheetName: note_sheet_name(attribute(attributes, "name")); break;
       case Role::SheetTable:
         if (spreadsheet_depth_ > 0) note_sheet_name(attribute(attributes, "name"));
@@ -577,15 +577,18 @@ class PartConverter {
   // as one paragraph: a table column's name (the application insists that it
   // agrees with its header cell, which converts as one paragraph too), or a
   // cell's cached text result.
-  void convert_attribute(const char** attributes, std::string_view local) {
+  void convert_attribute(const char** attributes, std::string_view local,
+                         bool column_name = false) {
     for (std::size_t i = 0; attributes != nullptr && attributes[i] != nullptr; i += 2) {
       if (local_name(attributes[i]) != local) continue;
-      const std::string_view text = attributes[i + 1];
+      const std::string_view stored = attributes[i + 1];
+      const std::string text = column_name ? decode_column_name(stored) : std::string(stored);
       const std::string converted = convert_text(text, settings_);
       if (converted == text) return;
       const auto value = value_in_tag(attributes[i]);
       if (!value) return;
-      splices_.push_back({value->first, value->second, escape_attribute(converted)});
+      const std::string written = column_name ? encode_column_name(converted) : converted;
+      splices_.push_back({value->first, value->second, escape_attribute(written)});
       record_changes(text, converted);
       return;
     }

@@ -33,5 +33,19 @@ TEST(FormulaNames, StructuredReferencesFollowTheirColumns) {
             "T[o'''[1']]");
 }
 
+TEST(FormulaNames, StoredColumnNamesEscapeControlCharacters) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"Ko'cha_x000a_nomi", "Ko'cha\nnomi"},
+      {"a_x000D__x000A_b", "a\r\nb"},
+      {"_x005f_x0041_", "_x0041_"},  // an escaped underscore
+      {"_x00e9_ _x12_ _xZZZZ_ _x", "_x00e9_ _x12_ _xZZZZ_ _x"},
+  };
+  for (const auto& [stored, name] : cases) {
+    EXPECT_EQ(decode_column_name(stored), name) << stored;
+  }
+  EXPECT_EQ(encode_column_name("K\u00f6\u00e7a\nnomi"), "K\u00f6\u00e7a_x000a_nomi");
+  EXPECT_EQ(encode_column_name("_x0041_ _y"), "_x005f_x0041_ _y");
+}
+
 }  // namespace
 }  // namespace vexo::cli

@@ -234,9 +234,9 @@ TEST(OoxmlPart, EveryTextAReaderSees) {
       // Table column names convert like their header cells.
       {ElementSet::TableColumns,
        "<table xmlns='" SHEET_NS "'><tableColumns><tableColumn id='1' name=\"Ko'cha\"/>"
-       "<tableColumn id='2' name='Son'/></tableColumns></table>",
+       "<tableColumn id='2' name='Son_x000a_bosh'/></tableColumns></table>",
        "<table xmlns='" SHEET_NS "'><tableColumns><tableColumn id='1' name=\"K\u00f6\u00e7a\"/>"
-       "<tableColumn id='2' name='Son'/></tableColumns></table>"},
+       "<tableColumn id='2' name='Son_x000a_bo\u015f'/></tableColumns></table>"},
       // OpenDocument: text directly in paragraphs and spans; spaces, tabs
       // and line breaks are elements; a style with a monospace font is code.
       {ElementSet::Markup,
