@@ -197,6 +197,12 @@ TEST(OoxmlPart, EveryTextAReaderSees) {
        "<d:rPr><d:latin typeface='Consolas'/></d:rPr><d:t>sh</d:t></d:r></d:p></p:sld>",
        "<p:sld xmlns:p='x' xmlns:d='" DRAWING_NS "'><d:p><d:r><d:t>bo\u015f</d:t></d:r><d:br/><d:r>"
        "<d:rPr><d:latin typeface='Consolas'/></d:rPr><d:t>sh</d:t></d:r></d:p></p:sld>"},
+      // Legacy slide comments.
+      {ElementSet::Markup,
+       "<p:cmLst xmlns:p='http://schemas.openxmlformats.org/presentationml/2006/main'><p:cm>"
+       "<p:text>choy</p:text></p:cm></p:cmLst>",
+       "<p:cmLst xmlns:p='http://schemas.openxmlformats.org/presentationml/2006/main'><p:cm>"
+       "<p:text>\u00e7oy</p:text></p:cm></p:cmLst>"},
       // Cached chart categories.
       {ElementSet::Markup,
        "<c:strCache xmlns:c='http://schemas.openxmlformats.org/drawingml/2006/chart'><c:pt>"
