@@ -76,8 +76,6 @@ constexpr std::string_view kHelp =
     "  --                    bundan keyingi hamma narsa fayl nomi\n"
     "  -h, --help            shu yordam\n";
 
-constexpr std::string_view kOutOfMemory = "xotira yetmadi: fayl juda katta";
-
 // One message line on standard error.
 void complain(std::string_view message) {
   platform::write_standard_error(std::string(message) + "\n");
@@ -286,7 +284,7 @@ bool convert_text_file(const std::string& path, platform::InputFile& input, cons
     report_file_error(path, "matn UTF-8 emas (faylni UTF-8 sifatida saqlang)");
     return false;
   }
-  bytes = std::string();
+  std::string().swap(bytes);  // the file bytes are no longer needed
   const std::string converted = convert_text(decoded->text, run.settings);
   const std::vector<Change> changes = collect_changes(decoded->text, converted);
   if (run.dry_run) {
@@ -379,7 +377,7 @@ bool convert_file(const std::string& path, const FileRun& run) {
     if (kind == FileKind::Text) return convert_text_file(path, input, run);
     return convert_package_file(path, input, package_kind(kind), run);
   } catch (const std::bad_alloc&) {
-    report_file_error(path, kOutOfMemory);
+    report_file_error(path, kOutOfMemoryMessage);
     return false;
   }
 }

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <list>
 #include <memory>
+#include <new>
 #include <span>
 
 #include "cli/align.h"
@@ -27,6 +28,25 @@ namespace {
 
 // ---------------------------------------------------------------------------
 // Part conversion
+
+// Paragraphs longer than this are converted in groups of whole pieces of
+// at most this size, and a single piece longer than this in slices, so that
+// the working memory of conversion and alignment stays bounded however long a
+// paragraph (or a spreadsheet cell) is. A slice ends at a line break or space
+// where there is one; a word is judged by its own group's or slice's context.
+constexpr std::size_t kMaxParagraphSlice = std::size_t{1} << 20;
+
+// The length of the next slice of a long text.
+std::size_t slice_length(std::string_view text) {
+  if (text.size() <= kMaxParagraphSlice) return text.size();
+  const std::string_view window = text.substr(0, kMaxParagraphSlice);
+  std::size_t end = window.rfind('\n');
+  if (end == std::string_view::npos || end < kMaxParagraphSlice / 2) end = window.rfind(' ');
+  if (end != std::string_view::npos && end > 0) return end;
+  end = kMaxParagraphSlice;  // one huge word: cut between characters
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return end;
+}
 
 // The content of one text element, or one stretch of character data directly
 // inside an OpenDocument paragraph; unused for placeholders.
@@ -227,12 +247,30 @@ class PartConverter {
     return "XML xatosi (" + std::to_string(at < 0 ? 0 : at) + "-bayt): " + description;
   }
 
-  static void XMLCALL on_start(void* data, const XML_Char* name, const XML_Char** attributes) {
-    self(data).start_element(name, attributes);
+  // No exception may cross the parser: running out of memory stops it with
+  // that reason instead.
+  template <typename Body>
+  static void guarded(void* data, Body body) {
+    PartConverter& converter = self(data);
+    try {
+      body(converter);
+    } catch (const std::bad_alloc&) {
+      converter.refusal_ = std::string(kOutOfMemoryMessage);
+      XML_StopParser(converter.parser_, XML_FALSE);
+    }
   }
-  static void XMLCALL on_end(void* data, const XML_Char* name) { self(data).end_element(name); }
+  static void XMLCALL on_start(void* data, const XML_Char* name, const XML_Char** attributes) {
+    guarded(data, [name, attributes](PartConverter& converter) {
+      converter.start_element(name, attributes);
+    });
+  }
+  static void XMLCALL on_end(void* data, const XML_Char* name) {
+    guarded(data, [name](PartConverter& converter) { converter.end_element(name); });
+  }
   static void XMLCALL on_text(void* data, const XML_Char* text, int length) {
-    self(data).character_data(std::string_view(text, static_cast<std::size_t>(length)));
+    guarded(data, [text, length](PartConverter& converter) {
+      converter.character_data(std::string_view(text, static_cast<std::size_t>(length)));
+    });
   }
   // Character data of a CDATA section has no byte range of its own to splice
   // into, so a paragraph that holds one directly is left as written.
@@ -475,21 +513,56 @@ class PartConverter {
     }
   }
 
+  // Converts the stretch [begin, end) of a paragraph's pieces, in bounded
+  // groups of whole pieces, or slice by slice for one very long piece.
   void convert_pieces(const Paragraph& paragraph, std::size_t begin, std::size_t end) {
     const std::span<const Piece> pieces(paragraph.pieces.data() + begin, end - begin);
+    const std::span<const PieceSpan> spans(paragraph.spans.data() + begin, end - begin);
+    std::size_t first = 0;
+    while (first < pieces.size()) {
+      std::size_t last = first, size = 0;
+      while (last < pieces.size() &&
+             (last == first || size + pieces[last].text.size() <= kMaxParagraphSlice)) {
+        size += pieces[last++].text.size();
+      }
+      if (last == first + 1 && size > kMaxParagraphSlice && !pieces[first].placeholder) {
+        finish_long_piece(pieces[first], spans[first]);
+      } else {
+        finish_pieces(pieces.subspan(first, last - first), spans.subspan(first, last - first));
+      }
+      first = last;
+    }
+  }
+
+  // Converts the text of consecutive pieces of a paragraph as one text and
+  // lays it back over them.
+  void finish_pieces(std::span<const Piece> pieces, std::span<const PieceSpan> spans) {
     std::string text;
     for (const Piece& piece : pieces) text += piece.text;
     const std::string converted = convert_text(text, settings_);
     if (converted == text) return;
 
-    const std::vector<std::string> new_texts = distribute_runs(
-        std::vector<Piece>(pieces.begin(), pieces.end()), text, converted);
+    const std::vector<std::string> new_texts = distribute_runs(pieces, text, converted);
     for (std::size_t i = 0; i < pieces.size(); ++i) {
       const Piece& piece = pieces[i];
       if (piece.placeholder || new_texts[i] == piece.text) continue;
-      rewrite_piece(paragraph.spans[begin + i], piece.text, new_texts[i]);
+      rewrite_piece(spans[i], piece.text, new_texts[i]);
     }
     record_changes(text, converted);
+  }
+
+  // Converts one very long piece slice by slice; it needs no alignment.
+  void finish_long_piece(const Piece& piece, const PieceSpan& span) {
+    std::string converted;
+    std::string_view rest = piece.text;
+    while (!rest.empty()) {
+      const std::string_view slice = rest.substr(0, slice_length(rest));
+      const std::string new_slice = convert_text(slice, settings_);
+      if (new_slice != slice) record_changes(slice, new_slice);
+      converted += new_slice;
+      rest.remove_prefix(slice.size());
+    }
+    if (converted != piece.text) rewrite_piece(span, piece.text, converted);
   }
 
   // A header or footer text: the format codes stay, the text between them is
@@ -837,9 +910,17 @@ class ConvertedPart {
   ConvertedPart(const ConvertedPart&) = delete;
   ConvertedPart& operator=(const ConvertedPart&) = delete;
 
+  // No exception may cross the library.
   static zip_int64_t callback(void* self, void* data, zip_uint64_t length,
                               zip_source_cmd_t command) {
-    return static_cast<ConvertedPart*>(self)->handle(data, length, command);
+    ConvertedPart& part = *static_cast<ConvertedPart*>(self);
+    try {
+      return part.handle(data, length, command);
+    } catch (const std::bad_alloc&) {
+      if (part.state_.error.empty()) part.state_.error = std::string(kOutOfMemoryMessage);
+      zip_error_set(&part.error_, ZIP_ER_MEMORY, 0);
+      return -1;
+    }
   }
 
  private:
@@ -856,7 +937,7 @@ class ConvertedPart {
         return static_cast<zip_int64_t>(n);
       }
       case ZIP_SOURCE_CLOSE:
-        bytes_ = std::string();
+        std::string().swap(bytes_);  // assigning an empty string would keep the buffer
         ready_ = false;
         return 0;
       case ZIP_SOURCE_STAT: {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace vexo::cli {
@@ -44,7 +45,13 @@ zip_source_t* PackageStream::make_source(zip_error_t* error) {
 
 zip_int64_t PackageStream::callback(void* self, void* data, zip_uint64_t length,
                                     zip_source_cmd_t command) {
-  return static_cast<PackageStream*>(self)->handle(data, length, command);
+  // No exception may cross the library.
+  auto& stream = *static_cast<PackageStream*>(self);
+  try {
+    return stream.handle(data, length, command);
+  } catch (const std::bad_alloc&) {
+    return stream.fail(ZIP_ER_MEMORY, std::string(kOutOfMemoryMessage));
+  }
 }
 
 zip_int64_t PackageStream::fail(int zip_code, std::string message) {

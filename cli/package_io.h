@@ -15,6 +15,9 @@
 
 namespace vexo::cli {
 
+// The message of a file that could not be converted for lack of memory.
+inline constexpr std::string_view kOutOfMemoryMessage = "xotira yetmadi: fayl juda katta";
+
 // Bytes to read a package from.
 class PackageInput {
  public:

@@ -362,6 +362,26 @@ TEST(OoxmlPart, MalformedOrHostileXmlIsAnError) {
             "\xEF\xBB\xBF<w:p><w:t>\u00e7oy</w:t></w:p>");
 }
 
+TEST(OoxmlPart, VeryLongParagraphsConvertInPieces) {
+  // Above 1 MiB a paragraph is converted a group of runs, or a slice of one
+  // run, at a time: nothing may be lost or doubled at the seams.
+  const std::string digits(600'000, '7');
+  const Converted two_runs =
+      part(word("<w:p><w:r><w:t>shahar " + digits + " choy</w:t></w:r><w:r><w:t>shahar " +
+                digits + " </w:t></w:r><w:r><w:t>o'g'il</w:t></w:r></w:p>"));
+  // (Compared as a whole, so that a failure does not print megabytes.)
+  EXPECT_TRUE(two_runs.bytes == word("<w:p><w:r><w:t>\u015fahar " + digits +
+                                     " \u00e7oy</w:t></w:r><w:r><w:t>\u015fahar " + digits +
+                                     " </w:t></w:r><w:r><w:t>\u00f6\u011fil</w:t></w:r></w:p>"));
+  EXPECT_EQ(two_runs.changes.size(), 4u);
+  const std::string lines = "choy\n" + digits + "\nshahar " + digits + digits + " bosh";
+  const Converted one_cell = part("<sst><si><t>" + lines + "</t></si></sst>",
+                                  ElementSet::SharedString);
+  EXPECT_TRUE(one_cell.bytes == "<sst><si><t>\u00e7oy\n" + digits + "\n\u015fahar " + digits +
+                                   digits + " bo\u015f</t></si></sst>");
+  EXPECT_EQ(one_cell.changes.size(), 3u);
+}
+
 TEST(OoxmlPart, PartNamesAreSelectedExactly) {
   const auto word_part = [](std::string_view name) {
     return select_part(name, PackageKind::WordProcessing);
