@@ -7,9 +7,9 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "cli/file.h"
+#include "cli/marked_words.h"
 #include "core/lib.h"
 #include "core/reverse.h"
 #include "core/to_cyr.h"
@@ -57,52 +57,23 @@ val convert_to_cyrillic(const std::string& text) {
 }
 
 // The converted text and, for every word, its decision, score and the output
-// before it (`tail` ends the output). Conversion copies the separators between words unchanged
-// (white space, dashes, the ellipsis, which never occur inside a word), so a
-// converted word is the output up to the copy of the separator after it.
+// before it; `tail` ends the output.
 val explain(const std::string& input, bool guard) {
   if (!is_valid_utf8(input)) return error_result(kNotUtf8);
-  std::string buffer;
-  const std::string_view text = normalize_marks(input, buffer);
-  const Conversion conversion = convert_detailed(text, options_with_guard(guard), false);
-  const std::string_view out = conversion.text;
-
-  std::vector<std::size_t> starts;
-  std::size_t in_at = 0;
-  for (const WordReport& report : conversion.words) {
-    const std::size_t start = text.find(report.word, in_at);
-    if (start == std::string_view::npos) break;
-    starts.push_back(start);
-    in_at = start + report.word.size();
-  }
+  cli::MarkedText marked = cli::mark_words(input, options_with_guard(guard));
   val words = val::array();
-  std::size_t out_at = starts.empty() ? 0 : starts.front();
-  std::size_t copied = 0;  // output up to here is in `words`
-  for (std::size_t i = 0; i < starts.size(); ++i) {
-    const WordReport& report = conversion.words[i];
-    const std::size_t end = starts[i] + report.word.size();
-    const bool last = i + 1 == starts.size();
-    const std::string_view separator =
-        text.substr(end, last ? std::string_view::npos : starts[i + 1] - end);
-    const std::size_t out_end = last                ? out.size() - separator.size()
-                                : separator.empty() ? std::string_view::npos
-                                                    : out.find(separator, out_at);
-    if (out_end == std::string_view::npos || out_end < out_at) break;
-
+  for (cli::MarkedWord& w : marked.words) {
     val word = val::object();
-    word.set("word", report.word);
-    word.set("converted", std::string(out.substr(out_at, out_end - out_at)));
-    word.set("before", std::string(out.substr(copied, out_at - copied)));
-    word.set("score", report.score);
-    word.set("decision", static_cast<int>(report.decision));
-    word.set("label", std::string(decision_label(report.decision)));
+    word.set("before", std::move(w.before));
+    word.set("word", std::move(w.word));
+    word.set("converted", std::move(w.converted));
+    word.set("score", w.score);
+    word.set("label", std::string(decision_label(w.decision)));
     words.call<void>("push", word);
-    copied = out_end;
-    out_at = out_end + separator.size();
   }
-  val result = text_result(conversion.text);
+  val result = text_result(std::move(marked.text));
   result.set("words", words);
-  result.set("tail", std::string(out.substr(copied)));
+  result.set("tail", std::move(marked.tail));
   return result;
 }
 
