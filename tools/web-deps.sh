@@ -91,12 +91,15 @@ emcmake cmake -S "$expat_dir" -B "$work/expat-build" "${cmake_flags[@]}" \
 cmake --build "$work/expat-build" -j "$jobs" >&2
 cmake --install "$work/expat-build" >&2
 
+# CMake cannot read type sizes out of emscripten's test programs; off_t is
+# 64 bits there.
 log "building libzip $libzip_v"
 emcmake cmake -S "$libzip_src" -B "$work/libzip-build" "${cmake_flags[@]}" \
   -DZLIB_INCLUDE_DIR="$prefix/include" -DZLIB_LIBRARY="$prefix/lib/libz.a" \
   -DENABLE_COMMONCRYPTO=OFF -DENABLE_GNUTLS=OFF -DENABLE_MBEDTLS=OFF -DENABLE_OPENSSL=OFF \
   -DENABLE_WINDOWS_CRYPTO=OFF -DENABLE_BZIP2=OFF -DENABLE_LZMA=OFF -DENABLE_ZSTD=OFF \
-  -DBUILD_TOOLS=OFF -DBUILD_REGRESS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF >&2
+  -DBUILD_TOOLS=OFF -DBUILD_REGRESS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF \
+  -DHAVE_SIZEOF_OFF_T=TRUE -DSIZEOF_OFF_T=8 >&2
 cmake --build "$work/libzip-build" -j "$jobs" >&2
 cmake --install "$work/libzip-build" >&2
 

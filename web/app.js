@@ -15,7 +15,7 @@ function call(name, ...args) {
   try {
     return vexo[name](...args);
   } catch (failure) {
-    console.error(failure);
+    console.error(`vexo: ${failure}`);
     vexo = null;
     createVexo().then((module) => { vexo = module; window.vexo = module; });
     return { error: kNoMemory };

@@ -69,6 +69,9 @@ async function main() {
     const page = await browser.newPage();
     await page.setViewport({ width: 1100, height: 900 });
     page.on('pageerror', (error) => console.error('page error:', error.message));
+    page.on('console', (message) => {
+      if (message.type() === 'error') console.error('page console:', message.text());
+    });
     await page.goto(url);
     await page.waitForSelector('body[data-ready]');
 
@@ -120,8 +123,9 @@ async function main() {
     const expected = path.join(work, 'letter.yangi.docx');
     const line = native(['file', document, '-o', expected]);
     await (await page.$('#files')).uploadFile(document);
-    const link = await page.waitForSelector('#file-results a');
+    await page.waitForSelector('#file-results li');
     const item = await page.$eval('#file-results li', (li) => li.textContent);
+    const link = await page.$('#file-results li a');
     assert.equal(item, `letter.docx → letter.yangi.docx (${line.match(/\((\d+) ta/)[1]} ta özgariş)`);
     await link.click();
     assert.ok((await waitForFile(downloads, 'letter.yangi.docx')).equals(fs.readFileSync(expected)),
