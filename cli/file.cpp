@@ -233,6 +233,26 @@ std::optional<Destination> choose_destination(const std::string& path, const Fil
   return out;
 }
 
+// The conversion of a file's bytes in memory (convert_file_bytes).
+FileResult convert_text_bytes(std::string_view bytes, const TextSettings& settings) {
+  const std::optional<DecodedText> decoded = decode_text(bytes);
+  if (!decoded) return {{}, {}, "matn UTF-8 emas (faylni UTF-8 sifatida saqlang)"};
+  const std::string converted = convert_text(decoded->text, settings);
+  FileResult result;
+  result.changes = collect_changes(decoded->text, converted);
+  result.bytes = encode_text(converted, decoded->encoding);
+  return result;
+}
+
+FileResult convert_package_bytes(std::string_view bytes, PackageKind kind,
+                                 const TextSettings& settings) {
+  FileResult result;
+  OoxmlResult package = convert_package(bytes, kind, settings, result.changes);
+  if (!package.ok()) return {{}, {}, std::move(package.error)};
+  result.bytes = std::move(package.bytes);
+  return result;
+}
+
 std::string_view kept_label(KeptReason reason) {
   return reason == KeptReason::SheetName ? "varaq nomi" : "kod";
 }
@@ -355,14 +375,18 @@ PackageKind package_kind(FileKind kind) {
   }
 }
 
+std::string refusal(std::string_view path) {
+  std::string message(".");
+  message += ascii_lower(file_extension(path));
+  message += " qo'llab-quvvatlanmaydi \u2014 .docx, .xlsx yoki matn (.txt, .md) sifatida saqlang";
+  return message;
+}
+
 // Converts one file; false when it failed (the failure is already reported).
 bool convert_file(const std::string& path, const FileRun& run) {
   const FileKind kind = file_kind(path);
   if (kind == FileKind::Refused) {
-    std::string message(".");
-    message += ascii_lower(file_extension(path));
-    message += " qo'llab-quvvatlanmaydi \u2014 .docx, .xlsx yoki matn (.txt, .md) sifatida saqlang";
-    report_file_error(path, message);
+    report_file_error(path, refusal(path));
     return false;
   }
   platform::InputFile input;
@@ -383,6 +407,16 @@ bool convert_file(const std::string& path, const FileRun& run) {
 }
 
 }  // namespace
+
+FileResult convert_file_bytes(std::string_view name, std::string_view bytes,
+                              const TextSettings& settings) {
+  const FileKind kind = file_kind(name);
+  switch (kind) {
+    case FileKind::Refused: return {{}, {}, refusal(name)};
+    case FileKind::Text: return convert_text_bytes(bytes, settings);
+    default: return convert_package_bytes(bytes, package_kind(kind), settings);
+  }
+}
 
 int run_file(std::span<const std::string> args, const CliOptions& options) {
   const std::optional<FileRun> run = read_arguments(args, options);
