@@ -34,7 +34,7 @@ _vexo() {
         COMPREPLY=("${kept[@]}")
         return
       fi
-      options="-o --output= --old --dry-run -n --in-place $globals"
+      options="-o --output= --old --dry-run -n --in-place --help -h -- $globals"
       ;;
     eval)
       if [[ $cur != -* ]]; then
