@@ -13,7 +13,7 @@
 
 namespace vexo::cli {
 
-enum class FileKind { Text, WordProcessing, Spreadsheet, Refused };
+enum class FileKind { Text, WordProcessing, Spreadsheet, Presentation, OpenDocument, Refused };
 
 // The extension of the last path component: the text after its last ".",
 // unless that dot starts the name or the name is "..". Empty when there is
