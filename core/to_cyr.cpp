@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -132,6 +133,8 @@ bool follows(const std::vector<char32_t>& piece, std::size_t at, std::u32string_
 // konsepsiya -> концепция, konferensiya -> конференция, sentr -> центр,
 // konsentratsiya -> концентрация. Words with a true с are listed apart.
 bool s_is_tse(const std::vector<char32_t>& piece, std::size_t k) {
+  const char32_t next = k + 1 < piece.size() ? lower_first(piece[k + 1]) : 0;
+  if (next != 'e' && next != 'i') return false;
   if (follows(piece, k + 1, U"entr")) return true;
   if (k == 0 || !(follows(piece, k + 1, U"iya") || follows(piece, k + 1, U"ion"))) return false;
   const char32_t before = lower_first(piece[k - 1]);
@@ -220,6 +223,12 @@ void append_letters(std::string& out, const std::vector<char32_t>& piece, std::s
 // MCMXC); single letters are mostly initials.
 bool is_roman_numeral(std::string_view piece) {
   if (piece.size() < 2) return false;
+  switch (piece[0]) {
+    case 'I': case 'V': case 'X': case 'L': case 'C': case 'D': case 'M':
+      break;
+    default:
+      return false;
+  }
   static constexpr std::array<std::array<std::string_view, 10>, 4> kDigits = {{
       {"", "M", "MM", "MMM"},
       {"", "C", "CC", "CCC", "CD", "D", "DC", "DCC", "DCCC", "CM"},
@@ -312,13 +321,13 @@ void append_core(std::string& out, std::string_view core) {
     return;
   }
   std::size_t start = 0;
-  while (true) {
-    const std::size_t joint = core.find_first_of("-/", start);
-    append_piece(out, core.substr(start, joint - start));
-    if (joint == std::string_view::npos) return;
-    out.push_back(core[joint]);
-    start = joint + 1;
+  for (std::size_t i = 0; i < core.size(); ++i) {
+    if (core[i] != '-' && core[i] != '/') continue;
+    append_piece(out, core.substr(start, i - start));
+    out.push_back(core[i]);
+    start = i + 1;
   }
+  append_piece(out, core.substr(start));
 }
 
 // ---------------------------------------------------------------------------
@@ -394,16 +403,9 @@ bool is_line_numeral(const WordParts& parts, const WordPlace& place) {
          (parts.trailing.starts_with('.') || parts.trailing.starts_with(')'));
 }
 
-// The English score of a core for this conversion: a word with the
-// apostrophes of Uzbek spelling that the Uzbek lexicon holds (so'm) is no
-// English contraction.
+// The English score of a core, of its old spelling when it has new letters.
 float score_of(std::string_view core) {
-  if (has_new_letter(core)) return english_score(to_old(core, true));
-  if (has_apostrophe(core)) {
-    const Lookup uzbek = lexicon_lookup(uzbek_lexicon(), word_key(core));
-    if (uzbek.found) return std::min(uzbek.weight, 4.5f);
-  }
-  return english_score(core);
+  return has_new_letter(core) ? english_score(to_old(core, true)) : english_score(core);
 }
 
 ConvertOptions without_guard(const ConvertOptions& options) {
@@ -437,12 +439,18 @@ std::string to_cyrillic_word(std::string_view word, const ConvertOptions& option
 
   // Bring the word to the new alphabet. A word that already has new letters
   // is taken as written, unless its old spelling is a link or code.
-  const bool uzbek = reads_as_uzbek(parts.core, place);
+  // Whether the word reads as Uzbek whatever its score, asked only where the
+  // answer matters: it costs a lexicon lookup with suffix stripping.
+  std::optional<bool> uzbek_reading;
+  const auto uzbek = [&] {
+    if (!uzbek_reading) uzbek_reading = reads_as_uzbek(parts.core, place);
+    return *uzbek_reading;
+  };
   std::string converted;
   if (!has_new_letter(word)) {
     WordResult r = convert_word(word, options, place.score, place.context, false, false,
                                 pending_quote);
-    if (r.decision == Decision::English && uzbek) {
+    if (r.decision == Decision::English && uzbek()) {
       r = convert_word(word, without_guard(options), place.score, place.context, false, false, pending_quote);
     }
     if (r.decision == Decision::Protected || r.decision == Decision::Exception ||
@@ -463,9 +471,10 @@ std::string to_cyrillic_word(std::string_view word, const ConvertOptions& option
   const bool hard_sign = trailing.size() >= 2 && trailing.starts_with(kTutuq);
   if (hard_sign) {
     trailing.remove_prefix(kTutuq.size());
-  } else if (!uzbek && !has_apostrophe(next.core) && !has_new_letter(next.core) &&
+  } else if (!has_apostrophe(next.core) && !has_new_letter(next.core) &&
              (is_foreign_name(next.core, place) ||
-              !passes_guard(next.core, place.score, place.context))) {
+              !passes_guard(next.core, place.score, place.context)) &&
+             !uzbek()) {
     return as_it_stood();
   }
 

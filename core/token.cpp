@@ -200,33 +200,40 @@ WordParts split_word(std::string_view word) {
                    word.substr(core_end)};
 }
 
-bool is_link_or_code(std::string_view word) {
-  const std::string_view core = split_word(word).core;
-  if (core.empty()) return false;
-  const std::string lower = ascii_lower(core);
-  if (lower.find("://") != std::string::npos || lower.starts_with("www.")) return true;
+namespace {
+
+// Links, addresses, hashtags, mentions and code sequences, given the word,
+// its non-empty core and the core's ASCII lowercase form.
+bool is_link_or_code(std::string_view word, std::string_view core, std::string_view lower) {
+  if (lower.find("://") != std::string_view::npos || lower.starts_with("www.")) return true;
   if (core[0] == '#' || core[0] == '@' || word[0] == '#' || word[0] == '@') return true;
   if (core.find('@') != std::string_view::npos) return true;
   return std::any_of(kCodeSequences.begin(), kCodeSequences.end(),
                      [&](std::string_view seq) { return word.find(seq) != std::string_view::npos; });
 }
 
+}  // namespace
+
+bool is_link_or_code(std::string_view word) {
+  const std::string_view core = split_word(word).core;
+  return !core.empty() && is_link_or_code(word, core, ascii_lower(core));
+}
+
 bool is_protected(std::string_view word) {
-  if (is_link_or_code(word)) return true;
   const WordParts parts = split_word(word);
   const std::string_view core = parts.core;
   if (core.empty()) return false;
   const std::string lower = ascii_lower(core);
+  if (is_link_or_code(word, core, lower)) return true;
 
   const std::vector<char32_t> chars = decode_utf8(core);
   if (core.find('.') != std::string_view::npos && is_initials_and_name(chars)) return false;
 
   const bool old_mark = has_old_mark(core);
-  const bool joined_words = is_slash_joined_words(core);
   for (std::size_t k = 0; k < chars.size(); ++k) {
     const char32_t c = chars[k];
     if (c < 0x80 && kCodeCharacters.find(static_cast<char>(c)) != std::string_view::npos &&
-        !(c == '/' && joined_words)) {
+        !(c == '/' && is_slash_joined_words(core))) {
       return true;
     }
     if ((c == '.' || c == ':') && k > 0 && k + 1 < chars.size() &&
