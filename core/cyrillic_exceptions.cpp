@@ -65,14 +65,15 @@ PrefixKey old_key_of(std::span<const char32_t> word) {
 
 // Endings that only verbs take: a listed loanword (a noun or an adjective)
 // followed by them is some other word (singadi is sing + adi, not singa + di).
-constexpr std::array<std::string_view, 19> kVerbOnly = {
-    "ayotgan", "yotgan", "yapti", "moqda", "gani", "ganlar", "gan", "kan", "qan", "di", "ib",
-    "ish",     "moq",    "mas",   "may",   "sa",   "sin",    "ay",  "adi"};
+constexpr std::array<std::string_view, 18> kVerbOnly = {
+    "ayotgan", "yotgan", "yapti", "moqda", "gani", "ganlar", "gan", "kan", "qan",
+    "di",      "ib",     "moq",   "mas",   "may",  "sa",     "sin", "ay",  "adi"};
 
 // True when the text is a chain of at most three endings a noun takes
-// (konsertlari, aksiyadagi), possibly closed by a possessive m or ng.
+// (konsertlari, aksiyadagi), possibly closed by a possessive m or ng or the
+// k of -ik (farmatsevtik).
 bool is_noun_endings(std::string_view text, int depth = 0) {
-  if (text.empty() || text == "m" || text == "ng") return true;
+  if (text.empty() || text == "m" || text == "ng" || text == "k") return true;
   if (depth >= 3) return false;
   for (const std::string_view suffix : lexicon_suffixes()) {
     if (!text.starts_with(suffix)) continue;

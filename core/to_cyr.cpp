@@ -408,6 +408,31 @@ float score_of(std::string_view core) {
   return has_new_letter(core) ? english_score(to_old(core, true)) : english_score(core);
 }
 
+// An Uzbek abbreviation written with a word for its head: ToshDU, SamDU,
+// ToşTI. A capitalised head of lowercase letters that is no English-only
+// word (OpenAI stays), then two or more capitals to the end.
+bool is_headed_abbreviation(std::string_view core) {
+  if (core.size() < 4 || !is_ascii_upper(static_cast<unsigned char>(core.back())) ||
+      !is_ascii_upper(static_cast<unsigned char>(core[core.size() - 2]))) {
+    return false;
+  }
+  const std::vector<char32_t> chars = decode_utf8(core);
+  std::size_t head = 1;
+  while (head < chars.size() && (is_lowercase(chars[head]) || is_apostrophe(chars[head]))) ++head;
+  if (chars.size() < 4 || !is_uppercase(chars[0]) || head < 2 || chars.size() - head < 2) return false;
+  const bool letters_only = std::all_of(chars.begin(), chars.end(), [](char32_t c) {
+    return (is_letter(c) || is_apostrophe(c)) && c != 'c' && c != 'C' && c != 'w' && c != 'W';
+  });
+  if (!letters_only || !std::all_of(chars.begin() + static_cast<std::ptrdiff_t>(head), chars.end(),
+                                    [](char32_t c) { return is_ascii_upper(c); })) {
+    return false;
+  }
+  std::string head_text;
+  for (std::size_t k = 0; k < head; ++k) append_utf8(head_text, chars[k]);
+  const WordStanding standing = is_uzbek_word(old_key(head_text));
+  return standing.uzbek || !standing.english;
+}
+
 ConvertOptions without_guard(const ConvertOptions& options) {
   ConvertOptions o = options;
   o.guard = false;
@@ -447,7 +472,10 @@ std::string to_cyrillic_word(std::string_view word, const ConvertOptions& option
     return *uzbek_reading;
   };
   std::string converted;
-  if (!has_new_letter(word)) {
+  if (is_headed_abbreviation(parts.core)) {
+    const std::string core = convert_letters(parts.core, kDefaultTutuq, keep_sh_ch(parts.core));
+    converted = std::string(parts.leading) + core + std::string(parts.trailing);
+  } else if (!has_new_letter(word)) {
     WordResult r = convert_word(word, options, place.score, place.context, false, false,
                                 pending_quote);
     if (r.decision == Decision::English && uzbek()) {

@@ -124,6 +124,12 @@ TEST(ToCyrillic, SomePiecesStayLatin) {
             "D:\\ishlar\\xisobot yozing@pochta.uz #yangilik f(x) a::b");
 }
 
+TEST(ToCyrillic, AbbreviationsWithAWordForTheirHead) {
+  EXPECT_EQ(to_cyrillic("ToshDU, SamDU va ToşTI talabalari (O'zMU)"),
+            "ТошДУ, СамДУ ва ТошТИ талабалари (ЎзМУ)");
+  EXPECT_EQ(to_cyrillic("OpenAI iPhone YouTube PhD TikTok"), "OpenAI iPhone YouTube PhD TikTok");
+}
+
 TEST(ToCyrillic, RomanNumeralsStayLatin) {
   EXPECT_EQ(to_cyrillic("II. Asosiy qism, XXI asr, IV bob, XIX-asrda"),
             "II. Асосий қисм, XXI аср, IV боб, XIX-асрда");
@@ -229,8 +235,9 @@ TEST(CyrillicSpellings, NativeWordsKeepTheirLetters) {
   EXPECT_EQ(to_cyrillic("singadi singani singanidan selday seldi"),
             "сингади сингани синганидан селдай селди");
   // Real suffixed loanwords, also where a shorter native word begins them.
-  EXPECT_EQ(to_cyrillic("filmi sirkka konsertimiz modellari aksiyadagi"),
-            "фильми циркка концертимиз моделлари акциядаги");
+  EXPECT_EQ(to_cyrillic("filmi sirkka konsertimiz modellari aksiyadagi farmatsevtik "
+                        "slanetslashish"),
+            "фильми циркка концертимиз моделлари акциядаги фармацевтик сланецлашиш");
 }
 
 TEST(CyrillicSpellings, UnlistedWordsKeepTheLetterRules) {
