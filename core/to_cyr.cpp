@@ -250,6 +250,18 @@ bool is_roman_numeral(std::string_view piece) {
 // Pieces with c or w (no Cyrillic counterpart), abbreviations, Roman numerals
 // and words with foreign letters are kept in Latin.
 bool stays_latin(std::string_view piece) {
+  // Only capitals-only pieces and pieces with letters beyond ASCII can be
+  // abbreviations or foreign words; one pass over the bytes settles the rest.
+  bool plain_lowercase = false;
+  for (const char byte : piece) {
+    if (byte == 'c' || byte == 'C' || byte == 'w' || byte == 'W') return true;
+    if (static_cast<unsigned char>(byte) >= 0x80) {
+      plain_lowercase = false;
+      break;
+    }
+    plain_lowercase = plain_lowercase || (byte >= 'a' && byte <= 'z');
+  }
+  if (plain_lowercase) return false;
   return piece.find_first_of("cCwW") != std::string_view::npos || is_roman_numeral(piece) ||
          is_abbreviation_or_foreign(piece);
 }
