@@ -117,13 +117,6 @@ void report_file_error(std::string_view path, std::string_view message) {
   complain(std::string(path) + ": " + std::string(message));
 }
 
-// The converted bytes of one file and the words that changed.
-struct FileResult {
-  std::string bytes;
-  std::vector<Change> changes;
-  std::string error;  // empty on success
-};
-
 FileResult convert_text_file(std::string_view bytes, const TextSettings& settings) {
   if (!is_valid_utf8(bytes)) return {{}, {}, "matn UTF-8 emas (faylni UTF-8 sifatida saqlang)"};
   const bool marked = bytes.starts_with(kByteOrderMark);
@@ -146,14 +139,18 @@ FileResult convert_package_file(std::string_view bytes, PackageKind kind,
 
 void print(std::string_view text) { (void)platform::write_standard_output(text); }
 
+std::string refusal(std::string_view path) {
+  std::string message(".");
+  message += ascii_lower(file_extension(path));
+  message += " qo'llab-quvvatlanmaydi \u2014 .docx, .xlsx yoki matn (.txt, .md) sifatida saqlang";
+  return message;
+}
+
 // Converts one file; false when it failed (the failure is already reported).
 bool convert_file(const std::string& path, const FileRun& run) {
   const FileKind kind = file_kind(path);
   if (kind == FileKind::Refused) {
-    std::string message(".");
-    message += ascii_lower(file_extension(path));
-    message += " qo'llab-quvvatlanmaydi \u2014 .docx, .xlsx yoki matn (.txt, .md) sifatida saqlang";
-    report_file_error(path, message);
+    report_file_error(path, refusal(path));
     return false;
   }
   std::string bytes;
@@ -162,14 +159,8 @@ bool convert_file(const std::string& path, const FileRun& run) {
     report_file_error(path, error);
     return false;
   }
-  const FileResult result =
-      kind == FileKind::Text
-          ? convert_text_file(bytes, run.settings)
-          : convert_package_file(bytes,
-                                 kind == FileKind::Spreadsheet ? PackageKind::Spreadsheet
-                                                               : PackageKind::WordProcessing,
-                                 run.settings);
-  if (!result.error.empty()) {
+  const FileResult result = convert_file_bytes(path, bytes, run.settings);
+  if (!result.ok()) {
     report_file_error(path, result.error);
     return false;
   }
@@ -212,6 +203,19 @@ bool convert_file(const std::string& path, const FileRun& run) {
 }
 
 }  // namespace
+
+FileResult convert_file_bytes(std::string_view name, std::string_view bytes,
+                              const TextSettings& settings) {
+  switch (file_kind(name)) {
+    case FileKind::Refused: return {{}, {}, refusal(name)};
+    case FileKind::Text: return convert_text_file(bytes, settings);
+    case FileKind::WordProcessing:
+      return convert_package_file(bytes, PackageKind::WordProcessing, settings);
+    case FileKind::Spreadsheet:
+      return convert_package_file(bytes, PackageKind::Spreadsheet, settings);
+  }
+  return {{}, {}, refusal(name)};
+}
 
 int run_file(std::span<const std::string> args, const CliOptions& options) {
   const std::optional<FileRun> run = read_arguments(args, options);
