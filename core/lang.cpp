@@ -58,8 +58,10 @@ std::optional<float> contraction_score(std::string_view key) {
     if (key.size() > ending.size() && key.ends_with(ending)) return kContraction;
   }
   if (key == "i'm" || key == "i'd") return kContraction;
+  // so'm is a word of its own, not so + 'm.
   if (key.size() >= 3 && (key.ends_with("'m") || key.ends_with("'d")) &&
-      is_english_only(key.substr(0, key.size() - 2))) {
+      is_english_only(key.substr(0, key.size() - 2)) &&
+      !lexicon_lookup(uzbek_lexicon(), key).found) {
     return kContraction;
   }
   return std::nullopt;
