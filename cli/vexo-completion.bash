@@ -28,13 +28,13 @@ _vexo() {
         _filedir
         local kept=() name
         for name in "${COMPREPLY[@]}"; do
-          [[ ! -d $name && ${name,,} == *.@(doc|xls|pdf|rtf|odt|ods|ppt|pptx) ]] ||
+          [[ ! -d $name && ${name,,} == *.@(doc|xls|pdf|rtf|ppt) ]] ||
             kept+=("$name")
         done
         COMPREPLY=("${kept[@]}")
         return
       fi
-      options="-o --output= --old --dry-run -n --in-place $globals"
+      options="-o --output= --old --dry-run -n --in-place --help -h -- $globals"
       ;;
     eval)
       if [[ $cur != -* ]]; then

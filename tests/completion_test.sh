@@ -11,7 +11,7 @@ source "$completion"
 compopt() { :; }  # only valid inside a real completion
 cd "$(mktemp -d)" || exit 1
 trap 'rm -rf "$PWD"' EXIT
-touch a.docx B.XLSX c.txt notes old.doc slides.PPTX tests.tsv
+touch a.docx B.XLSX c.txt notes old.doc slides.PPT deck.PPTX tests.tsv
 mkdir sub
 
 failures=0
@@ -37,7 +37,7 @@ expect() {
 expect "vexo " "convert old cyr explain diff eval file --version -V --help --no-guard --tutuq="
 expect "vexo --no-guard fi" "file"
 expect "vexo --ascii old --" "--ascii --no-cyrillic" "--old --dry-run"
-expect "vexo file " "a.docx B.XLSX c.txt notes tests.tsv sub" "old.doc slides.PPTX"
+expect "vexo file " "a.docx B.XLSX c.txt notes tests.tsv sub deck.PPTX" "old.doc slides.PPT"
 expect "vexo file --" "--dry-run --in-place --old --output= --no-guard" "--version"
 expect "vexo file a.docx -o " "old.doc a.docx"
 expect "vexo diff --" "--old --tutuq=" "--dry-run"

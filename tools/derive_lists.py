@@ -329,12 +329,7 @@ def uzbek_lexicon(raw):
         # Uzbek unless frequent or attested in Cyrillic spelling (the Debian
         # list is transliterated from Cyrillic). The other dictionary's affix
         # rules accept too much English (shop, finish, french) to count here.
-        # The Cyrillic OCR list attests a loanword the same way (match, marsh,
-        # chip are матч, марш, чип) when running text also shows it; alone it
-        # holds quoted English too (shop).
-        loanword = word in cyrillic_ranks and modern >= 1
-        if (word in english_words and word not in debian_forms and not loanword
-                and modern < ENGLISH_IN_UZBEK_MIN):
+        if word in english_words and word not in debian_forms and modern < ENGLISH_IN_UZBEK_MIN:
             continue
         # One- and two-letter tokens are mostly initials, units and numerals.
         if len(word) <= 2 and not in_dictionary and modern < SHORT_FORM_MIN:
