@@ -19,6 +19,7 @@ constexpr std::string_view kHelp =
     "  vexo cyr [MATN...]            lotindan (yangi yoki eski) o'zbek kirilliga\n"
     "  vexo explain MATN...          har bir so'z bo'yicha qaror va sabab\n"
     "  vexo eval FAYL.tsv            sifatni o'lchash (til<TAB>kirish<TAB>kutilgan)\n"
+    "  vexo eval --typing FAYL.tsv   o'sha, so'zma-so'z yozish sessiyasi orqali\n"
     "  vexo file FAYL... [-o CHIQISH] [--old] [--dry-run] [--in-place]\n"
     "                                .docx, .xlsx, .txt, .md ni formatini saqlab o'girish;\n"
     "                                standart chiqish: FAYL.yangi.docx (--old bilan FAYL.eski.docx)\n"

@@ -41,6 +41,7 @@ _vexo() {
         _filedir tsv
         return
       fi
+      options="--typing $globals"
       ;;
     diff) options="--old $globals" ;;
   esac

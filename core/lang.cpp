@@ -329,8 +329,12 @@ std::optional<Restored> restore_hyphenated(std::string_view word, bool strong_co
   return Restored{std::move(out), false};
 }
 
-float margin_for(float own_weight, bool own_exact, bool best_exact) {
+// How much more weight the restored reading needs than the word as written.
+// In a text typed without apostrophes the word as written is no evidence of
+// its own, so the more frequent reading wins.
+float margin_for(float own_weight, bool own_exact, bool best_exact, bool text_mode) {
   if (own_weight <= 0.0f) return 1.5f;
+  if (text_mode) return 0.0f;
   if (own_exact) return best_exact ? 1.2f : 1.8f;
   return best_exact ? 0.8f : 1.8f;
 }
@@ -369,7 +373,8 @@ bool has_two_readings(std::string_view key, std::string_view restored) {
 }
 
 std::optional<Restored> restore_apostrophes(std::string_view word, bool strong_context,
-                                            bool text_mode, bool two_readings) {
+                                            bool text_mode, bool two_readings,
+                                            const Neighbours& neighbours) {
   if (contains(word, "-")) return restore_hyphenated(word, strong_context, text_mode);
 
   const std::string key = word_key(word);
@@ -379,12 +384,14 @@ std::optional<Restored> restore_apostrophes(std::string_view word, bool strong_c
     return std::nullopt;
   }
   if (!text_mode && is_ambiguous(key)) return std::nullopt;
+  // A paragraph that shows apostrophes typed keeps every word as written.
+  if (neighbours.written && uzbek_lookup(key).weight > 0.0f) return std::nullopt;
   const bool english = is_english(key);
   if (english && !strong_context) return std::nullopt;
 
   // A frequent word as written is taken as meant, unless the whole text lacks
   // apostrophes.
-  const Lookup own = uzbek_lookup(key);
+  const Lookup own = uzbek_analysis(key);
   const float own_weight = own.found ? own.weight : 0.0f;
   const bool own_exact = lexicon_lookup(uzbek_lexicon(), key).found;
   if (!text_mode && own_weight >= (own_exact ? 3.3f : 3.2f)) return std::nullopt;
@@ -404,7 +411,7 @@ std::optional<Restored> restore_apostrophes(std::string_view word, bool strong_c
   const std::uint32_t end = 1u << positions.size();
   for (std::uint32_t mask = 1; mask < end; ++mask) {
     std::string candidate = with_apostrophes(key_chars, positions, mask);
-    const Lookup found = uzbek_lookup(candidate);
+    const Lookup found = uzbek_analysis(candidate);
     if (!found.found) continue;
     const bool exact = lexicon_lookup(uzbek_lexicon(), candidate).found;
     const Candidate c{mask, found.weight, exact && found.weight >= 2.0f, std::popcount(mask)};
@@ -417,7 +424,13 @@ std::optional<Restored> restore_apostrophes(std::string_view word, bool strong_c
   if (!best) return std::nullopt;
 
   const float floor = english ? 3.0f : 2.0f;
-  if (best->weight < floor || best->weight < own_weight + margin_for(own_weight, own_exact, best_exact)) {
+  std::optional<bool> chosen;
+  if (text_mode && own_exact && best_exact && own_weight > 0.0f) {
+    chosen = prefers_restored(key, own_weight, best_key, best->weight, neighbours);
+  }
+  if (chosen ? !*chosen
+             : best->weight < floor ||
+                   best->weight <= own_weight + margin_for(own_weight, own_exact, best_exact, text_mode)) {
     return std::nullopt;
   }
 

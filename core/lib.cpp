@@ -54,6 +54,40 @@ bool has_old_mark(std::string_view word) {
   return false;
 }
 
+namespace {
+
+// The length of the capital head of an abbreviation with a suffix (HBO'ning,
+// BMT'ga): two or more capitals, an apostrophe, then lower case letters.
+// Zero for any other core.
+std::size_t abbreviation_head(std::string_view core) {
+  std::size_t i = 0;
+  std::size_t capitals = 0;
+  while (i < core.size()) {
+    const std::size_t at = i;
+    const char32_t c = next_code_point(core, i);
+    if (is_apostrophe(c)) {
+      if (capitals < 2 || i >= core.size()) return 0;
+      for (std::size_t j = i; j < core.size();) {
+        if (!is_lowercase(next_code_point(core, j))) return 0;
+      }
+      return at;
+    }
+    if (!is_uppercase(c)) return 0;
+    ++capitals;
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool shows_apostrophe_use(std::string_view core) {
+  if (!has_old_mark(core) || is_protected(core) || abbreviation_head(core) > 0) return false;
+  // A capitalised foreign name: O' or D' before a capital, lower case after (O'Neil).
+  const std::vector<char32_t> chars = decode_utf8(core);
+  return !(chars.size() > 3 && (chars[0] == 'O' || chars[0] == 'D') && is_apostrophe(chars[1]) &&
+           is_uppercase(chars[2]) && std::any_of(chars.begin() + 3, chars.end(), is_lowercase));
+}
+
 bool ConvertOptions::is_exception(std::string_view key) const {
   return std::find(exceptions.begin(), exceptions.end(), key) != exceptions.end();
 }
@@ -365,7 +399,7 @@ WordResult convert_joined(const WordParts& parts, char separator, const ConvertO
 
 WordResult convert_word(std::string_view word, const ConvertOptions& options, float word_score,
                         float context, bool text_restore_mode, bool foreign_name,
-                        bool& pending_quote) {
+                        bool& pending_quote, const Neighbours& neighbours) {
   const auto as_it_stood = [&](Decision d) { return WordResult{std::string(word), d}; };
 
   // A word holding Cyrillic letters is transliterated whole; the Latin rules
@@ -420,8 +454,12 @@ WordResult convert_word(std::string_view word, const ConvertOptions& options, fl
   // A word typed without its o'/g' apostrophes (ozbek) is read as the word
   // meant (o'zbek) from here on.
   std::string restored;
-  if (context > -1.0f && options.restore && !options.is_exception(word_key(core))) {
-    if (auto r = restore_apostrophes(core, context >= 1.5f, text_restore_mode, false)) {
+  // A capitalised word inside a sentence is a name (Roza, Gor), restored only
+  // where the text lacks apostrophes throughout.
+  const bool name = neighbours.mid_sentence && !text_restore_mode && !core.empty() &&
+                    is_ascii_upper(static_cast<unsigned char>(core.front()));
+  if (context > -1.0f && options.restore && !name && !options.is_exception(word_key(core))) {
+    if (auto r = restore_apostrophes(core, context >= 1.5f, text_restore_mode, false, neighbours)) {
       restored = std::move(r->word);
       core = restored;
     }
@@ -440,8 +478,19 @@ WordResult convert_word(std::string_view word, const ConvertOptions& options, fl
   if (options.is_exception(word_key(core))) return as_it_stood(Decision::Exception);
   if (options.guard && looks_english(core, word_score, context)) return as_it_stood(Decision::English);
 
-  std::string converted = convert_letters(core, options.tutuq, keep_sh_ch(core));
-  if (converted == core) return as_it_stood(Decision::Unchanged);
+  // The apostrophe of HBO'ning separates a suffix: it is a tutuq, not o'.
+  const std::size_t head = abbreviation_head(core);
+  std::string converted(core.substr(0, head));
+  if (head > 0) {
+    std::size_t after = head;
+    next_code_point(core, after);
+    append_utf8(converted, options.tutuq);
+    core.remove_prefix(after);
+  }
+  converted += convert_letters(core, options.tutuq, keep_sh_ch(core));
+  if (converted == word.substr(parts.leading.size(), parts.core.size())) {
+    return as_it_stood(Decision::Unchanged);
+  }
   return WordResult{joined(parts.leading, converted, parts.trailing), Decision::Converted};
 }
 
@@ -502,7 +551,7 @@ void join_name_runs(std::vector<WordSpan>& spans) {
 
 bool any_old_mark(std::string_view text, const std::vector<WordSpan>& spans) {
   return std::any_of(spans.begin(), spans.end(),
-                     [&](const WordSpan& s) { return has_old_mark(core_of(text, s)); });
+                     [&](const WordSpan& s) { return shows_apostrophe_use(core_of(text, s)); });
 }
 
 // True when the text as a whole reads as Uzbek typed without o'/g'
@@ -542,8 +591,13 @@ std::optional<std::string> other_reading(std::string_view word, const WordResult
 
 }  // namespace
 
-Conversion convert_detailed(std::string_view input, const ConvertOptions& options,
-                            bool two_readings) {
+namespace {
+
+// Converts one paragraph (a line with its line break) into `result`. Its own
+// apostrophe use decides the restore mode; a paragraph that shows none is
+// read by the evidence of the paragraphs before it.
+void convert_paragraph(std::string_view input, const ConvertOptions& options, bool two_readings,
+                       TextEvidence& evidence, Conversion& result) {
   std::string buffer;
   const std::string_view text = normalize_marks(input, buffer);
   std::vector<WordSpan> spans = split_spans(text);
@@ -552,13 +606,17 @@ Conversion convert_detailed(std::string_view input, const ConvertOptions& option
     score_spans(text, spans);
     join_name_runs(spans);
   }
-  const bool may_restore = options.restore && !any_old_mark(text, spans);
-  const bool text_restore_mode = may_restore && lacks_apostrophes(text, spans, options);
+  if (options.restore) {
+    if (any_old_mark(text, spans)) {
+      evidence.apostrophes = ApostropheUse::Written;
+    } else if (lacks_apostrophes(text, spans, options)) {
+      evidence.apostrophes = ApostropheUse::LeftOut;
+    }
+  }
+  const bool may_restore = options.restore && evidence.apostrophes != ApostropheUse::Written;
+  const bool text_restore_mode = may_restore && evidence.apostrophes == ApostropheUse::LeftOut;
   const bool two_readings_mode = two_readings && may_restore;
 
-  Conversion result;
-  result.text.reserve(text.size() + 16);
-  result.words.reserve(spans.size());
   bool pending_quote = false;
   std::size_t copied = 0;
   for (const Sentence& sentence : split_sentences(spans)) {
@@ -566,15 +624,21 @@ Conversion convert_detailed(std::string_view input, const ConvertOptions& option
                                     [](const WordSpan& s) { return s.score != 0.0f; });
     for (std::size_t i = sentence.first; i <= sentence.last; ++i) {
       const WordSpan& span = spans[i];
-      const std::string_view separators = text.substr(copied, span.start - copied);
-      result.text.append(separators);
-      if (separators.find('\n') != std::string_view::npos) pending_quote = false;
+      result.text.append(text.substr(copied, span.start - copied));
 
       const float context =
           scored ? context_score(spans, sentence.first, sentence.last, i - sentence.first) : 0.0f;
       const std::string_view word = text.substr(span.start, span.end - span.start);
+      std::string left;
+      std::string right;
+      if (text_restore_mode) {
+        if (i > sentence.first) left = bare_key(core_of(text, spans[i - 1]));
+        if (i < sentence.last) right = bare_key(core_of(text, spans[i + 1]));
+      }
       WordResult r = convert_word(word, options, span.score, context, text_restore_mode,
-                                  span.name_class == NameClass::ForeignName, pending_quote);
+                                  span.name_class == NameClass::ForeignName, pending_quote,
+                                  Neighbours{left, right, i > sentence.first,
+                                             evidence.apostrophes == ApostropheUse::Written});
       std::optional<std::string> alternative;
       if (two_readings_mode && context > -1.0f &&
           (r.decision == Decision::Converted || r.decision == Decision::Unchanged)) {
@@ -586,11 +650,36 @@ Conversion convert_detailed(std::string_view input, const ConvertOptions& option
     }
   }
   result.text.append(text.substr(copied));
+}
+
+}  // namespace
+
+Conversion convert_detailed(std::string_view text, const ConvertOptions& options, bool two_readings,
+                            TextEvidence& evidence) {
+  Conversion result;
+  result.text.reserve(text.size() + 16);
+  while (!text.empty()) {
+    const std::size_t line_end = text.find('\n');
+    const std::size_t length = line_end == std::string_view::npos ? text.size() : line_end + 1;
+    convert_paragraph(text.substr(0, length), options, two_readings, evidence, result);
+    text.remove_prefix(length);
+  }
   return result;
 }
 
+Conversion convert_detailed(std::string_view text, const ConvertOptions& options,
+                            bool two_readings) {
+  TextEvidence evidence;
+  return convert_detailed(text, options, two_readings, evidence);
+}
+
+std::string convert(std::string_view text, const ConvertOptions& options, TextEvidence& evidence) {
+  return convert_detailed(text, options, false, evidence).text;
+}
+
 std::string convert(std::string_view text, const ConvertOptions& options) {
-  return convert_detailed(text, options, false).text;
+  TextEvidence evidence;
+  return convert(text, options, evidence);
 }
 
 }  // namespace vexo

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/context.h"
+
 namespace vexo {
 
 inline constexpr char32_t kDefaultTutuq = 0x02BC;
@@ -33,6 +35,11 @@ std::string word_key(std::string_view word);
 // True when the word holds an old-alphabet mark: G, O, g or o directly
 // followed by an apostrophe.
 bool has_old_mark(std::string_view word);
+
+// True when a word core shows its writer typing o'/g' apostrophes: it holds an
+// old-alphabet mark and is not protected, a capitalised foreign name with O'
+// or D' (O'Neil) or an abbreviation with a suffix (HBO'ning).
+bool shows_apostrophe_use(std::string_view core);
 
 struct ConvertOptions {
   std::vector<std::string> exceptions;  // word keys, compared exactly
@@ -90,20 +97,44 @@ struct WordResult {
   Decision decision = Decision::Unchanged;
 };
 
+// How the writer of a text types the o'/g' apostrophes, as the paragraphs
+// read so far show it. A paragraph (a line) with a mark of its own (o'zbek)
+// is Written and restores nothing; one without marks but with words that
+// read as typed without them (ozbek) is LeftOut and restores even short and
+// ambiguous words; a paragraph showing neither is read by the evidence before
+// it. Marks of protected words, of capitalised foreign names (O'Neil) and of
+// abbreviations with a suffix (HBO'ning) are no evidence.
+enum class ApostropheUse : std::uint8_t { Unknown = 0, Written = 1, LeftOut = 2 };
+
+// The state one paragraph hands to the next. Converting a text in pieces
+// that end at line breaks, in order, with one TextEvidence, gives the same
+// result as converting it whole.
+struct TextEvidence {
+  ApostropheUse apostrophes = ApostropheUse::Unknown;
+};
+
 // Converts a text to the new alphabet.
 std::string convert(std::string_view text, const ConvertOptions& options);
+
+// Converts the next piece of a longer text: a piece that ends at a line
+// break, or the last piece. `evidence` comes from the pieces before it and is
+// updated for the pieces after it.
+std::string convert(std::string_view text, const ConvertOptions& options, TextEvidence& evidence);
 
 // Converts a text and reports the decision for every word span. With
 // `two_readings`, words whose restored apostrophes allow two readings carry the
 // other one as `alternative`.
 Conversion convert_detailed(std::string_view text, const ConvertOptions& options,
                             bool two_readings);
+Conversion convert_detailed(std::string_view text, const ConvertOptions& options, bool two_readings,
+                            TextEvidence& evidence);
 
 // Converts one word span. `pending_quote` carries an opening quote across the
 // words of one text.
+// `neighbours` are the bare keys of the words around it in its sentence.
 WordResult convert_word(std::string_view word, const ConvertOptions& options, float word_score,
                         float context_score, bool text_restore_mode, bool foreign_name,
-                        bool& pending_quote);
+                        bool& pending_quote, const Neighbours& neighbours = {});
 
 // Composes the few decomposed and comma-below letters the new alphabet uses
 // (s + U+0327 -> ş, Ș -> Ş, ...). Returns `text` itself when nothing changes;

@@ -159,6 +159,57 @@ TEST(Restore, ConversionRestoresTextsTypedWithoutApostrophes) {
   EXPECT_EQ(conv("ozbek tili", exception), "ozbek tili");
 }
 
+TEST(Restore, TextModeTakesTheLikelierReading) {
+  // Apostrophes left out throughout: the more frequent reading wins, and the
+  // neighbours settle words that read two ways.
+  EXPECT_EQ(conv("U oz uyiga qaytdi, ozbek qol"), "U \u00f6z uyiga qaytdi, \u00f6zbek q\u00f6l");
+  EXPECT_EQ(conv("ozbek otadi"), "\u00f6zbek \u00f6tadi");
+  EXPECT_EQ(conv("ozbek bir oz, juda oz"), "\u00f6zbek bir oz, juda oz");
+  EXPECT_EQ(conv("ozbek bor olib"), "\u00f6zbek bor olib");  // far more frequent as written
+  // No evidence of left-out apostrophes: ambiguous words stay.
+  EXPECT_EQ(conv("vaqt oz qoldi"), "vaqt oz qoldi");
+  EXPECT_EQ(conv("qol"), "qol");
+
+  EXPECT_EQ(prefers_restored("oz", 4.18f, "o'z", 5.3f, {}), true);
+  EXPECT_EQ(prefers_restored("oz", 4.18f, "o'z", 5.3f, {"bir", ""}), false);
+  EXPECT_EQ(prefers_restored("oz", 4.18f, "o'z", 5.3f, {"", "toxtab"}), false);
+  EXPECT_EQ(prefers_restored("kitob", 4.0f, "ki'tob", 5.0f, {}), std::nullopt);
+  EXPECT_EQ(bare_key("O\u2018zbek-G'OR"), "ozbek-gor");
+}
+
+TEST(Restore, NamesInsideASentenceAreNotRestored) {
+  // Outside a text typed without apostrophes, a capitalised word inside a
+  // sentence is a name; at the start of a sentence it is a word.
+  EXPECT_EQ(conv("Toshkentda Gor bilan o'tirdik."), "Toşkentda Gor bilan ötirdik.");
+  EXPECT_EQ(conv("Ozbekiston. Bu yerda Gor."), "\u00d6zbekiston. Bu yerda \u011eor.");
+}
+
+TEST(Restore, ModeIsDecidedPerParagraph) {
+  // A paragraph's own marks decide; one without evidence follows the paragraphs before it.
+  EXPECT_EQ(conv("O'Neil HBO'ning o'zbek\nozbek otdi"), "O'Neil HBO\u02bcning \u00f6zbek\n\u00f6zbek \u00f6tdi");
+  EXPECT_EQ(conv("ozbek tilida\nvaqt otdi"), "\u00f6zbek tilida\nvaqt \u00f6tdi");
+  EXPECT_EQ(conv("o'zbek tilida\nvaqt otdi"), "\u00f6zbek tilida\nvaqt otdi");
+  // Where apostrophes are typed, a word as written stays; a misspelling is still mended.
+  EXPECT_EQ(conv("o'zbek sozlab boladi"), "\u00f6zbek sozlab b\u00f6ladi");
+  EXPECT_EQ(conv("kitob sozlab"), "kitob s\u00f6zlab");
+  EXPECT_EQ(conv("O'Neil otdi, ozbek"), "O'Neil \u00f6tdi, \u00f6zbek");  // a name is no evidence
+  EXPECT_TRUE(shows_apostrophe_use("G'ALABA"));
+  EXPECT_FALSE(shows_apostrophe_use("https://x.uz/o'z"));
+
+  // Paragraphs converted one by one with the carried evidence give the whole text.
+  const std::string text =
+      "vaqt otdi\nozbek tilida\r\nvaqt otdi\n\nO'Neil keldi\nqo'l otdi\nkitob otdi\n'bog\ntog' yoq";
+  TextEvidence evidence;
+  std::string pieces;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('\n', start), text.size() - 1) + 1;
+    pieces += convert(std::string_view(text).substr(start, end - start), {}, evidence);
+    start = end;
+  }
+  EXPECT_EQ(pieces, conv(text));
+  EXPECT_EQ(evidence.apostrophes, ApostropheUse::Written);
+}
+
 TEST(Restore, TwoReadingsAreReportedOnlyWhenAsked) {
   const Conversion otdi = convert_detailed("otdi.", {}, true);
   ASSERT_EQ(otdi.words.size(), 1u);
