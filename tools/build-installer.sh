@@ -11,8 +11,8 @@ dist=$root/build-windows/dist
 
 if ! command -v makensis >/dev/null; then
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update
-  apt-get install -y --no-install-recommends nsis
+  apt-get -o DPkg::Lock::Timeout=900 update
+  apt-get -o DPkg::Lock::Timeout=900 install -y --no-install-recommends nsis
 fi
 
 for file in i686/vexo_tsf.dll x86_64/vexo_tsf.dll x86_64/vexo.exe; do

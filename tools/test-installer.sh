@@ -22,8 +22,8 @@ missing=()
 command -v 7z >/dev/null || missing+=(p7zip-full)
 [ -x /usr/lib/wine/wine64 ] || missing+=(wine wine64)
 if [ "${#missing[@]}" -gt 0 ]; then
-  apt-get update
-  apt-get install -y --no-install-recommends "${missing[@]}"
+  apt-get -o DPkg::Lock::Timeout=900 update
+  apt-get -o DPkg::Lock::Timeout=900 install -y --no-install-recommends "${missing[@]}"
 fi
 
 failures=0

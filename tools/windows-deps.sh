@@ -27,8 +27,8 @@ done
 if [ "${#missing[@]}" -gt 0 ]; then
   log "installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update >&2
-  apt-get install -y --no-install-recommends "${missing[@]}" >&2
+  apt-get -o DPkg::Lock::Timeout=900 update >&2
+  apt-get -o DPkg::Lock::Timeout=900 install -y --no-install-recommends "${missing[@]}" >&2
 fi
 
 source_version() { dpkg-query -W -f='${source:Version}' "$1"; }
@@ -50,7 +50,7 @@ enable_sources() {
   log "enabling source packages"
   sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
     >/etc/apt/sources.list.d/vexo-deb-src.sources
-  apt-get update >&2
+  apt-get -o DPkg::Lock::Timeout=900 update >&2
 }
 
 # Unpacks one source package (Debian patches applied) once and prints its tree.

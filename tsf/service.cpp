@@ -53,7 +53,10 @@ void rebind(const SharedState& state, DocumentManager* document, ServiceHost& ho
     s->no_text_logged = false;
     s->fallback.fallback_mode = true;
     s->fallback.tracker.reset();
+    s->fallback.tested.reset();
     s->undo.reset();
+    s->hides_text.reset();
+    s->protected_logged = false;
   }
   if (previous) previous->unadvise();
   if (document == nullptr) return;
@@ -69,6 +72,14 @@ void rebind(const SharedState& state, DocumentManager* document, ServiceHost& ho
   } else {
     advice->unadvise();
   }
+}
+
+void rebind_to_focus(const SharedState& state, ServiceHost& host) {
+  std::shared_ptr<ThreadManager> manager;
+  if (auto s = state->take()) manager = s->thread_manager;
+  if (!manager) return;
+  const std::unique_ptr<DocumentManager> focused = manager->focused_document();
+  rebind(state, focused.get(), host);
 }
 
 void refresh_preserved_keys(const SharedState& state, ServiceHost& host) {
