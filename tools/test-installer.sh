@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Tests the installer built by tools/build-installer.sh:
-#  - statically, from its listing (7z): every file is inside, each binary has
-#    its architecture and is byte for byte the build's, and the default
-#    settings.ini is the one in tools/installer/;
-#  - under 64-bit Wine, in a fresh prefix: silent install, reinstall and
+#  - statically, from its listing (7z): it is a 32-bit program, every file is
+#    inside, each binary has its architecture and is byte for byte the
+#    build's, and the default settings.ini is the one in tools/installer/;
+#  - under 64-bit Wine, in a fresh prefix (through the copy built from the
+#    same script with the 64-bit stub: 32-bit programs cannot run on these
+#    machines): silent install, reinstall and
 #    uninstall, checking the files, the uninstall entry, the text service's
 #    COM registration (when the DLL can register itself), the user's PATH,
 #    and that the user's settings files are written once and then left alone.
@@ -15,7 +17,8 @@ root=$(pwd)
 dist=$root/build-windows/dist
 version=$(sed -n 's/^project(vexo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 setup=$root/build-windows/vexo-setup-$version.exe
-[ -f "$setup" ] || { echo "run tools/build-installer.sh first" >&2; exit 1; }
+setup64=$root/build-windows/installer/vexo-setup-$version-amd64.exe
+[ -f "$setup" ] && [ -f "$setup64" ] || { echo "run tools/build-installer.sh first" >&2; exit 1; }
 
 export DEBIAN_FRONTEND=noninteractive
 missing=()
@@ -37,8 +40,16 @@ trap cleanup EXIT
 
 # --- contents -------------------------------------------------------------------
 7z l -slt "$setup" >"$work/listing.txt"
-grep -q '^SubType = NSIS-3 Unicode 64-bit' "$work/listing.txt" || fail "not a 64-bit NSIS installer"
-7z x -y -o"$work/contents" "$setup" >/dev/null
+grep -q '^SubType = NSIS-3 Unicode$' "$work/listing.txt" || fail "not a 32-bit Unicode NSIS installer"
+[[ "$(objdump -f "$setup")" == *"file format pei-i386"* ]] || fail "the installer is not a 32-bit program"
+# Both programs are stored as vexo.exe; the second one extracts renamed.
+7z x -y -aou -o"$work/contents" "$setup" >/dev/null
+if cmp -s "$work/contents/vexo.exe" "$dist/i686/vexo.exe"; then
+  mv "$work/contents/vexo.exe" "$work/contents/vexo-x86.exe"
+  mv "$work/contents/vexo_1.exe" "$work/contents/vexo.exe"
+else
+  mv "$work/contents/vexo_1.exe" "$work/contents/vexo-x86.exe"
+fi
 # check_binary PATH_IN_INSTALLER BUILT_FILE OBJDUMP_FORMAT
 check_binary() {
   local inside=$work/contents/$1
@@ -50,6 +61,7 @@ check_binary() {
   [[ "$(objdump -f "$inside" 2>/dev/null)" == *"file format $3"$'\n'* ]] || fail "$1 is not $3"
 }
 check_binary vexo.exe "$dist/x86_64/vexo.exe" pei-x86-64
+check_binary vexo-x86.exe "$dist/i686/vexo.exe" pei-i386
 check_binary x64/vexo_tsf.dll "$dist/x86_64/vexo_tsf.dll" pei-x86-64
 check_binary x86/vexo_tsf.dll "$dist/i686/vexo_tsf.dll" pei-i386
 cmp -s "$work/contents/\$APPDATA/vexo/settings.ini.vexo-tmp" tools/installer/settings.ini ||
@@ -97,7 +109,7 @@ want_status=2
 
 install() {
   local status=0
-  "$wine" "$setup" /S "$@" </dev/null >/dev/null 2>&1 || status=$?
+  "$wine" "$setup64" /S "$@" </dev/null >/dev/null 2>&1 || status=$?
   [ "$status" = "$want_status" ] || fail "install $*: exit status $status, want $want_status"
 }
 uninstall() {

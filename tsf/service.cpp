@@ -1,5 +1,6 @@
 #include "tsf/service.h"
 
+#include <atomic>
 #include <string>
 #include <utility>
 
@@ -148,6 +149,14 @@ HResult activate(const SharedState& state, std::shared_ptr<ThreadManager> thread
 
   if (std::unique_ptr<DocumentManager> focused = thread_manager->focused_document()) {
     rebind(state, focused.get(), host);
+  }
+
+  // An AppContainer process (a Store app, Edge) may not read the user's
+  // settings folder: the service then runs with the defaults, said once.
+  static std::atomic<bool> unreadable_logged{false};
+  if (profile.settings_dir && platform::access_denied(*profile.settings_dir) &&
+      !unreadable_logged.exchange(true)) {
+    host.log("settings folder not readable here (app container): defaults in use");
   }
 
   // The word lists are built on first use anyway; without the thread the
