@@ -431,7 +431,8 @@ TEST(ProtectedContext, IsLeftAloneAndLoggedOnce) {
       {{.present = false}, ContextKind::None, nullptr},
       {{.hides_text = true, .transitory = true}, ContextKind::Protected,
        "context left alone: password field"},
-      {{.keyboard_disabled = true}, ContextKind::Protected, "context left alone: keyboard disabled"},
+      {{.keyboard_disabled = true}, ContextKind::Protected,
+       "context left alone: keyboard disabled"},
       {{.empty = true}, ContextKind::Protected, "context left alone: empty context"},
   };
   for (const Case& c : cases) {

@@ -40,8 +40,8 @@ trap cleanup EXIT
 
 # --- contents -------------------------------------------------------------------
 7z l -slt "$setup" >"$work/listing.txt"
-grep -q '^SubType = NSIS-3 Unicode$' "$work/listing.txt" || fail "not a 32-bit Unicode NSIS installer"
-[[ "$(objdump -f "$setup")" == *"file format pei-i386"* ]] || fail "the installer is not a 32-bit program"
+grep -q '^SubType = NSIS-3 Unicode$' "$work/listing.txt" || fail "not a 32-bit NSIS installer"
+[[ "$(objdump -f "$setup")" == *"file format pei-i386"* ]] || fail "the installer is not 32-bit"
 # Both programs are stored as vexo.exe; the second one extracts renamed.
 7z x -y -aou -o"$work/contents" "$setup" >/dev/null
 if cmp -s "$work/contents/vexo.exe" "$dist/i686/vexo.exe"; then

@@ -16,8 +16,9 @@ constexpr std::int32_t kHidingScopes[] = {
 }  // namespace
 
 bool scopes_hide_text(std::span<const std::int32_t> scopes) {
-  return std::ranges::any_of(
-      scopes, [](std::int32_t s) { return std::ranges::find(kHidingScopes, s) != std::end(kHidingScopes); });
+  return std::ranges::any_of(scopes, [](std::int32_t s) {
+    return std::ranges::find(kHidingScopes, s) != std::end(kHidingScopes);
+  });
 }
 
 ContextKind context_kind(const ContextFacts& facts) {

@@ -185,7 +185,8 @@ std::optional<bool> ContextDocument::hides_text() {
   std::optional<bool> hides = false;  // a range without a scope is an ordinary field
   if (value.vt == VT_UNKNOWN && value.punkVal != nullptr) {
     Ref<ITfInputScope> scope;
-    if (SUCCEEDED(value.punkVal->QueryInterface(kIidInputScope, reinterpret_cast<void**>(scope.out())))) {
+    if (SUCCEEDED(value.punkVal->QueryInterface(kIidInputScope,
+                                                reinterpret_cast<void**>(scope.out())))) {
       InputScope* scopes = nullptr;
       UINT count = 0;
       if (SUCCEEDED(scope->GetInputScopes(&scopes, &count)) && scopes != nullptr) {

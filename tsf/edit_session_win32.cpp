@@ -117,8 +117,8 @@ ITfEditSession* new_scope_session(ITfContext* context, LogFn log,
                                   std::function<void(bool hides_text)> found) {
   return new_session(context, "input scope", log,
                      [found = std::move(found)](ITfContext* c, TfEditCookie cookie) {
-                       if (const std::optional<bool> hides = ContextDocument(c, cookie).hides_text())
-                         found(*hides);
+                       const std::optional<bool> hides = ContextDocument(c, cookie).hides_text();
+                       if (hides) found(*hides);
                      });
 }
 

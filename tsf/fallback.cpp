@@ -43,7 +43,9 @@ std::string to_utf8(const std::u32string& chars) {
   return out;
 }
 
-std::uint16_t scan_of(std::uint32_t lparam) { return static_cast<std::uint16_t>((lparam >> 16) & 0xFF); }
+std::uint16_t scan_of(std::uint32_t lparam) {
+  return static_cast<std::uint16_t>((lparam >> 16) & 0xFF);
+}
 
 bool repeat_bit(std::uint32_t lparam) { return (lparam & (1u << 30)) != 0; }
 

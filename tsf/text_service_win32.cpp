@@ -308,6 +308,10 @@ class TextService final : public ITfTextInputProcessorEx,
                                       ITfEditRecord*) override {
     return at_com_edge<HRESULT>("end edit", S_OK, [&] {
       if (context == nullptr) return S_OK;
+      // The key that made this edit has reached the document: what was
+      // decided for it comes first (it must not drop an undo record that
+      // this edit's conversion is about to make).
+      settle_keys();
       ContextDocument document(context, cookie);
       const std::optional<bool> hides = document.hides_text();
       if (hides) {

@@ -7,9 +7,10 @@
 ; architecture, so that each lands in its own registry view. Both DLLs are
 ; made readable and executable for ALL APPLICATION PACKAGES and ALL
 ; RESTRICTED APPLICATION PACKAGES, so that Store apps and Edge, which run in
-; an AppContainer, can load them wherever the folder is. On request it adds the program folder to the
-; user's PATH and the Uzbek (Latin) input profile to the user's languages. A
-; commented settings.ini goes to %APPDATA%\vexo only when there is none.
+; an AppContainer, can load them wherever the folder is. On request it adds
+; the program folder to the user's PATH and the Uzbek (Latin) input profile
+; to the user's languages. A commented settings.ini goes to %APPDATA%\vexo
+; only when there is none.
 ;
 ; The uninstaller unregisters both DLLs before removing any file, takes back
 ; the PATH entry and the input profile the installer added (remembered under
@@ -107,7 +108,8 @@ Var RegistrationFailed
 !macro ForBothServers ARGS
   ${If} ${RunningX64}
     ${If} ${FileExists} "$WINDIR\SysNative\regsvr32.exe"
-      !insertmacro RunRegsvr32 "$WINDIR\SysNative\regsvr32.exe" "${ARGS}" "$INSTDIR\x64\vexo_tsf.dll"
+      !insertmacro RunRegsvr32 "$WINDIR\SysNative\regsvr32.exe" "${ARGS}" \
+        "$INSTDIR\x64\vexo_tsf.dll"
     ${Else}
       !insertmacro RunRegsvr32 "$SYSDIR\regsvr32.exe" "${ARGS}" "$INSTDIR\x64\vexo_tsf.dll"
     ${EndIf}
