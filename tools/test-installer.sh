@@ -42,14 +42,16 @@ trap cleanup EXIT
 7z l -slt "$setup" >"$work/listing.txt"
 grep -q '^SubType = NSIS-3 Unicode$' "$work/listing.txt" || fail "not a 32-bit NSIS installer"
 [[ "$(objdump -f "$setup")" == *"file format pei-i386"* ]] || fail "the installer is not 32-bit"
-# Both programs are stored as vexo.exe; the second one extracts renamed.
 7z x -y -aou -o"$work/contents" "$setup" >/dev/null
-if cmp -s "$work/contents/vexo.exe" "$dist/i686/vexo.exe"; then
-  mv "$work/contents/vexo.exe" "$work/contents/vexo-x86.exe"
-  mv "$work/contents/vexo_1.exe" "$work/contents/vexo.exe"
-else
-  mv "$work/contents/vexo_1.exe" "$work/contents/vexo-x86.exe"
-fi
+# Both builds of vexo.exe are inside (one goes to the install folder); 7z
+# guesses their folders from the script, so they are found by content.
+for arch in x86_64 i686; do
+  found=0
+  while IFS= read -r exe; do
+    cmp -s "$exe" "$dist/$arch/vexo.exe" && found=1
+  done < <(find "$work/contents" -name vexo.exe)
+  [ "$found" = 1 ] || fail "the $arch vexo.exe is not in the installer"
+done
 # check_binary PATH_IN_INSTALLER BUILT_FILE OBJDUMP_FORMAT
 check_binary() {
   local inside=$work/contents/$1
@@ -60,8 +62,6 @@ check_binary() {
   cmp -s "$inside" "$2" || fail "$1 differs from $2"
   [[ "$(objdump -f "$inside" 2>/dev/null)" == *"file format $3"$'\n'* ]] || fail "$1 is not $3"
 }
-check_binary vexo.exe "$dist/x86_64/vexo.exe" pei-x86-64
-check_binary vexo-x86.exe "$dist/i686/vexo.exe" pei-i386
 check_binary x64/vexo_tsf.dll "$dist/x86_64/vexo_tsf.dll" pei-x86-64
 check_binary x86/vexo_tsf.dll "$dist/i686/vexo_tsf.dll" pei-i386
 cmp -s "$work/contents/\$APPDATA/vexo/settings.ini.vexo-tmp" tools/installer/settings.ini ||
