@@ -370,7 +370,7 @@ KeyDownResult carry_out(KeyContext& ctx, const KeyMessage& key, const Verdict& v
       break;
     case Kind::HoldAgain:
       take_held_entry(ctx);
-      hold(ctx, PendingKey{key.vk, key.lparam, verdict.resend, true, verdict.rounds});
+      hold(ctx, PendingKey{key.vk, key.lparam, verdict.resend, verdict.rounds});
       release_deferred(ctx);
       return {KeyDownAction::Eaten};
     case Kind::Hold: {
@@ -378,7 +378,7 @@ KeyDownResult carry_out(KeyContext& ctx, const KeyMessage& key, const Verdict& v
         ctx.services.log("fallback: keys typed ahead of retype, reordered");
       // A new key must not overtake copies that are still ahead of the retype
       // and will be sent again behind it.
-      const PendingKey pending{key.vk, key.lparam, verdict.resend, false, 0};
+      const PendingKey pending{key.vk, key.lparam, verdict.resend, 0};
       if (ctx.state.expectation.held_before > 0)
         ctx.state.deferred.push_back(pending);
       else

@@ -75,8 +75,7 @@ struct PendingKey {
   std::uint16_t vk = 0;
   std::uint32_t lparam = 0;
   Resend resend;
-  bool held_copy = false;  // a held key's copy, held once more
-  std::uint8_t rounds = 0;
+  std::uint8_t rounds = 0;  // how often it was sent again already
 };
 
 // What the test phase decided about a key.
