@@ -1,5 +1,6 @@
 // Throughput of both Cyrillic directions: Latin prose written in Cyrillic,
-// and Cyrillic prose read into the new alphabet by the converter.
+// Cyrillic prose read into the new alphabet by the converter, and long words
+// in capitals.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -50,6 +51,28 @@ void BM_ConvertCyrillicInput(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_ConvertCyrillicInput)->Unit(benchmark::kMillisecond);
+
+// One word of capital Ё, Ю, Я, Е, Ц, Щ (each written with two Latin letters
+// whose case follows the capitals around them), against the same word in
+// lowercase: the time per letter must not grow with the word.
+std::string capital_word(std::size_t letters, bool capitals) {
+  const std::string_view upper[] = {"Ё", "Ю", "Я", "Е", "Ц", "Щ"};
+  const std::string_view lower[] = {"ё", "ю", "я", "е", "ц", "щ"};
+  std::string word;
+  for (std::size_t i = 0; i < letters; ++i) word += (capitals ? upper : lower)[i % 6];
+  return word;
+}
+
+void BM_CyrillicCapitalWord(benchmark::State& state) {
+  const std::string word = capital_word(static_cast<std::size_t>(state.range(0)), state.range(1) != 0);
+  const vexo::ConvertOptions options;
+  for (auto _ : state) benchmark::DoNotOptimize(vexo::convert(word, options));
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_CyrillicCapitalWord)
+    ->ArgsProduct({{2000, 20000}, {0, 1}})
+    ->ArgNames({"letters", "capitals"})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

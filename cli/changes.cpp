@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <utility>
 
 #include "cli/align.h"
@@ -40,19 +41,6 @@ std::string right_aligned(std::string text, std::size_t width) {
   return text;
 }
 
-using WordPair = std::pair<std::string, std::string>;
-
-// Distinct (old, new) pairs with their counts: most frequent first, then by
-// old word and new word in byte order.
-std::vector<std::pair<WordPair, std::size_t>> count_pairs(std::span<const Change> changes) {
-  std::map<WordPair, std::size_t> counts;
-  for (const Change& change : changes) ++counts[WordPair{change.old_word, change.new_word}];
-  std::vector<std::pair<WordPair, std::size_t>> pairs(counts.begin(), counts.end());
-  std::stable_sort(pairs.begin(), pairs.end(),
-                   [](const auto& a, const auto& b) { return a.second > b.second; });
-  return pairs;
-}
-
 }  // namespace
 
 std::vector<Change> collect_changes(std::string_view old_text, std::string_view new_text) {
@@ -72,33 +60,74 @@ std::vector<Change> collect_changes(std::string_view old_text, std::string_view 
 
 std::string list_changes(std::span<const Change> changes, ListingMode mode,
                          std::string_view prefix) {
-  const std::vector<std::pair<WordPair, std::size_t>> pairs = count_pairs(changes);
+  if (mode == ListingMode::Grouped) {
+    ChangeTally tally;
+    for (const Change& change : changes) tally.add(change.location, change.old_word, change.new_word);
+    return tally.listing(prefix);
+  }
   std::string out;
-  if (mode == ListingMode::EachChange) {
-    for (const Change& change : changes) {
-      out.append(prefix).append(change.location).append(": ").append(change.old_word);
-      out.append(" \u2192 ").append(change.new_word).push_back('\n');
-    }
-  } else {
-    for (const auto& [pair, count] : pairs) {
-      out.append(prefix).append(right_aligned(std::to_string(count), 4)).append("\u00d7 ");
-      out.append(pair.first).append(" \u2192 ").append(pair.second).push_back('\n');
-    }
-    if (!changes.empty()) {
-      std::map<std::string, std::size_t> per_location;
-      for (const Change& change : changes) ++per_location[change.location];
-      out.append(prefix).push_back('(');
-      bool first = true;
-      for (const auto& [location, count] : per_location) {
-        if (!first) out.append(", ");
-        first = false;
-        out.append(location).append(": ").append(std::to_string(count));
-      }
-      out.append(")\n");
-    }
+  std::set<std::pair<std::string_view, std::string_view>> pairs;
+  for (const Change& change : changes) {
+    out.append(prefix).append(change.location).append(": ").append(change.old_word);
+    out.append(" \u2192 ").append(change.new_word).push_back('\n');
+    pairs.emplace(change.old_word, change.new_word);
   }
   out.append(prefix).append(std::to_string(changes.size())).append(" ta o'zgarish, ");
   out.append(std::to_string(pairs.size())).append(" xil so'z\n");
+  return out;
+}
+
+void ChangeList::add(std::string_view location, std::string_view old_word,
+                     std::string_view new_word) {
+  changes.push_back({std::string(location), std::string(old_word), std::string(new_word)});
+}
+
+void ChangeTally::add(std::string_view location, std::string_view old_word,
+                      std::string_view new_word) {
+  ++count_;
+  if (auto at = locations_.find(location); at != locations_.end()) {
+    ++at->second;
+  } else {
+    locations_.emplace(std::string(location), 1);
+  }
+  const auto key = std::pair{std::string(old_word), std::string(new_word)};
+  if (auto at = pairs_.find(key); at != pairs_.end()) {
+    ++at->second;
+  } else if (pairs_.size() < kMaxTalliedPairs) {
+    pairs_.emplace(key, 1);
+  } else {
+    ++unlisted_;
+  }
+}
+
+// Most frequent pairs first, then by old word and new word in byte order.
+std::string ChangeTally::listing(std::string_view prefix) const {
+  std::vector<std::pair<const std::pair<std::string, std::string>*, std::size_t>> order;
+  order.reserve(pairs_.size());
+  for (const auto& [pair, count] : pairs_) order.emplace_back(&pair, count);
+  std::stable_sort(order.begin(), order.end(),
+                   [](const auto& a, const auto& b) { return a.second > b.second; });
+  std::string out;
+  for (const auto& [pair, count] : order) {
+    out.append(prefix).append(right_aligned(std::to_string(count), 4)).append("\u00d7 ");
+    out.append(pair->first).append(" \u2192 ").append(pair->second).push_back('\n');
+  }
+  if (unlisted_ > 0) {
+    out.append(prefix).append(right_aligned(std::to_string(unlisted_), 4));
+    out.append("\u00d7 (boshqa so'zlar, ro'yxatga sig'madi)\n");
+  }
+  if (count_ > 0) {
+    out.append(prefix).push_back('(');
+    bool first = true;
+    for (const auto& [location, count] : locations_) {
+      if (!first) out.append(", ");
+      first = false;
+      out.append(location).append(": ").append(std::to_string(count));
+    }
+    out.append(")\n");
+  }
+  out.append(prefix).append(std::to_string(count_)).append(" ta o'zgarish, ");
+  out.append(std::to_string(pairs_.size())).append(unlisted_ > 0 ? "+" : "").append(" xil so'z\n");
   return out;
 }
 

@@ -2,6 +2,8 @@
 // output of `vexo diff` and of the dry run of `vexo file`.
 #pragma once
 
+#include <cstddef>
+#include <map>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,5 +34,45 @@ enum class ListingMode {
 // ending with the line "{n} ta o'zgarish, {k} xil so'z".
 std::string list_changes(std::span<const Change> changes, ListingMode mode,
                          std::string_view prefix);
+
+// Receives the changes of a conversion one at a time, so that a caller can
+// count or group them without holding every one.
+class ChangeSink {
+ public:
+  virtual ~ChangeSink() = default;
+  virtual void add(std::string_view location, std::string_view old_word,
+                   std::string_view new_word) = 0;
+};
+
+// Keeps every change, in order.
+class ChangeList final : public ChangeSink {
+ public:
+  void add(std::string_view location, std::string_view old_word,
+           std::string_view new_word) override;
+  std::vector<Change> changes;
+};
+
+// Distinct (old, new) pairs held for the grouped listing; changes with pairs
+// beyond these are counted but not listed.
+inline constexpr std::size_t kMaxTalliedPairs = std::size_t{1} << 16;
+
+// Counts changes per distinct pair and per location: memory grows with the
+// number of distinct pairs (at most kMaxTalliedPairs) and locations, not with
+// the number of changes.
+class ChangeTally final : public ChangeSink {
+ public:
+  void add(std::string_view location, std::string_view old_word,
+           std::string_view new_word) override;
+  std::size_t count() const { return count_; }
+  // The grouped listing (ListingMode::Grouped). Changes whose pair did not
+  // fit are summed up in one line before the locations.
+  std::string listing(std::string_view prefix) const;
+
+ private:
+  std::size_t count_ = 0;
+  std::size_t unlisted_ = 0;
+  std::map<std::pair<std::string, std::string>, std::size_t, std::less<>> pairs_;
+  std::map<std::string, std::size_t, std::less<>> locations_;
+};
 
 }  // namespace vexo::cli

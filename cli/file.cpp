@@ -4,6 +4,7 @@
 // the others.
 #include "cli/file.h"
 
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "cli/changes.h"
 #include "cli/ooxml.h"
 #include "cli/platform.h"
+#include "cli/text_encoding.h"
 #include "core/unicode.h"
 
 namespace vexo::cli {
@@ -33,7 +35,13 @@ FileKind file_kind(std::string_view path) {
   for (std::string_view sheet : {"xlsx", "xlsm", "xltx", "xltm"}) {
     if (extension == sheet) return FileKind::Spreadsheet;
   }
-  for (std::string_view refused : {"doc", "xls", "pdf", "rtf", "odt", "ods", "ppt", "pptx"}) {
+  for (std::string_view deck : {"pptx", "pptm", "potx", "potm", "ppsx", "ppsm"}) {
+    if (extension == deck) return FileKind::Presentation;
+  }
+  for (std::string_view open : {"odt", "ods", "odp", "ott", "ots", "otp"}) {
+    if (extension == open) return FileKind::OpenDocument;
+  }
+  for (std::string_view refused : {"doc", "xls", "pdf", "rtf", "ppt"}) {
     if (extension == refused) return FileKind::Refused;
   }
   return FileKind::Text;
@@ -53,7 +61,20 @@ std::string default_output_path(std::string_view path, bool old_mode) {
 namespace {
 
 constexpr std::string_view kUsage = "vexo file FAYL [-o CHIQISH] [--old] [--dry-run] [--in-place]";
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+constexpr std::string_view kHelp =
+    "vexo file FAYL... [-o CHIQISH] [--old] [--dry-run] [--in-place] [--] \u2014 fayllarni o'girish\n"
+    "\n"
+    "  .docx .docm .dotx .dotm, .xlsx .xlsm .xltx .xltm: matni o'giriladi, formati saqlanadi;\n"
+    "  boshqa fayllar matn sifatida o'qiladi (UTF-8, yoki belgili UTF-16).\n"
+    "  Natija: FAYL.yangi.KENGAYTMA (--old bilan FAYL.eski.KENGAYTMA).\n"
+    "\n"
+    "  -o, --output CHIQISH  natijani shu faylga yozish (faqat bitta fayl bilan)\n"
+    "  --old                 yangi alifbodan eski lotinga\n"
+    "  --dry-run, -n         yozmasdan o'zgarishlar ro'yxati va soni\n"
+    "  --in-place            kirish faylining o'ziga yozish (ruxsatlar va egasi saqlanadi)\n"
+    "  --                    bundan keyingi hamma narsa fayl nomi\n"
+    "  -h, --help            shu yordam\n";
 
 // One message line on standard error.
 void complain(std::string_view message) {
@@ -64,6 +85,7 @@ struct FileRun {
   TextSettings settings;
   bool dry_run = false;
   bool in_place = false;
+  bool help = false;
   std::optional<std::string> output;
   std::vector<std::string> files;
 };
@@ -74,9 +96,17 @@ std::optional<FileRun> read_arguments(std::span<const std::string> args,
   FileRun run;
   run.settings.options = options.convert;
   run.settings.ascii = options.ascii;
+  bool options_ended = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "--old") {
+    if (options_ended || arg == "-" || !arg.starts_with("-")) {
+      run.files.push_back(arg);
+    } else if (arg == "--") {
+      options_ended = true;
+    } else if (arg == "-h" || arg == "--help") {
+      run.help = true;
+      return run;
+    } else if (arg == "--old") {
       run.settings.old_mode = true;
     } else if (arg == "--dry-run" || arg == "-n") {
       run.dry_run = true;
@@ -95,8 +125,6 @@ std::optional<FileRun> read_arguments(std::span<const std::string> args,
         return std::nullopt;
       }
       run.output = std::move(value);
-    } else if (arg == "-" || !arg.starts_with("-")) {
-      run.files.push_back(arg);
     } else {
       complain("noma'lum sozlama: " + arg);
       return std::nullopt;
@@ -117,26 +145,107 @@ void report_file_error(std::string_view path, std::string_view message) {
   complain(std::string(path) + ": " + std::string(message));
 }
 
-// The converted bytes of one file and the words that changed.
-struct FileResult {
-  std::string bytes;
-  std::vector<Change> changes;
-  std::string error;  // empty on success
+void print(std::string_view text) { (void)platform::write_standard_output(text); }
+
+// The last path component and what comes before it.
+std::pair<std::string_view, std::string_view> split_path(std::string_view path) {
+  const std::size_t separator = path.find_last_of("/\\");
+  if (separator == std::string_view::npos) return {".", path};
+  return {path.substr(0, separator + 1), path.substr(separator + 1)};
+}
+
+// True when the input is the output, or a lock or temporary file that
+// writing the output would take over or remove.
+bool input_is_output(const std::string& input, const std::string& output) {
+  if (platform::same_file(input, output)) return true;
+  const auto [input_dir, input_name] = split_path(input);
+  const auto [output_dir, output_name] = split_path(output);
+  return platform::is_work_file_name(input_name, output_name) &&
+         platform::same_file(std::string(input_dir), std::string(output_dir));
+}
+
+// Counts changes without keeping them.
+class ChangeCounter final : public ChangeSink {
+ public:
+  void add(std::string_view, std::string_view, std::string_view) override { ++count; }
+  std::size_t count = 0;
 };
 
-FileResult convert_text_file(std::string_view bytes, const TextSettings& settings) {
-  if (!is_valid_utf8(bytes)) return {{}, {}, "matn UTF-8 emas (faylni UTF-8 sifatida saqlang)"};
-  const bool marked = bytes.starts_with(kByteOrderMark);
-  const std::string_view text = marked ? bytes.substr(kByteOrderMark.size()) : bytes;
-  std::string converted = convert_text(text, settings);
+class InputAdapter final : public PackageInput {
+ public:
+  explicit InputAdapter(platform::InputFile& file) : file_(file) {}
+  std::uint64_t size() const override { return file_.size(); }
+  std::int64_t read_at(std::uint64_t offset, char* out, std::size_t length,
+                       std::string& error) override {
+    return file_.read_at(offset, out, length, error);
+  }
+
+ private:
+  platform::InputFile& file_;
+};
+
+// Writes a new package straight into the replacement file, remembering
+// whether a failure was the output's.
+class OutputAdapter final : public PackageOutput {
+ public:
+  explicit OutputAdapter(platform::ReplacementFile& file) : file_(file) {}
+  bool write_at(std::uint64_t offset, std::string_view bytes, std::string& error) override {
+    failed = failed || !file_.write_at(offset, bytes, error);
+    if (failed && error_.empty()) error_ = error;
+    return !failed;
+  }
+  bool clear(std::string& error) override {
+    failed = failed || !file_.clear(error);
+    if (failed && error_.empty()) error_ = error;
+    return !failed;
+  }
+  bool failed = false;
+  const std::string& error() const { return error_; }
+
+ private:
+  platform::ReplacementFile& file_;
+  std::string error_;
+};
+
+// Where the result of one file goes, or nullopt after reporting why it
+// cannot be written.
+struct Destination {
+  std::string output;  // as the user knows it
+  std::string target;  // the file actually replaced
+  std::optional<platform::FileAttributes> attributes;
+};
+
+std::optional<Destination> choose_destination(const std::string& path, const FileRun& run) {
+  Destination out;
+  out.output = run.in_place ? path
+               : run.output ? *run.output
+                            : default_output_path(path, run.settings.old_mode);
+  // Writing the output takes over its temporary and lock files, so none of
+  // them may be the input either.
+  if (!run.in_place && input_is_output(path, out.output)) {
+    report_file_error(path, "kirish fayli ustiga yozilmaydi (--in-place bilan ruxsat bering)");
+    return std::nullopt;
+  }
+  // Over the input, write through links to the file itself and keep its
+  // permissions, owner and group.
+  out.target = run.in_place ? platform::resolved_path(path) : out.output;
+  if (run.in_place) out.attributes = platform::file_attributes(path);
+  return out;
+}
+
+// The conversion of a file's bytes in memory (convert_file_bytes).
+FileResult convert_text_bytes(std::string_view bytes, const TextSettings& settings) {
+  const std::optional<DecodedText> decoded = decode_text(bytes);
+  if (!decoded) return {{}, {}, "matn UTF-8 emas (faylni UTF-8 sifatida saqlang)"};
+  const std::string converted = convert_text(decoded->text, settings);
   FileResult result;
-  result.changes = collect_changes(text, converted);
-  result.bytes = marked ? std::string(kByteOrderMark) + converted : std::move(converted);
+  result.changes = collect_changes(decoded->text, converted);
+  result.bytes = encode_text(converted, decoded->encoding);
   return result;
 }
 
-FileResult convert_package_file(std::string_view bytes, PackageKind kind,
-                                const TextSettings& settings) {
+FileResult convert_package_bytes(std::string_view bytes, PackageKind kind,
+                                 const TextSettings& settings) {
   FileResult result;
   OoxmlResult package = convert_package(bytes, kind, settings, result.changes);
   if (!package.ok()) return {{}, {}, std::move(package.error)};
@@ -144,78 +253,175 @@ FileResult convert_package_file(std::string_view bytes, PackageKind kind,
   return result;
 }
 
-void print(std::string_view text) { (void)platform::write_standard_output(text); }
+std::string_view kept_label(KeptReason reason) {
+  return reason == KeptReason::SheetName ? "varaq nomi" : "kod";
+}
+
+// "; eski imloda qoldi: 1 ta varaq nomi, 2 ta kod" for the per-file line, or
+// empty when nothing was left.
+std::string kept_summary(const KeptTexts& kept) {
+  std::string out;
+  for (const KeptReason reason : {KeptReason::SheetName, KeptReason::Code}) {
+    if (kept.count(reason) == 0) continue;
+    out += out.empty() ? "; eski imloda qoldi: " : ", ";
+    out += std::to_string(kept.count(reason)) + " ta " + std::string(kept_label(reason));
+  }
+  return out;
+}
+
+// One line per text left in the old spelling on purpose, for the dry run.
+std::string list_kept(const KeptTexts& kept, std::string_view prefix) {
+  std::string out;
+  for (const KeptText& k : kept.listed()) {
+    out += std::string(prefix) + "eski imloda qoldi (" + std::string(kept_label(k.reason)) +
+           ", " + k.location + "): " + k.text + "\n";
+  }
+  return out;
+}
+
+void report_written(const std::string& path, const std::string& output, std::size_t changes,
+                    const KeptTexts& kept = {}) {
+  print(path + " \u2192 " + output + " (" + std::to_string(changes) + " ta o'zgarish" +
+        kept_summary(kept) + ")\n");
+}
+
+// A dry run's listing, under the file's name when there are several files.
+void print_listing(const std::string& path, const FileRun& run, const std::string& listing) {
+  if (run.files.size() > 1) {
+    print(path + "\n");
+  }
+  print(listing);
+}
+
+bool convert_text_file(const std::string& path, platform::InputFile& input, const FileRun& run) {
+  std::string bytes, error;
+  if (!input.read_all(bytes, error)) {
+    report_file_error(path, error);
+    return false;
+  }
+  std::optional<DecodedText> decoded = decode_text(bytes);
+  if (!decoded) {
+    report_file_error(path, "matn UTF-8 emas (faylni UTF-8 sifatida saqlang)");
+    return false;
+  }
+  std::string().swap(bytes);  // the file bytes are no longer needed
+  const std::string converted = convert_text(decoded->text, run.settings);
+  const std::vector<Change> changes = collect_changes(decoded->text, converted);
+  if (run.dry_run) {
+    print_listing(path, run,
+                  list_changes(changes, ListingMode::EachChange, run.files.size() > 1 ? "  " : ""));
+    return true;
+  }
+  const std::optional<Destination> destination = choose_destination(path, run);
+  if (!destination) return false;
+  if (!platform::replace_file(destination->target, encode_text(converted, decoded->encoding),
+                              destination->attributes, error)) {
+    report_file_error(destination->output, error);
+    return false;
+  }
+  report_written(path, destination->output, changes.size());
+  return true;
+}
+
+bool convert_package_file(const std::string& path, platform::InputFile& file, PackageKind kind,
+                          const FileRun& run) {
+  InputAdapter input(file);
+  if (run.dry_run) {
+    ChangeTally tally;
+    KeptTexts kept;
+    const std::string error = convert_package(input, nullptr, kind, run.settings, tally, &kept);
+    if (!error.empty()) {
+      report_file_error(path, error);
+      return false;
+    }
+    const std::string_view prefix = run.files.size() > 1 ? "  " : "";
+    print_listing(path, run, tally.listing(prefix) + list_kept(kept, prefix));
+    return true;
+  }
+  const std::optional<Destination> destination = choose_destination(path, run);
+  if (!destination) return false;
+  platform::ReplacementFile replacement;
+  std::string error;
+  if (!replacement.begin(destination->target, error)) {
+    report_file_error(destination->output, error);
+    return false;
+  }
+  OutputAdapter output(replacement);
+  ChangeCounter changes;
+  KeptTexts kept;
+  error = convert_package(input, &output, kind, run.settings, changes, &kept);
+  if (!error.empty()) {
+    if (output.failed) {
+      report_file_error(destination->output, output.error());
+    } else {
+      report_file_error(path, error);
+    }
+    return false;
+  }
+  if (!replacement.commit(destination->attributes, error)) {
+    report_file_error(destination->output, error);
+    return false;
+  }
+  report_written(path, destination->output, changes.count, kept);
+  return true;
+}
+
+PackageKind package_kind(FileKind kind) {
+  switch (kind) {
+    case FileKind::Spreadsheet: return PackageKind::Spreadsheet;
+    case FileKind::Presentation: return PackageKind::Presentation;
+    case FileKind::OpenDocument: return PackageKind::OpenDocument;
+    default: return PackageKind::WordProcessing;
+  }
+}
+
+std::string refusal(std::string_view path) {
+  std::string message(".");
+  message += ascii_lower(file_extension(path));
+  message += " qo'llab-quvvatlanmaydi \u2014 .docx, .xlsx yoki matn (.txt, .md) sifatida saqlang";
+  return message;
+}
 
 // Converts one file; false when it failed (the failure is already reported).
 bool convert_file(const std::string& path, const FileRun& run) {
   const FileKind kind = file_kind(path);
   if (kind == FileKind::Refused) {
-    std::string message(".");
-    message += ascii_lower(file_extension(path));
-    message += " qo'llab-quvvatlanmaydi \u2014 .docx, .xlsx yoki matn (.txt, .md) sifatida saqlang";
-    report_file_error(path, message);
+    report_file_error(path, refusal(path));
     return false;
   }
-  std::string bytes;
+  platform::InputFile input;
   std::string error;
-  if (!platform::read_file(path, bytes, error)) {
+  if (!input.open(path, error)) {
     report_file_error(path, error);
     return false;
   }
-  const FileResult result =
-      kind == FileKind::Text
-          ? convert_text_file(bytes, run.settings)
-          : convert_package_file(bytes,
-                                 kind == FileKind::Spreadsheet ? PackageKind::Spreadsheet
-                                                               : PackageKind::WordProcessing,
-                                 run.settings);
-  if (!result.error.empty()) {
-    report_file_error(path, result.error);
+  // Running out of memory fails this file only; whatever it was writing is
+  // removed as the stack unwinds.
+  try {
+    if (kind == FileKind::Text) return convert_text_file(path, input, run);
+    return convert_package_file(path, input, package_kind(kind), run);
+  } catch (const std::bad_alloc&) {
+    report_file_error(path, kOutOfMemoryMessage);
     return false;
   }
-
-  if (run.dry_run) {
-    const ListingMode mode =
-        kind == FileKind::Text ? ListingMode::EachChange : ListingMode::Grouped;
-    if (run.files.size() > 1) {
-      print(path + "\n");
-      print(list_changes(result.changes, mode, "  "));
-    } else {
-      print(list_changes(result.changes, mode, ""));
-    }
-    return true;
-  }
-
-  const std::string output = run.in_place ? path
-                             : run.output ? *run.output
-                                          : default_output_path(path, run.settings.old_mode);
-  // Writing the output goes through its temporary file, so that must not be
-  // the input either.
-  if (!run.in_place &&
-      (platform::same_file(path, output) ||
-       platform::same_file(path, output + std::string(platform::kTemporarySuffix)))) {
-    report_file_error(path, "kirish fayli ustiga yozilmaydi (--in-place bilan ruxsat bering)");
-    return false;
-  }
-  // Over the input, write through links to the file itself and keep its
-  // permission bits.
-  const std::string target = run.in_place ? platform::resolved_path(path) : output;
-  const std::optional<unsigned> mode =
-      run.in_place ? platform::permission_bits(path) : std::optional<unsigned>{};
-  if (!platform::replace_file(target, result.bytes, mode, error)) {
-    report_file_error(output, error);
-    return false;
-  }
-  print(path + " \u2192 " + output + " (" + std::to_string(result.changes.size()) +
-        " ta o'zgarish)\n");
-  return true;
 }
 
 }  // namespace
 
+FileResult convert_file_bytes(std::string_view name, std::string_view bytes,
+                              const TextSettings& settings) {
+  const FileKind kind = file_kind(name);
+  switch (kind) {
+    case FileKind::Refused: return {{}, {}, refusal(name)};
+    case FileKind::Text: return convert_text_bytes(bytes, settings);
+    default: return convert_package_bytes(bytes, package_kind(kind), settings);
+  }
+}
+
 int run_file(std::span<const std::string> args, const CliOptions& options) {
   const std::optional<FileRun> run = read_arguments(args, options);
   if (!run) return 1;
+  if (run->help) return write_output(kHelp);
   bool all_succeeded = true;
   for (const std::string& path : run->files) {
     if (!convert_file(path, *run)) all_succeeded = false;

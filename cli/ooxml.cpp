@@ -8,8 +8,13 @@
 #include <ctime>
 #include <list>
 #include <memory>
+#include <new>
+#include <span>
 
 #include "cli/align.h"
+#include "cli/formula_names.h"
+#include "cli/office_names.h"
+#include "cli/package_io.h"
 #include "core/reverse.h"
 #include "core/unicode.h"
 
@@ -21,78 +26,45 @@ std::string convert_text(std::string_view text, const TextSettings& settings) {
 
 namespace {
 
-bool has_prefix_and_xml_suffix(std::string_view name, std::string_view prefix) {
-  if (!name.starts_with(prefix) || !name.ends_with(".xml")) return false;
-  const std::string_view rest = name.substr(prefix.size());
-  return rest.size() >= 4 && rest.find('/') == std::string_view::npos;
-}
-
-}  // namespace
-
-std::optional<ElementSet> select_part(std::string_view name, PackageKind kind) {
-  if (kind == PackageKind::Spreadsheet) {
-    if (name == "xl/sharedStrings.xml") return ElementSet::SharedString;
-    if (has_prefix_and_xml_suffix(name, "xl/worksheets/")) return ElementSet::InlineString;
-    return std::nullopt;
-  }
-  if (!has_prefix_and_xml_suffix(name, "word/")) return std::nullopt;
-  const std::string_view file = name.substr(5);
-  for (std::string_view start :
-       {"document", "header", "footer", "footnotes", "endnotes", "comments"}) {
-    if (file.starts_with(start)) return ElementSet::WordProcessing;
-  }
-  return std::nullopt;
-}
-
-namespace {
-
 // ---------------------------------------------------------------------------
 // Part conversion
 
-enum class Role { Other, Paragraph, Text, Break, Skipped };
+// Paragraphs longer than this are converted in groups of whole pieces of
+// at most this size, and a single piece longer than this in slices, so that
+// the working memory of conversion and alignment stays bounded however long a
+// paragraph (or a spreadsheet cell) is. A slice ends at a line break or space
+// where there is one; a word is judged by its own group's or slice's context.
+constexpr std::size_t kMaxParagraphSlice = std::size_t{1} << 20;
 
-struct ElementRole {
-  Role role = Role::Other;
-  char placeholder = 0;  // the character a break element stands for
-};
-
-ElementRole word_processing_role(std::string_view name) {
-  if (name == "w:p") return {Role::Paragraph};
-  if (name == "w:t") return {Role::Text};
-  if (name == "w:tab") return {Role::Break, '\t'};
-  if (name == "w:br" || name == "w:cr") return {Role::Break, '\n'};
-  return {};
+// The length of the next slice of a long text.
+std::size_t slice_length(std::string_view text) {
+  if (text.size() <= kMaxParagraphSlice) return text.size();
+  const std::string_view window = text.substr(0, kMaxParagraphSlice);
+  std::size_t end = window.rfind('\n');
+  if (end == std::string_view::npos || end < kMaxParagraphSlice / 2) end = window.rfind(' ');
+  if (end != std::string_view::npos && end > 0) return end;
+  end = kMaxParagraphSlice;  // one huge word: cut between characters
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return end;
 }
 
-// Spreadsheet parts match by local name, so a prefixed x:t counts as t.
-ElementRole spreadsheet_role(std::string_view name, std::string_view paragraph) {
-  const std::size_t colon = name.find(':');
-  if (colon != std::string_view::npos) name.remove_prefix(colon + 1);
-  if (name == paragraph) return {Role::Paragraph};
-  if (name == "t") return {Role::Text};
-  if (name == "rPh") return {Role::Skipped};
-  return {};
-}
-
-ElementRole role_of(std::string_view name, ElementSet set) {
-  switch (set) {
-    case ElementSet::WordProcessing: return word_processing_role(name);
-    case ElementSet::SharedString: return spreadsheet_role(name, "si");
-    case ElementSet::InlineString: return spreadsheet_role(name, "is");
-  }
-  return {};
-}
-
-// The content of one text element, or a placeholder for a break element.
+// The content of one text element, or one stretch of character data directly
+// inside an OpenDocument paragraph; unused for placeholders.
 struct PieceSpan {
   std::size_t tag_begin = 0;      // the text element's start tag
   std::size_t content_begin = 0;  // its content, between the start and end tags
   std::size_t content_end = 0;
+  bool stretch = false;  // character data without an element of its own
+  bool code = false;     // set as code: left as written
+  bool deleted = false;  // deleted text of a tracked change
 };
 
 struct Paragraph {
+  Role kind = Role::Paragraph;
+  bool code = false;      // a code paragraph style
+  bool verbatim = false;  // holds markup whose bytes cannot be rewritten safely
   std::vector<Piece> pieces;
-  std::vector<PieceSpan> spans;  // parallel to pieces; unused for placeholders
+  std::vector<PieceSpan> spans;  // parallel to pieces
 };
 
 struct Splice {
@@ -110,6 +82,25 @@ std::string escape_content(std::string_view text) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
+      case '\r': out += "&#13;"; break;
+      default: out.push_back(c);
+    }
+  }
+  return out;
+}
+
+// The text escaped for an attribute value in either kind of quotes.
+std::string escape_attribute(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&apos;"; break;
+      case '\t': out += "&#9;"; break;
+      case '\n': out += "&#10;"; break;
       case '\r': out += "&#13;"; break;
       default: out.push_back(c);
     }
@@ -141,6 +132,14 @@ std::optional<std::pair<std::size_t, std::size_t>> attribute_value(std::string_v
   }
 }
 
+// The decoded value of the attribute whose local name is `name`, or empty.
+std::string_view attribute(const char** attributes, std::string_view name) {
+  for (std::size_t i = 0; attributes != nullptr && attributes[i] != nullptr; i += 2) {
+    if (local_name(attributes[i]) == name) return attributes[i + 1];
+  }
+  return {};
+}
+
 bool starts_with_space(std::string_view text) {
   if (text.empty()) return false;
   std::size_t i = 0;
@@ -153,11 +152,35 @@ bool ends_with_space(std::string_view text) {
   return is_white_space(previous_code_point(text, i));
 }
 
+// The length of the header/footer format code at `at` (which holds '&'):
+// "&&", "&L", "&P", "&12", "&KFF0000", "&\"Arial,Bold\"".
+std::size_t format_code_length(std::string_view text, std::size_t at) {
+  constexpr std::size_t kColourCode = 8;  // &K and six hexadecimal digits
+  if (at + 1 >= text.size()) return text.size() - at;
+  const char c = text[at + 1];
+  if (c == '"') {
+    const std::size_t close = text.find('"', at + 2);
+    return close == std::string_view::npos ? text.size() - at : close + 1 - at;
+  }
+  if (c == 'K') return std::min(kColourCode, text.size() - at);
+  if (c >= '0' && c <= '9') {
+    std::size_t end = at + 1;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+    return end - at;
+  }
+  return 2;
+}
+
 class PartConverter {
  public:
   PartConverter(std::string_view part, std::string_view part_name, ElementSet set,
-                const TextSettings& settings, std::vector<Change>& changes)
-      : part_(part), part_name_(part_name), set_(set), settings_(settings), changes_(changes) {}
+                const TextSettings& settings, ChangeSink& changes, const PartContext& context)
+      : part_(part),
+        part_name_(part_name),
+        set_(set),
+        settings_(settings),
+        changes_(changes),
+        context_(context) {}
 
   OoxmlResult run() {
     // New text is spliced in as UTF-8, so only UTF-8 parts can be converted;
@@ -173,6 +196,7 @@ class PartConverter {
     XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, &PartConverter::on_start, &PartConverter::on_end);
     XML_SetCharacterDataHandler(parser_, &PartConverter::on_text);
+    XML_SetCdataSectionHandler(parser_, &PartConverter::on_cdata, nullptr);
     XML_SetEntityDeclHandler(parser_, &PartConverter::on_entity_declaration);
 
     // Parts are bounded well below INT_MAX, but feed large ones in slices so
@@ -189,11 +213,22 @@ class PartConverter {
       offset += length;
     } while (offset < part_.size());
 
+    if (context_.recalculate && !recalculation_asked_ && calculation_anchor_) {
+      splices_.push_back({*calculation_anchor_, *calculation_anchor_,
+                          "<" + workbook_prefix_ + "calcPr fullCalcOnLoad=\"1\"/>"});
+    }
     if (splices_.empty()) return {std::string(part_), {}};
     return {apply_splices(), {}};
   }
 
  private:
+  // One open element.
+  struct Frame {
+    Role role = Role::Other;
+    bool text_container = false;  // its own character data is paragraph text
+    bool code = false;            // everything inside is set as code
+  };
+
   static PartConverter& self(void* data) { return *static_cast<PartConverter*>(data); }
 
   Piece& active_piece() { return paragraphs_[active_paragraph_].pieces.back(); }
@@ -212,14 +247,37 @@ class PartConverter {
     return "XML xatosi (" + std::to_string(at < 0 ? 0 : at) + "-bayt): " + description;
   }
 
-  static void XMLCALL on_start(void* data, const XML_Char* name, const XML_Char**) {
-    self(data).start_element(name);
-  }
-  static void XMLCALL on_end(void* data, const XML_Char* name) { self(data).end_element(name); }
-  static void XMLCALL on_text(void* data, const XML_Char* text, int length) {
+  // No exception may cross the parser: running out of memory stops it with
+  // that reason instead.
+  template <typename Body>
+  static void guarded(void* data, Body body) {
     PartConverter& converter = self(data);
-    if (converter.active_text_) {
-      converter.active_piece().text.append(text, static_cast<std::size_t>(length));
+    try {
+      body(converter);
+    } catch (const std::bad_alloc&) {
+      converter.refusal_ = std::string(kOutOfMemoryMessage);
+      XML_StopParser(converter.parser_, XML_FALSE);
+    }
+  }
+  static void XMLCALL on_start(void* data, const XML_Char* name, const XML_Char** attributes) {
+    guarded(data, [name, attributes](PartConverter& converter) {
+      converter.start_element(name, attributes);
+    });
+  }
+  static void XMLCALL on_end(void* data, const XML_Char* name) {
+    guarded(data, [name](PartConverter& converter) { converter.end_element(name); });
+  }
+  static void XMLCALL on_text(void* data, const XML_Char* text, int length) {
+    guarded(data, [text, length](PartConverter& converter) {
+      converter.character_data(std::string_view(text, static_cast<std::size_t>(length)));
+    });
+  }
+  // Character data of a CDATA section has no byte range of its own to splice
+  // into, so a paragraph that holds one directly is left as written.
+  static void XMLCALL on_cdata(void* data) {
+    PartConverter& converter = self(data);
+    if (!converter.active_text_ && !converter.paragraphs_.empty()) {
+      converter.paragraphs_.back().verbatim = true;
     }
   }
   // Entities are refused outright rather than expanded: a part of a package
@@ -232,74 +290,333 @@ class PartConverter {
     XML_StopParser(converter.parser_, XML_FALSE);
   }
 
-  void start_element(std::string_view name) {
-    ++depth_;
-    const ElementRole role = role_of(name, set_);
-    if (role.role == Role::Skipped) {
-      ++skip_depth_;
+  bool inside_code() const { return run_code_ || code_frames_ > 0; }
+
+  void character_data(std::string_view text) {
+    if (active_text_) {
+      active_piece().text.append(text);
       return;
     }
-    if (skip_depth_ > 0 || role.role == Role::Other) return;
+    if (skip_depth_ > 0 || paragraphs_.empty() || frames_.empty() ||
+        !frames_.back().text_container) {
+      return;
+    }
+    Paragraph& paragraph = paragraphs_.back();
+    const bool code = paragraph.code || inside_code();
+    if (!paragraph.spans.empty() && paragraph.spans.back().stretch &&
+        paragraph.spans.back().content_end == position() && paragraph.spans.back().code == code) {
+      paragraph.pieces.back().text.append(text);
+      paragraph.spans.back().content_end = event_end();
+      return;
+    }
+    paragraph.pieces.push_back(Piece{std::string(text)});
+    paragraph.spans.push_back({position(), position(), event_end(), true, code});
+  }
+
+  void start_element(std::string_view qualified, const char** attributes) {
+    ++depth_;
+    scope_.open(attributes);
+    const auto [ns, name] = scope_.resolve(qualified);
+    const ElementRole role = role_of(ns, name, set_);
+    Frame frame{role.role};
+    if (role.role == Role::Skipped) ++skip_depth_;
+    if (skip_depth_ == 0) start_role(role, ns, qualified, attributes, frame);
+    if (frame.code) ++code_frames_;
+    frames_.push_back(frame);
+  }
+
+  void start_role(const ElementRole& role, Namespace ns, std::string_view qualified,
+                  const char** attributes, Frame& frame) {
     switch (role.role) {
       case Role::Paragraph: paragraphs_.emplace_back(); break;
-      case Role::Text:
-        if (paragraphs_.empty() || active_text_) break;
-        {
-          Paragraph& paragraph = paragraphs_.back();
-          paragraph.pieces.push_back(Piece{});
-          paragraph.spans.push_back({position(), event_end(), event_end()});
-          active_text_ = true;
-          active_paragraph_ = paragraphs_.size() - 1;
-          text_depth_ = depth_;
+      case Role::Whole:
+      case Role::CodedWhole:
+      case Role::Formula:
+        paragraphs_.emplace_back().kind = role.role;
+        begin_text();
+        break;
+      case Role::TextParagraph:
+        paragraphs_.emplace_back().kind = role.role;
+        paragraphs_.back().code = is_code_style_name(attribute(attributes, "style-name"));
+        frame.text_container = true;
+        break;
+      case Role::Inline:
+        frame.text_container = true;
+        frame.code = is_code_style_name(attribute(attributes, "style-name"));
+        break;
+      case Role::Text: begin_text(); break;
+      case Role::DeletedText:
+        begin_text();
+        if (active_text_) paragraphs_[active_paragraph_].spans.back().deleted = true;
+        break;
+      case Role::Cell: string_cell_ = attribute(attributes, "t") == "str"; break;
+      case Role::CellValue:
+        // The cached result of a text formula is shown until the application
+        // recalculates; it is converted like the cells it comes from.
+        if (string_cell_ && paragraphs_.empty()) {
+          paragraphs_.emplace_back().kind = Role::Whole;
+          begin_text();
+          frame.role = Role::Whole;
         }
         break;
+      case Role::StringValue: convert_attribute(attributes, "string-value"); break;
       case Role::Break:
-        if (paragraphs_.empty() || active_text_) break;
+        // Word's tab stops (w:tabs/w:tab) are not tabs of the text.
+        if (paragraphs_.empty() || active_text_ || (ns == Namespace::Word && run_depth_ == 0)) {
+          break;
+        }
         paragraphs_.back().pieces.push_back(Piece{std::string(1, role.placeholder), true});
         paragraphs_.back().spans.emplace_back();
+        break;
+      case Role::Run:
+        ++run_depth_;
+        run_code_ = false;
+        break;
+      case Role::RunStyle:
+        if (run_depth_ > 0 && is_code_style(attribute(attributes, "val"))) run_code_ = true;
+        break;
+      case Role::RunFont:
+        if (run_depth_ > 0 && names_monospace_font(attributes)) run_code_ = true;
+        break;
+      case Role::ParagraphStyle:
+        if (!paragraphs_.empty() && is_code_style(attribute(attributes, "val"))) {
+          paragraphs_.back().code = true;
+        }
+        break;
+      case Role::TableColumn: convert_attribute(attributes, "name", true); break;
+      case Role::SheetName: note_sheet_name(attribute(attributes, "name")); break;
+      case Role::SheetTable:
+        if (spreadsheet_depth_ > 0) note_sheet_name(attribute(attributes, "name"));
+        break;
+      case Role::Spreadsheet: ++spreadsheet_depth_; break;
+      case Role::Calculation: ask_recalculation(); break;
+      case Role::StyleDefinition: {
+        style_name_ = attribute(attributes, "name");
+        if (is_code_style_name(style_name_) ||
+            is_code_style_name(attribute(attributes, "parent-style-name"))) {
+          code_styles_.push_back(style_name_);
+        }
+        break;
+      }
+      case Role::StyleFont:
+        if (!style_name_.empty() && names_monospace_font(attributes)) {
+          code_styles_.push_back(style_name_);
+        }
+        break;
+      case Role::Skipped:
+      case Role::Other: break;
+    }
+    if (set_ == ElementSet::Workbook && depth_ == 1) {
+      const std::size_t colon = qualified.find(':');
+      if (colon != std::string_view::npos) workbook_prefix_ = qualified.substr(0, colon + 1);
+    }
+  }
+
+  void begin_text() {
+    if (paragraphs_.empty() || active_text_) return;
+    Paragraph& paragraph = paragraphs_.back();
+    paragraph.pieces.push_back(Piece{});
+    paragraph.spans.push_back(
+        {position(), event_end(), event_end(), false, paragraph.code || inside_code()});
+    active_text_ = true;
+    active_paragraph_ = paragraphs_.size() - 1;
+    text_depth_ = depth_;
+  }
+
+  void end_element(std::string_view qualified) {
+    const int depth = depth_--;
+    const Frame frame = frames_.empty() ? Frame{} : frames_.back();
+    if (!frames_.empty()) frames_.pop_back();
+    if (frame.code) --code_frames_;
+    if (active_text_ && depth == text_depth_) {
+      PieceSpan& span = paragraphs_[active_paragraph_].spans.back();
+      span.content_end = std::max(span.content_begin, position());
+      active_text_ = false;
+    }
+    scope_.close();
+    if (set_ == ElementSet::Workbook && depth == 2) note_workbook_child_end(qualified);
+    if (frame.role == Role::Skipped) {
+      if (skip_depth_ > 0) --skip_depth_;
+      return;
+    }
+    if (skip_depth_ > 0) return;
+    switch (frame.role) {
+      case Role::Run:
+        if (run_depth_ > 0) --run_depth_;
+        run_code_ = false;
+        break;
+      case Role::StyleDefinition: style_name_.clear(); break;
+      case Role::Cell: string_cell_ = false; break;
+      case Role::Spreadsheet: --spreadsheet_depth_; break;
+      case Role::Paragraph:
+      case Role::Whole:
+      case Role::CodedWhole:
+      case Role::Formula:
+      case Role::TextParagraph:
+        if (!paragraphs_.empty()) {
+          Paragraph paragraph = std::move(paragraphs_.back());
+          paragraphs_.pop_back();
+          finish_paragraph(paragraph);
+        }
         break;
       default: break;
     }
   }
 
-  void end_element(std::string_view name) {
-    const int depth = depth_--;
-    if (active_text_ && depth == text_depth_) {
-      PieceSpan& span = paragraphs_[active_paragraph_].spans.back();
-      span.content_end = std::max(span.content_begin, position());
-      active_text_ = false;
-      return;
-    }
-    const ElementRole role = role_of(name, set_);
-    if (role.role == Role::Skipped) {
-      if (skip_depth_ > 0) --skip_depth_;
-      return;
-    }
-    if (skip_depth_ > 0 || role.role != Role::Paragraph || paragraphs_.empty()) return;
-    Paragraph paragraph = std::move(paragraphs_.back());
-    paragraphs_.pop_back();
-    finish_paragraph(paragraph);
+  bool is_code_style_name(std::string_view style) const {
+    if (style.empty()) return false;
+    return is_code_style(style) ||
+           std::find(code_styles_.begin(), code_styles_.end(), style) != code_styles_.end();
   }
 
+  static bool names_monospace_font(const char** attributes) {
+    for (std::string_view name :
+         {"ascii", "hAnsi", "cs", "eastAsia", "typeface", "val", "font-name", "font-family"}) {
+      const std::string_view font = attribute(attributes, name);
+      if (!font.empty() && is_monospace_font(font)) return true;
+    }
+    return false;
+  }
+
+  // ---- Paragraphs
+
   void finish_paragraph(const Paragraph& paragraph) {
+    if (paragraph.verbatim) return;
+    if (paragraph.kind == Role::CodedWhole) {
+      finish_coded(paragraph);
+      return;
+    }
+    if (paragraph.kind == Role::Formula) {
+      finish_formula(paragraph);
+      return;
+    }
+    // Code pieces stay as written. They, and the edges of deleted text,
+    // split the paragraph into stretches that are converted on their own.
+    const auto is_code = [&](std::size_t i) {
+      return paragraph.spans[i].code && !paragraph.pieces[i].placeholder;
+    };
+    std::size_t begin = 0;
+    while (begin < paragraph.pieces.size()) {
+      if (is_code(begin)) {
+        note_code(paragraph.pieces[begin].text);
+        ++begin;
+        continue;
+      }
+      const bool deleted = paragraph.spans[begin].deleted;
+      std::size_t end = begin;
+      while (end < paragraph.pieces.size() && !is_code(end) &&
+             (paragraph.pieces[end].placeholder || paragraph.spans[end].deleted == deleted)) {
+        ++end;
+      }
+      convert_pieces(paragraph, begin, end);
+      begin = end;
+    }
+  }
+
+  // Converts the stretch [begin, end) of a paragraph's pieces, in bounded
+  // groups of whole pieces, or slice by slice for one very long piece.
+  void convert_pieces(const Paragraph& paragraph, std::size_t begin, std::size_t end) {
+    const std::span<const Piece> pieces(paragraph.pieces.data() + begin, end - begin);
+    const std::span<const PieceSpan> spans(paragraph.spans.data() + begin, end - begin);
+    std::size_t first = 0;
+    while (first < pieces.size()) {
+      std::size_t last = first, size = 0;
+      while (last < pieces.size() &&
+             (last == first || size + pieces[last].text.size() <= kMaxParagraphSlice)) {
+        size += pieces[last++].text.size();
+      }
+      if (last == first + 1 && size > kMaxParagraphSlice && !pieces[first].placeholder) {
+        finish_long_piece(pieces[first], spans[first]);
+      } else {
+        finish_pieces(pieces.subspan(first, last - first), spans.subspan(first, last - first));
+      }
+      first = last;
+    }
+  }
+
+  // Converts the text of consecutive pieces of a paragraph as one text and
+  // lays it back over them.
+  void finish_pieces(std::span<const Piece> pieces, std::span<const PieceSpan> spans) {
     std::string text;
-    for (const Piece& piece : paragraph.pieces) text += piece.text;
+    for (const Piece& piece : pieces) text += piece.text;
     const std::string converted = convert_text(text, settings_);
     if (converted == text) return;
 
-    const std::vector<std::string> new_texts = distribute_runs(paragraph.pieces, text, converted);
-    for (std::size_t i = 0; i < paragraph.pieces.size(); ++i) {
-      const Piece& piece = paragraph.pieces[i];
+    const std::vector<std::string> new_texts = distribute_runs(pieces, text, converted);
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      const Piece& piece = pieces[i];
       if (piece.placeholder || new_texts[i] == piece.text) continue;
-      rewrite_piece(paragraph.spans[i], piece.text, new_texts[i]);
+      rewrite_piece(spans[i], piece.text, new_texts[i]);
     }
-    for (WordChange& change : word_changes(text, converted)) {
-      changes_.push_back(
-          {std::string(part_name_), std::move(change.old_word), std::move(change.new_word)});
+    record_changes(text, converted);
+  }
+
+  // Converts one very long piece slice by slice; it needs no alignment.
+  void finish_long_piece(const Piece& piece, const PieceSpan& span) {
+    std::string converted;
+    std::string_view rest = piece.text;
+    while (!rest.empty()) {
+      const std::string_view slice = rest.substr(0, slice_length(rest));
+      const std::string new_slice = convert_text(slice, settings_);
+      if (new_slice != slice) record_changes(slice, new_slice);
+      converted += new_slice;
+      rest.remove_prefix(slice.size());
+    }
+    if (converted != piece.text) rewrite_piece(span, piece.text, converted);
+  }
+
+  // A header or footer text: the format codes stay, the text between them is
+  // converted piece by piece.
+  void finish_coded(const Paragraph& paragraph) {
+    if (paragraph.pieces.size() != 1) return;
+    const std::string_view text = paragraph.pieces[0].text;
+    std::string converted;
+    std::size_t at = 0;
+    while (at < text.size()) {
+      if (text[at] == '&') {
+        const std::size_t length = format_code_length(text, at);
+        converted += text.substr(at, length);
+        at += length;
+        continue;
+      }
+      const std::size_t next = std::min(text.find('&', at), text.size());
+      const std::string_view stretch = text.substr(at, next - at);
+      const std::string new_stretch = convert_text(stretch, settings_);
+      record_changes(stretch, new_stretch);
+      converted += new_stretch;
+      at = next;
+    }
+    if (converted != text) rewrite_piece(paragraph.spans[0], text, converted);
+  }
+
+  // A formula follows the table columns it names, which convert like their
+  // header cells. It is not text a reader sees, so it adds no word changes.
+  void finish_formula(const Paragraph& paragraph) {
+    if (paragraph.pieces.size() != 1) return;
+    const std::string_view text = paragraph.pieces[0].text;
+    if (text.find('[') == std::string_view::npos) return;
+    const std::string renamed = rename_table_columns(
+        text, [&](std::string_view name) { return convert_text(name, settings_); });
+    if (renamed != text) rewrite_piece(paragraph.spans[0], text, renamed);
+  }
+
+  void record_changes(std::string_view text, std::string_view converted) {
+    for (const WordChange& change : word_changes(text, converted)) {
+      changes_.add(part_name_, change.old_word, change.new_word);
+    }
+  }
+
+  void note_code(std::string_view text) {
+    if (context_.kept != nullptr && convert_text(text, settings_) != text) {
+      context_.kept->add(part_name_, text, KeptReason::Code);
     }
   }
 
   void rewrite_piece(const PieceSpan& span, std::string_view old_text, std::string_view new_text) {
+    if (span.stretch) {
+      splices_.push_back({span.content_begin, span.content_end, escape_content(new_text)});
+      return;
+    }
     const std::string_view tag = part_.substr(span.tag_begin, span.content_begin - span.tag_begin);
     // A self-closing element has no content to replace; it held no text, so
     // the run distribution never gives it any.
@@ -316,6 +633,67 @@ class PartConverter {
     } else if (tag.substr(value->first, value->second - value->first) != "preserve") {
       splices_.push_back(
           {span.tag_begin + value->first, span.tag_begin + value->second, "preserve"});
+    }
+  }
+
+  // ---- Names held in attributes
+
+  // The current start tag and the byte range of one of its attributes' value.
+  std::optional<std::pair<std::size_t, std::size_t>> value_in_tag(std::string_view name) const {
+    const std::string_view tag = part_.substr(position(), event_end() - position());
+    const auto value = attribute_value(tag, name);
+    if (!value) return std::nullopt;
+    return std::pair{position() + value->first, position() + value->second};
+  }
+
+  // Converts the attribute with local name `local` of the current start tag
+  // as one paragraph: a table column's name (the application insists that it
+  // agrees with its header cell, which converts as one paragraph too), or a
+  // cell's cached text result.
+  void convert_attribute(const char** attributes, std::string_view local,
+                         bool column_name = false) {
+    for (std::size_t i = 0; attributes != nullptr && attributes[i] != nullptr; i += 2) {
+      if (local_name(attributes[i]) != local) continue;
+      const std::string_view stored = attributes[i + 1];
+      const std::string text = column_name ? decode_column_name(stored) : std::string(stored);
+      const std::string converted = convert_text(text, settings_);
+      if (converted == text) return;
+      const auto value = value_in_tag(attributes[i]);
+      if (!value) return;
+      const std::string written = column_name ? encode_column_name(converted) : converted;
+      splices_.push_back({value->first, value->second, escape_attribute(written)});
+      record_changes(text, converted);
+      return;
+    }
+  }
+
+  void note_sheet_name(std::string_view name) {
+    if (context_.kept != nullptr && !name.empty() && convert_text(name, settings_) != name) {
+      context_.kept->add(part_name_, name, KeptReason::SheetName);
+    }
+  }
+
+  void ask_recalculation() {
+    recalculation_asked_ = true;
+    if (!context_.recalculate) return;
+    const std::size_t tag_end = event_end();
+    const std::string_view tag = part_.substr(position(), tag_end - position());
+    if (const auto value = value_in_tag("fullCalcOnLoad")) {
+      const std::string_view current = part_.substr(value->first, value->second - value->first);
+      if (current != "1" && current != "true") splices_.push_back({value->first, value->second, "1"});
+      return;
+    }
+    const std::size_t close = tag_end - (tag.ends_with("/>") ? 2 : 1);
+    splices_.push_back({close, close, " fullCalcOnLoad=\"1\""});
+  }
+
+  // Where a missing calcPr element goes: after the last of the elements the
+  // workbook schema puts before it.
+  void note_workbook_child_end(std::string_view qualified) {
+    const std::string_view name = local_name(qualified);
+    if (name == "sheets" || name == "functionGroups" || name == "externalReferences" ||
+        name == "definedNames") {
+      calculation_anchor_ = event_end();
     }
   }
 
@@ -340,30 +718,69 @@ class PartConverter {
   std::string_view part_name_;
   ElementSet set_;
   const TextSettings& settings_;
-  std::vector<Change>& changes_;
+  ChangeSink& changes_;
+  const PartContext& context_;
 
   XML_Parser parser_ = nullptr;
   std::string refusal_;
+  NamespaceScope scope_;
+  std::vector<Frame> frames_;          // open elements, innermost last
   std::vector<Paragraph> paragraphs_;  // open paragraphs, innermost last
   bool active_text_ = false;           // inside a text element being read
   std::size_t active_paragraph_ = 0;   // whose last piece that element is
   int depth_ = 0;
   int text_depth_ = 0;
   int skip_depth_ = 0;
+  int run_depth_ = 0;
+  bool run_code_ = false;  // the current run's properties mark it as code
+  bool string_cell_ = false;  // inside a worksheet cell holding a text formula
+  int spreadsheet_depth_ = 0;  // inside an OpenDocument spreadsheet's body
+  int code_frames_ = 0;    // open elements styled as code
+  std::string style_name_;                // the style being defined
+  std::vector<std::string> code_styles_;  // styles found to be code
+  std::string workbook_prefix_;
+  bool recalculation_asked_ = false;
+  std::optional<std::size_t> calculation_anchor_;
   std::vector<Splice> splices_;
 };
 
 }  // namespace
 
+void KeptTexts::add(std::string_view location, std::string_view text, KeptReason reason) {
+  ++counts_[static_cast<std::size_t>(reason)];
+  if (listed_.size() < kMaxListedKept) {
+    listed_.push_back({std::string(location), std::string(text), reason});
+  }
+}
+
+void KeptTexts::append(const KeptTexts& other) {
+  for (std::size_t i = 0; i < counts_.size(); ++i) counts_[i] += other.counts_[i];
+  for (const KeptText& k : other.listed_) {
+    if (listed_.size() < kMaxListedKept) listed_.push_back(k);
+  }
+}
+
 OoxmlResult convert_part(std::string_view part, std::string_view part_name, ElementSet set,
-                         const TextSettings& settings, std::vector<Change>& changes) {
+                         const TextSettings& settings, ChangeSink& changes,
+                         const PartContext& context) {
+  return PartConverter(part, part_name, set, settings, changes, context).run();
+}
+
+OoxmlResult convert_part(std::string_view part, std::string_view part_name, ElementSet set,
+                         const TextSettings& settings, std::vector<Change>& changes,
+                         PartContext* context) {
   // Changes are collected while the part is parsed; a part that turns out to
   // be malformed further on must not leave those of its first paragraphs.
-  std::vector<Change> part_changes;
-  OoxmlResult result = PartConverter(part, part_name, set, settings, part_changes).run();
+  ChangeList part_changes;
+  KeptTexts kept;
+  PartContext own;
+  if (context != nullptr) own.recalculate = context->recalculate;
+  if (context != nullptr && context->kept != nullptr) own.kept = &kept;
+  OoxmlResult result = convert_part(part, part_name, set, settings, part_changes, own);
   if (result.ok()) {
-    changes.insert(changes.end(), std::make_move_iterator(part_changes.begin()),
-                   std::make_move_iterator(part_changes.end()));
+    changes.insert(changes.end(), std::make_move_iterator(part_changes.changes.begin()),
+                   std::make_move_iterator(part_changes.changes.end()));
+    if (own.kept != nullptr) context->kept->append(kept);
   }
   return result;
 }
@@ -379,16 +796,12 @@ std::string zip_message(zip_error_t* error) {
 std::string zip_message(zip_t* archive) { return std::string("zip: ") + zip_strerror(archive); }
 std::string zip_message(zip_file_t* file) { return std::string("zip: ") + zip_file_strerror(file); }
 
-// Owners of the library's handles: an archive not closed by then is
-// discarded unchanged, and a source drops one reference.
+// Owner of an archive handle: an archive not closed by then is discarded
+// unchanged.
 struct ArchiveCloser {
   void operator()(zip_t* archive) const { zip_discard(archive); }
 };
-struct SourceCloser {
-  void operator()(zip_source_t* source) const { zip_source_free(source); }
-};
 using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
-using Source = std::unique_ptr<zip_source_t, SourceCloser>;
 
 // Reads the uncompressed bytes of entry `index`, never more than it declares.
 OoxmlResult read_entry(zip_t* archive, zip_uint64_t index, zip_uint64_t size) {
@@ -451,103 +864,269 @@ time_t entry_time(const zip_stat_t& stat) {
   return stat.mtime;
 }
 
-// The bytes an in-memory source holds after the archive written to it closed.
-OoxmlResult source_bytes(zip_source_t* source) {
-  zip_stat_t stat;
-  zip_stat_init(&stat);
-  if (zip_source_stat(source, &stat) < 0 || zip_source_open(source) < 0) {
-    return {{}, zip_message(zip_source_error(source))};
-  }
-  std::string bytes(static_cast<std::size_t>(stat.size), '\0');
-  const zip_int64_t n = zip_source_read(source, bytes.data(), bytes.size());
-  zip_source_close(source);
-  if (n < 0 || static_cast<zip_uint64_t>(n) != stat.size) {
-    return {{}, zip_message(zip_source_error(source))};
-  }
-  return {std::move(bytes), {}};
+// What an encrypted Office document starts with: it is stored as an OLE
+// compound file, not as a zip archive.
+constexpr std::string_view kCompoundFileSignature = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
+constexpr std::string_view kCompoundFileMessage =
+    "hujjat parol bilan himoyalangan (yoki eski Office formatida): parolni olib tashlab, "
+    ".docx yoki .xlsx sifatida qayta saqlang";
+
+// A text part of the package to convert.
+struct TextPart {
+  zip_uint64_t index = 0;
+  zip_uint64_t size = 0;  // uncompressed, as the archive states it
+  std::string name;
+  ElementSet set = ElementSet::WordProcessing;
+  time_t mtime = 0;
+};
+
+// What the parts converted while the new archive is written have in common.
+struct WriteState {
+  zip_t* reader = nullptr;  // the input, opened a second time, read-only
+  const TextSettings* settings = nullptr;
+  ChangeSink* changes = nullptr;
+  KeptTexts* kept = nullptr;
+  std::string error;         // the first part's failure
+  bool changed_any = false;  // some part's text changed
+};
+
+// How a part is converted within its package. A workbook is written before
+// its sheets, so it cannot know whether their text will change: it always
+// asks for recalculation, and that alone does not count as a change (a
+// package whose text needs no change still goes out as it came).
+PartContext part_context(ElementSet set, KeptTexts* kept) {
+  return {set == ElementSet::Workbook, kept};
 }
 
-}  // namespace
+// A library source for a text part that reads and converts the part only
+// when the library asks for its bytes while writing the new archive, and lets
+// them go once they are written: one converted part is held at a time.
+class ConvertedPart {
+ public:
+  ConvertedPart(const TextPart& part, WriteState& state) : part_(part), state_(state) {
+    zip_error_init(&error_);
+  }
+  ~ConvertedPart() { zip_error_fini(&error_); }
+  ConvertedPart(const ConvertedPart&) = delete;
+  ConvertedPart& operator=(const ConvertedPart&) = delete;
 
-OoxmlResult convert_package(std::string_view package, PackageKind kind,
-                            const TextSettings& settings, std::vector<Change>& changes) {
+  // No exception may cross the library.
+  static zip_int64_t callback(void* self, void* data, zip_uint64_t length,
+                              zip_source_cmd_t command) {
+    ConvertedPart& part = *static_cast<ConvertedPart*>(self);
+    try {
+      return part.handle(data, length, command);
+    } catch (const std::bad_alloc&) {
+      if (part.state_.error.empty()) part.state_.error = std::string(kOutOfMemoryMessage);
+      zip_error_set(&part.error_, ZIP_ER_MEMORY, 0);
+      return -1;
+    }
+  }
+
+ private:
+  zip_int64_t handle(void* data, zip_uint64_t length, zip_source_cmd_t command) {
+    switch (command) {
+      case ZIP_SOURCE_OPEN:
+        offset_ = 0;
+        return convert() ? 0 : -1;
+      case ZIP_SOURCE_READ: {
+        const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(length),
+                                                    bytes_.size() - offset_);
+        std::copy_n(bytes_.data() + offset_, n, static_cast<char*>(data));
+        offset_ += n;
+        return static_cast<zip_int64_t>(n);
+      }
+      case ZIP_SOURCE_CLOSE:
+        std::string().swap(bytes_);  // assigning an empty string would keep the buffer
+        ready_ = false;
+        return 0;
+      case ZIP_SOURCE_STAT: {
+        // The library asks again once the part is written; its size is
+        // remembered rather than converted anew.
+        zip_stat_t* stat = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &error_);
+        if (stat == nullptr || (!size_ && !convert())) return -1;
+        zip_stat_init(stat);
+        stat->size = *size_;
+        stat->valid |= ZIP_STAT_SIZE;
+        return sizeof(zip_stat_t);
+      }
+      case ZIP_SOURCE_ERROR: return zip_error_to_data(&error_, data, length);
+      case ZIP_SOURCE_FREE: return 0;
+      case ZIP_SOURCE_SUPPORTS:
+        return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                              ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
+                                              ZIP_SOURCE_SUPPORTS, -1);
+      default: zip_error_set(&error_, ZIP_ER_OPNOTSUPP, 0); return -1;
+    }
+  }
+
+  // Makes the converted bytes ready. The changes are reported the first time
+  // only, should the library ask for the bytes again.
+  bool convert() {
+    if (ready_) return true;
+    OoxmlResult original = read_entry(state_.reader, part_.index, part_.size);
+    if (original.ok()) {
+      NoChanges ignored;
+      ChangeSink& sink = reported_ ? static_cast<ChangeSink&>(ignored) : *state_.changes;
+      OoxmlResult converted =
+          convert_part(original.bytes, part_.name, part_.set, *state_.settings, sink,
+                       part_context(part_.set, reported_ ? nullptr : state_.kept));
+      if (converted.ok()) {
+        reported_ = true;
+        ready_ = true;
+        if (converted.bytes != original.bytes && part_.set != ElementSet::Workbook) {
+          state_.changed_any = true;
+        }
+        bytes_ = std::move(converted.bytes);
+        size_ = bytes_.size();
+        return true;
+      }
+      original.error = part_.name + ": " + converted.error;
+    }
+    if (state_.error.empty()) state_.error = std::move(original.error);
+    zip_error_set(&error_, ZIP_ER_INTERNAL, 0);
+    return false;
+  }
+
+  struct NoChanges final : ChangeSink {
+    void add(std::string_view, std::string_view, std::string_view) override {}
+  };
+
+  const TextPart& part_;
+  WriteState& state_;
+  zip_error_t error_{};
+  std::string bytes_;
+  std::optional<std::size_t> size_;
+  std::size_t offset_ = 0;
+  bool ready_ = false;
+  bool reported_ = false;
+};
+
+// Opens an archive on the stream's source, or gives the error message.
+Archive open_archive(PackageStream& stream, int flags, std::string& message) {
   zip_error_t error;
   zip_error_init(&error);
-  // The library takes an empty file for an empty archive; for a document
-  // that would be a silent loss, so it is refused like any other non-archive.
-  if (package.empty()) {
-    zip_error_set(&error, ZIP_ER_NOZIP, 0);
-    OoxmlResult result{{}, zip_message(&error)};
-    zip_error_fini(&error);
-    return result;
-  }
-  Source source(zip_source_buffer_create(package.data(), package.size(), 0, &error));
-  if (!source) {
-    OoxmlResult result{{}, zip_message(&error)};
-    zip_error_fini(&error);
-    return result;
-  }
-  Archive archive(zip_open_from_source(source.get(), 0, &error));
-  if (!archive) {
-    OoxmlResult result{{}, zip_message(&error)};
-    zip_error_fini(&error);
-    return result;
+  zip_source_t* source = stream.make_source(&error);
+  zip_t* archive = source == nullptr ? nullptr : zip_open_from_source(source, flags, &error);
+  if (archive == nullptr) {
+    if (source != nullptr) zip_source_free(source);
+    message = stream.io_error().empty() ? zip_message(&error) : stream.io_error();
   }
   zip_error_fini(&error);
-  // The archive now owns a reference to the source and writes the new package
-  // back into it; keep our own so the result can be read after the close.
-  zip_source_keep(source.get());
+  return Archive(archive);
+}
 
-  std::list<std::string> new_parts;  // must outlive the archive's close
-  std::vector<Change> package_changes;
+// The text parts of the package in archive order, after the expansion
+// checks, or the refusal.
+std::string find_text_parts(zip_t* archive, PackageKind kind, std::uint64_t package_size,
+                            std::vector<TextPart>& parts) {
   std::uint64_t total = 0;
-  const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
+  const zip_int64_t count = zip_get_num_entries(archive, 0);
   for (zip_int64_t i = 0; i < count; ++i) {
     const auto index = static_cast<zip_uint64_t>(i);
     zip_stat_t stat;
     zip_stat_init(&stat);
-    if (zip_stat_index(archive.get(), index, 0, &stat) < 0) return {{}, zip_message(archive.get())};
+    if (zip_stat_index(archive, index, 0, &stat) < 0) return zip_message(archive);
     if (!(stat.valid & ZIP_STAT_NAME)) continue;
     const std::optional<ElementSet> set = select_part(stat.name, kind);
     if (!set) continue;
     if (!(stat.valid & ZIP_STAT_SIZE) || !(stat.valid & ZIP_STAT_COMP_SIZE)) {
-      return {{}, std::string(stat.name) + ": zip: Entry size unknown"};
+      return std::string(stat.name) + ": zip: Entry size unknown";
     }
     total += stat.size;
-    if (std::string refusal = expansion_refusal(stat, total, package.size()); !refusal.empty()) {
-      return {{}, std::move(refusal)};
+    if (std::string refusal = expansion_refusal(stat, total, package_size); !refusal.empty()) {
+      return refusal;
     }
+    parts.push_back({index, stat.size, stat.name, *set, entry_time(stat)});
+  }
+  return {};
+}
 
-    OoxmlResult part = read_entry(archive.get(), index, stat.size);
-    if (!part.ok()) return part;
-    OoxmlResult converted = convert_part(part.bytes, stat.name, *set, settings, package_changes);
-    if (!converted.ok()) return {{}, std::string(stat.name) + ": " + converted.error};
-    if (converted.bytes == part.bytes) continue;
-
-    const std::string& bytes = new_parts.emplace_back(std::move(converted.bytes));
-    zip_source_t* replacement = zip_source_buffer(archive.get(), bytes.data(), bytes.size(), 0);
-    if (replacement == nullptr) return {{}, zip_message(archive.get())};
-    if (zip_file_replace(archive.get(), index, replacement, 0) < 0) {
-      zip_source_free(replacement);
-      return {{}, zip_message(archive.get())};
+// Converts every text part while the new archive is written to `output`.
+std::string write_package(PackageInput& input, PackageOutput& output, WriteState& state,
+                          const std::vector<TextPart>& parts) {
+  std::string message;
+  PackageStream stream(input, &output);
+  Archive writer = open_archive(stream, 0, message);
+  if (!writer) return message;
+  std::list<ConvertedPart> sources;  // must outlive the archive
+  for (const TextPart& part : parts) {
+    ConvertedPart& converted = sources.emplace_back(part, state);
+    zip_source_t* source = zip_source_function(writer.get(), &ConvertedPart::callback, &converted);
+    if (source == nullptr) return zip_message(writer.get());
+    if (zip_file_replace(writer.get(), part.index, source, 0) < 0) {
+      zip_source_free(source);
+      return zip_message(writer.get());
     }
-    if (zip_file_set_mtime(archive.get(), index, entry_time(stat), 0) < 0) {
-      return {{}, zip_message(archive.get())};
+    if (zip_file_set_mtime(writer.get(), part.index, part.mtime, 0) < 0) {
+      return zip_message(writer.get());
     }
   }
+  if (zip_close(writer.get()) < 0) {
+    if (!state.error.empty()) return state.error;
+    if (!stream.io_error().empty()) return stream.io_error();
+    return zip_message(writer.get());
+  }
+  writer.release();  // closed successfully, which also freed it
+  return {};
+}
 
-  if (new_parts.empty()) {
-    changes.insert(changes.end(), package_changes.begin(), package_changes.end());
-    return {std::string(package), {}};
+}  // namespace
+
+std::string convert_package(PackageInput& input, PackageOutput* output, PackageKind kind,
+                            const TextSettings& settings, ChangeSink& changes, KeptTexts* kept) {
+  // The library takes an empty file for an empty archive; for a document
+  // that would be a silent loss, so it is refused like any other non-archive.
+  if (input.size() == 0) return "zip: Not a zip archive";
+  std::string message;
+  char head[kCompoundFileSignature.size()];
+  const std::int64_t n = input.read_at(0, head, sizeof head, message);
+  if (n < 0) return message;
+  if (std::string_view(head, static_cast<std::size_t>(n)) == kCompoundFileSignature) {
+    return std::string(kCompoundFileMessage);
   }
-  if (zip_close(archive.get()) < 0) return {{}, zip_message(archive.get())};
-  archive.release();  // closed successfully, which also freed it
-  OoxmlResult result = source_bytes(source.get());
-  if (result.ok()) {
-    changes.insert(changes.end(), std::make_move_iterator(package_changes.begin()),
-                   std::make_move_iterator(package_changes.end()));
+
+  PackageStream read_stream(input, nullptr);
+  Archive reader = open_archive(read_stream, ZIP_RDONLY, message);
+  if (!reader) return message;
+  std::vector<TextPart> parts;
+  message = find_text_parts(reader.get(), kind, input.size(), parts);
+  if (!message.empty()) return message;
+
+  if (output == nullptr) {  // only the changes
+    for (const TextPart& part : parts) {
+      OoxmlResult bytes = read_entry(reader.get(), part.index, part.size);
+      if (!bytes.ok()) return bytes.error;
+      OoxmlResult converted = convert_part(bytes.bytes, part.name, part.set, settings, changes,
+                                           part_context(part.set, kept));
+      if (!converted.ok()) return part.name + ": " + converted.error;
+    }
+    return {};
   }
-  return result;
+
+  WriteState state{reader.get(), &settings, &changes, kept, {}, false};
+  if (!parts.empty()) {
+    message = write_package(input, *output, state, parts);
+    if (!message.empty()) return message;
+  }
+  // Nothing changed: the package goes out exactly as it came.
+  if (!state.changed_any) {
+    if (!output->clear(message) || !copy_package(input, *output, message)) return message;
+  }
+  return {};
+}
+
+OoxmlResult convert_package(std::string_view package, PackageKind kind,
+                            const TextSettings& settings, std::vector<Change>& changes,
+                            KeptTexts* kept) {
+  MemoryInput input(package);
+  MemoryOutput output;
+  ChangeList package_changes;
+  std::string error = convert_package(input, &output, kind, settings, package_changes, kept);
+  if (!error.empty()) return {{}, std::move(error)};
+  changes.insert(changes.end(), std::make_move_iterator(package_changes.changes.begin()),
+                 std::make_move_iterator(package_changes.changes.end()));
+  return {std::move(output.bytes), {}};
 }
 
 }  // namespace vexo::cli

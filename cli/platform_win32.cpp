@@ -15,6 +15,7 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 
 #include "cli/platform.h"
@@ -172,15 +173,58 @@ std::wstring without_long_prefix(std::wstring path) {
   return path;
 }
 
-DWORD write_temporary(const std::wstring& temporary, std::string_view bytes) {
-  UniqueHandle file = own(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return ::GetLastError();
-  DWORD err = write_all(file.get(), bytes);
-  if (err == 0 && !::FlushFileBuffers(file.get())) err = ::GetLastError();
-  HANDLE raw = file.release();
-  if (!::CloseHandle(raw) && err == 0) err = ::GetLastError();
-  return err;
+// Six random letters and digits for a temporary file's name.
+std::string random_suffix() {
+  static constexpr std::string_view kAlphabet =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  static std::mt19937_64 generator = [] {
+    std::random_device device;
+    LARGE_INTEGER counter;
+    ::QueryPerformanceCounter(&counter);
+    return std::mt19937_64((std::uint64_t{device()} << 32) ^
+                           static_cast<std::uint64_t>(counter.QuadPart) ^ ::GetCurrentProcessId());
+  }();
+  std::string out;
+  for (int i = 0; i < 6; ++i) out.push_back(kAlphabet[generator() % kAlphabet.size()]);
+  return out;
+}
+
+// The directory part of a path with its separator, or empty.
+std::string directory_prefix(const std::string& path) {
+  const std::size_t separator = path.find_last_of("/\\");
+  return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+}
+
+// Removes the temporary files that killed writers left beside `target`.
+// Only called by the holder of the target's lock.
+void remove_leftovers(const std::string& target) {
+  const std::string prefix = directory_prefix(target);
+  const std::string target_name = target.substr(prefix.size());
+  const std::optional<std::wstring> pattern =
+      to_wide(target + std::string(kTemporarySuffix) + "*");
+  if (!pattern) return;
+  WIN32_FIND_DATAW found;
+  const HANDLE search = ::FindFirstFileW(pattern->c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    const std::optional<std::string> name = to_utf8(found.cFileName);
+    if (!name || !is_work_file_name(*name, target_name)) continue;
+    if (const std::optional<std::wstring> path = to_wide(prefix + *name)) {
+      ::DeleteFileW(path->c_str());
+    }
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+}
+
+HANDLE raw(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+std::intptr_t stored(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
+
+OVERLAPPED at_offset(std::uint64_t offset) {
+  OVERLAPPED overlapped{};
+  overlapped.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+  overlapped.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return overlapped;
 }
 
 }  // namespace
@@ -267,25 +311,193 @@ bool read_file(const std::string& path, std::string& out, std::string& error) {
   }
 }
 
-bool replace_file(const std::string& path, std::string_view bytes, std::optional<unsigned>,
-                  std::string& error) {
-  const std::optional<std::wstring> target = to_wide(path);
-  if (!target) {
+InputFile::~InputFile() {
+  if (handle_ != -1) ::CloseHandle(raw(handle_));
+}
+
+bool InputFile::open(const std::string& path, std::string& error) {
+  const std::optional<std::wstring> wide = to_wide(path);
+  if (!wide) {
     error = describe(ERROR_INVALID_NAME);
     return false;
   }
-  const std::wstring temporary = *target + std::wstring(kTemporarySuffix.begin(), kTemporarySuffix.end());
-  DWORD err = write_temporary(temporary, bytes);
-  if (err == 0 && !::MoveFileExW(temporary.c_str(), target->c_str(),
+  // Backup semantics let a directory open too, so that it is told apart.
+  UniqueHandle file = own(::CreateFileW(wide->c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file) {
+    error = describe(::GetLastError());
+    return false;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (::GetFileInformationByHandle(file.get(), &info) &&
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    error = "bu papka, fayl emas";
+    return false;
+  }
+  LARGE_INTEGER size{};
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileSizeEx(file.get(), &size)) {
+    error = "oddiy fayl emas (qurilma, kanal yoki soket o'qilmaydi)";
+    return false;
+  }
+  handle_ = stored(file.release());
+  size_ = static_cast<std::uint64_t>(size.QuadPart);
+  return true;
+}
+
+std::int64_t InputFile::read_at(std::uint64_t offset, char* out, std::size_t length,
+                                std::string& error) {
+  OVERLAPPED overlapped = at_offset(offset);
+  DWORD n = 0;
+  const DWORD want = static_cast<DWORD>(std::min<std::size_t>(length, kChunk));
+  if (!::ReadFile(raw(handle_), out, want, &n, &overlapped)) {
+    const DWORD err = ::GetLastError();
+    if (err == ERROR_HANDLE_EOF) return 0;
+    error = describe(err);
+    return -1;
+  }
+  return n;
+}
+
+bool InputFile::read_all(std::string& out, std::string& error) {
+  out.clear();
+  char buffer[kChunk];
+  while (true) {
+    const std::int64_t n = read_at(out.size(), buffer, sizeof buffer, error);
+    if (n < 0) return false;
+    if (n == 0) return true;
+    out.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
+// Windows files have no POSIX permission bits or owner to carry over; a
+// replaced file gets the default security of its directory.
+std::optional<FileAttributes> file_attributes(const std::string&) { return std::nullopt; }
+
+ReplacementFile::~ReplacementFile() { abandon(); }
+
+bool ReplacementFile::begin(const std::string& target, std::string& error) {
+  abandon();
+  target_ = target;
+  lock_ = target + std::string(kLockSuffix);
+  const std::optional<std::wstring> lock = to_wide(lock_);
+  if (!lock) {
+    error = describe(ERROR_INVALID_NAME);
+    return false;
+  }
+  // The lock is the lock file opened without sharing; the system deletes it
+  // when the handle closes, also when the process is killed.
+  const ULONGLONG deadline = ::GetTickCount64() + kMaxLockWaitSeconds * 1000ull;
+  while (true) {
+    const HANDLE h = ::CreateFileW(lock->c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE,
+                                   nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      lock_handle_ = stored(h);
+      break;
+    }
+    const DWORD err = ::GetLastError();
+    // Access is denied while the previous holder's file is being deleted.
+    if (err != ERROR_SHARING_VIOLATION && err != ERROR_ACCESS_DENIED) {
+      error = describe(err);
+      return false;
+    }
+    if (::GetTickCount64() >= deadline) {
+      error = "boshqa vexo jarayoni bu faylga yozmoqda; keyinroq qayta urinib ko'ring";
+      return false;
+    }
+    ::Sleep(20);
+  }
+
+  remove_leftovers(target);
+  DWORD err = ERROR_FILE_EXISTS;
+  for (int attempt = 0; attempt < 100 && err == ERROR_FILE_EXISTS; ++attempt) {
+    temporary_ = target + std::string(kTemporarySuffix) + "." + random_suffix();
+    const std::optional<std::wstring> wide = to_wide(temporary_);
+    if (!wide) {
+      err = ERROR_INVALID_NAME;
+      break;
+    }
+    const HANDLE h = ::CreateFileW(wide->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      file_ = stored(h);
+      return true;
+    }
+    err = ::GetLastError();
+  }
+  error = describe(err);
+  temporary_.clear();
+  unlock();
+  return false;
+}
+
+bool ReplacementFile::write_at(std::uint64_t offset, std::string_view bytes, std::string& error) {
+  while (!bytes.empty()) {
+    OVERLAPPED overlapped = at_offset(offset);
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), kChunk));
+    DWORD written = 0;
+    if (!::WriteFile(raw(file_), bytes.data(), want, &written, &overlapped) || written == 0) {
+      error = describe(written == 0 ? ERROR_WRITE_FAULT : ::GetLastError());
+      return false;
+    }
+    bytes.remove_prefix(written);
+    offset += written;
+  }
+  return true;
+}
+
+bool ReplacementFile::clear(std::string& error) {
+  LARGE_INTEGER zero{};
+  if (::SetFilePointerEx(raw(file_), zero, nullptr, FILE_BEGIN) && ::SetEndOfFile(raw(file_))) {
+    return true;
+  }
+  error = describe(::GetLastError());
+  return false;
+}
+
+bool ReplacementFile::commit(const std::optional<FileAttributes>&, std::string& error) {
+  DWORD err = 0;
+  if (!::FlushFileBuffers(raw(file_))) err = ::GetLastError();
+  if (!::CloseHandle(raw(file_)) && err == 0) err = ::GetLastError();
+  file_ = -1;
+  const std::optional<std::wstring> temporary = to_wide(temporary_), target = to_wide(target_);
+  if (err == 0 && (!temporary || !target)) err = ERROR_INVALID_NAME;
+  if (err == 0 && !::MoveFileExW(temporary->c_str(), target->c_str(),
                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     err = ::GetLastError();
   }
   if (err != 0) {
-    ::DeleteFileW(temporary.c_str());
     error = describe(err);
+    abandon();
     return false;
   }
+  temporary_.clear();
+  unlock();
   return true;
+}
+
+void ReplacementFile::abandon() {
+  if (file_ != -1) ::CloseHandle(raw(file_));
+  file_ = -1;
+  if (!temporary_.empty()) {
+    if (const std::optional<std::wstring> wide = to_wide(temporary_)) ::DeleteFileW(wide->c_str());
+  }
+  temporary_.clear();
+  unlock();
+}
+
+void ReplacementFile::unlock() {
+  if (lock_handle_ == -1) return;
+  ::CloseHandle(raw(lock_handle_));  // deletes the lock file
+  lock_handle_ = -1;
+}
+
+bool replace_file(const std::string& path, std::string_view bytes,
+                  const std::optional<FileAttributes>& attributes, std::string& error) {
+  ReplacementFile file;
+  return file.begin(path, error) && file.write_at(0, bytes, error) &&
+         file.commit(attributes, error);
 }
 
 bool same_file(const std::string& a, const std::string& b) {
@@ -306,10 +518,6 @@ bool same_file(const std::string& a, const std::string& b) {
          info_a.dwVolumeSerialNumber == info_b.dwVolumeSerialNumber &&
          info_a.nFileIndexHigh == info_b.nFileIndexHigh && info_a.nFileIndexLow == info_b.nFileIndexLow;
 }
-
-// Windows files have no POSIX permission bits; a replaced file gets the
-// default security of its directory.
-std::optional<unsigned> permission_bits(const std::string&) { return std::nullopt; }
 
 std::string resolved_path(const std::string& path) {
   const std::optional<std::wstring> wide = to_wide(path);

@@ -1,5 +1,7 @@
 #include "core/cyrillic.h"
 
+#include <algorithm>
+#include <array>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -79,18 +81,25 @@ std::optional<std::u32string_view> replacement(const std::vector<char32_t>& char
   }
 }
 
-// True when the run of letters around position i has at least two letters
-// and none of them is lowercase: the word is written in capitals.
-bool in_capital_word(const std::vector<char32_t>& chars, std::size_t i) {
-  std::size_t first = i;
-  while (first > 0 && is_letter(chars[first - 1])) --first;
-  std::size_t last = i;
-  while (last + 1 < chars.size() && is_letter(chars[last + 1])) ++last;
-  if (last == first) return false;
-  for (std::size_t k = first; k <= last; ++k) {
-    if (is_lowercase(chars[k])) return false;
+// Marks the letters that belong to a run of at least two letters none of
+// which is lowercase: words written in capitals (ЁШЛАР), and the capital
+// part of an abbreviation followed by a lowercase suffix (ЯИМдаги). One pass
+// over the word, whatever its length.
+std::vector<bool> capital_runs(const std::vector<char32_t>& chars) {
+  std::vector<bool> marks(chars.size(), false);
+  std::size_t i = 0;
+  while (i < chars.size()) {
+    if (!is_letter(chars[i]) || is_lowercase(chars[i])) {
+      ++i;
+      continue;
+    }
+    std::size_t end = i + 1;
+    while (end < chars.size() && is_letter(chars[end]) && !is_lowercase(chars[end])) ++end;
+    if (end - i >= 2) std::fill(marks.begin() + static_cast<std::ptrdiff_t>(i),
+                                marks.begin() + static_cast<std::ptrdiff_t>(end), true);
+    i = end;
   }
-  return true;
+  return marks;
 }
 
 void append_uppercased(std::string& out, std::u32string_view text, bool whole) {
@@ -100,6 +109,43 @@ void append_uppercased(std::string& out, std::u32string_view text, bool whole) {
     } else {
       append_utf8(out, text[k]);
     }
+  }
+}
+
+// Loanwords whose Latin spelling is not letter for letter (бюджет is
+// written budjet), as the letter rules spell them and as Latin writes them.
+// They are matched at the start of a word, so endings follow (бюджетга).
+struct Respelling {
+  std::string_view letters;
+  std::string_view latin;
+};
+constexpr std::array<Respelling, 1> kRespellings = {{{"byudjet", "budjet"}}};
+
+bool starts_with_ignoring_case(std::string_view text, std::string_view lower_prefix) {
+  if (text.size() < lower_prefix.size()) return false;
+  for (std::size_t k = 0; k < lower_prefix.size(); ++k) {
+    const auto c = static_cast<unsigned char>(text[k]);
+    if ((is_ascii_upper(c) ? c + ('a' - 'A') : c) != static_cast<unsigned char>(lower_prefix[k])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Writes a listed loanword at the start of a transliterated word in its
+// Latin spelling, in the case of the letters it replaces.
+void respell(std::string& latin) {
+  for (const Respelling& r : kRespellings) {
+    if (!starts_with_ignoring_case(latin, r.letters)) continue;
+    const bool capitals = is_ascii_upper(static_cast<unsigned char>(latin[1]));
+    std::string spelling(r.latin);
+    for (std::size_t k = 0; k < spelling.size(); ++k) {
+      if (k == 0 ? is_ascii_upper(static_cast<unsigned char>(latin[0])) : capitals) {
+        spelling[k] = static_cast<char>(spelling[k] - 'a' + 'A');
+      }
+    }
+    latin.replace(0, r.letters.size(), spelling);
+    return;
   }
 }
 
@@ -116,6 +162,7 @@ bool has_cyrillic(std::string_view text) {
 
 std::string transliterate_cyrillic(std::string_view word, char32_t tutuq) {
   const std::vector<char32_t> chars = decode_utf8(word);
+  std::optional<std::vector<bool>> capitals;  // made on the first capital digraph
   std::string out;
   out.reserve(word.size() + word.size() / 4);
   for (std::size_t i = 0; i < chars.size(); ++i) {
@@ -136,9 +183,11 @@ std::string transliterate_cyrillic(std::string_view word, char32_t tutuq) {
     } else if (text.size() == 1) {
       append_upper(out, text[0]);
     } else if (!text.empty()) {
-      append_uppercased(out, text, in_capital_word(chars, i));
+      if (!capitals) capitals = capital_runs(chars);
+      append_uppercased(out, text, (*capitals)[i]);
     }
   }
+  respell(out);
   return out;
 }
 

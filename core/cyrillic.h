@@ -15,10 +15,12 @@ constexpr bool is_cyrillic(char32_t c) { return (c & ~char32_t{0xFF}) == 0x400; 
 bool has_cyrillic(std::string_view text);
 
 // Transliterates one word of valid UTF-8. Cyrillic letters are replaced (е
-// and ц by their neighbours, the case of two-letter results by the case of
-// the surrounding word); every other character, Cyrillic letters without a
-// Latin counterpart included, is copied as it stands. `tutuq` is written for
-// ъ. Never fails.
+// and ц by their neighbours; a capital with a two-letter result is written
+// in capitals inside a run of two or more capitals, ЁШЛАР -> YOŞLAR,
+// ЯИМдаги -> YAIMdagi, else in title case, Ёлқин -> Yolqin); every other
+// character, Cyrillic letters without a Latin counterpart included, is
+// copied as it stands. `tutuq` is written for ъ. Linear in the word's
+// length. Never fails.
 std::string transliterate_cyrillic(std::string_view word, char32_t tutuq);
 
 }  // namespace vexo

@@ -1,12 +1,13 @@
 #include "core/cyrillic_exceptions.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
 #include "core/lang.h"
+#include "core/lexicon.h"
 #include "core/lib.h"
-#include "core/reverse.h"
 #include "core/unicode.h"
 
 namespace vexo {
@@ -39,12 +40,82 @@ PrefixKey key_of(std::span<const char32_t> word) {
   return k;
 }
 
-// True when the characters are Uzbek endings (lari, da, ning, ...), judged on
-// their old spelling as the word lists are.
-bool is_endings(std::span<const char32_t> rest) {
-  std::string text;
-  for (const char32_t c : rest) append_utf8(text, c);
-  return is_ending_chain(word_key(to_old(text, true)), 0);
+// The key of the old spelling, which the word lists use (ş -> sh, ö -> o',
+// apostrophes as U+0027), with the byte offset where each character of the
+// word ends in it.
+PrefixKey old_key_of(std::span<const char32_t> word) {
+  PrefixKey k;
+  k.key.reserve(word.size() + 4);
+  k.ends.reserve(word.size());
+  for (const char32_t c : word) {
+    const char32_t l = lower_first(c);
+    if (is_apostrophe(c)) {
+      k.key.push_back('\'');
+    } else if (l == U'ş' || l == U'ç') {
+      k.key += l == U'ş' ? "sh" : "ch";
+    } else if (l == U'ö' || l == U'ğ') {
+      k.key += l == U'ö' ? "o'" : "g'";
+    } else {
+      append_utf8(k.key, l);
+    }
+    k.ends.push_back(k.key.size());
+  }
+  return k;
+}
+
+// Endings that only verbs take: a listed loanword (a noun or an adjective)
+// followed by them is some other word (singadi is sing + adi, not singa + di).
+constexpr std::array<std::string_view, 18> kVerbOnly = {
+    "ayotgan", "yotgan", "yapti", "moqda", "gani", "ganlar", "gan", "kan", "qan",
+    "di",      "ib",     "moq",   "mas",   "may",  "sa",     "sin", "ay",  "adi"};
+
+// True when the text is a chain of at most three endings a noun takes
+// (konsertlari, aksiyadagi), possibly closed by a possessive m or ng or the
+// k of -ik (farmatsevtik).
+bool is_noun_endings(std::string_view text, int depth = 0) {
+  if (text.empty() || text == "m" || text == "ng" || text == "k") return true;
+  if (depth >= 3) return false;
+  for (const std::string_view suffix : lexicon_suffixes()) {
+    if (!text.starts_with(suffix)) continue;
+    if (std::find(kVerbOnly.begin(), kVerbOnly.end(), suffix) != kVerbOnly.end()) continue;
+    if (is_noun_endings(text.substr(suffix.size()), depth + 1)) return true;
+  }
+  return false;
+}
+
+// The standing of a key as an Uzbek word or verb stem: its own weight, or
+// that of its plainest verb forms (sing: singdi; sin: singan).
+float uzbek_standing(std::string_view key) {
+  float best = 0.0f;
+  std::string form(key);
+  for (const std::string_view ending : {"", "di", "gan"}) {
+    form.resize(key.size());
+    form += ending;
+    const Lookup l = lexicon_lookup(uzbek_lexicon(), form);
+    if (l.found) best = std::max(best, l.weight);
+  }
+  return best;
+}
+
+// True when the word reads as an Uzbek word of its own: a shorter Uzbek stem
+// at least as common as the listed one, followed by endings (seldi is sel +
+// di, singani is sin + gani), so the listed stem is a coincidence.
+bool has_native_reading(std::string_view key, std::size_t listed_stem) {
+  constexpr std::size_t kMinNativeStem = 3;
+  const float listed = lexicon_lookup(uzbek_lexicon(), key.substr(0, listed_stem)).weight;
+  for (std::size_t p = kMinNativeStem; p < listed_stem; ++p) {
+    const float native = uzbek_standing(key.substr(0, p));
+    if (native > 0.0f && native >= listed && is_ending_chain(key.substr(p), 0)) return true;
+  }
+  return false;
+}
+
+// True when a listed stem is followed by endings of its word class and the
+// whole word is not better read as a native one.
+bool is_stem_with_endings(const PrefixKey& old, std::size_t stem) {
+  const std::size_t stem_key = old.ends[stem - 1];
+  return is_noun_endings(std::string_view(old.key).substr(stem_key)) &&
+         !has_native_reading(old.key, stem_key);
 }
 
 }  // namespace
@@ -61,9 +132,12 @@ std::optional<ListedSpelling> find_listed_spelling(std::span<const char32_t> wor
   const PrefixKey k = key_of(word);
   if (const auto whole = cyrillic_exception(k.key)) return ListedSpelling{*whole, word.size()};
   if (word.size() <= kMinStem) return std::nullopt;
+  std::optional<PrefixKey> old;  // made when a listed stem is found
   for (std::size_t stem = word.size() - 1; stem >= kMinStem; --stem) {
     const auto listed = cyrillic_exception(std::string_view(k.key).substr(0, k.ends[stem - 1]));
-    if (!listed || !is_endings(word.subspan(stem))) continue;
+    if (!listed) continue;
+    if (!old) old = old_key_of(word);
+    if (!is_stem_with_endings(*old, stem)) continue;
     std::string_view spelling = *listed;
     constexpr std::string_view kSoftSign = "ь";
     if (spelling.ends_with(kSoftSign)) spelling.remove_suffix(kSoftSign.size());

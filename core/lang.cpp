@@ -58,8 +58,10 @@ std::optional<float> contraction_score(std::string_view key) {
     if (key.size() > ending.size() && key.ends_with(ending)) return kContraction;
   }
   if (key == "i'm" || key == "i'd") return kContraction;
+  // so'm is a word of its own, not so + 'm.
   if (key.size() >= 3 && (key.ends_with("'m") || key.ends_with("'d")) &&
-      is_english_only(key.substr(0, key.size() - 2))) {
+      is_english_only(key.substr(0, key.size() - 2)) &&
+      !lexicon_lookup(uzbek_lexicon(), key).found) {
     return kContraction;
   }
   return std::nullopt;
@@ -341,7 +343,8 @@ bool is_ending_chain(std::string_view text, int depth) {
   const auto continues = [&](std::string_view ending) {
     return text.starts_with(ending) && is_ending_chain(text.substr(ending.size()), depth + 1);
   };
-  return std::ranges::any_of(lexicon_suffixes(), continues) ||
+  const std::span<const std::string_view> suffixes = lexicon_suffixes();
+  return std::any_of(suffixes.begin(), suffixes.end(), continues) ||
          std::any_of(kVerbEndings.begin(), kVerbEndings.end(), continues);
 }
 

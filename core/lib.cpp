@@ -333,13 +333,15 @@ std::string joined(std::string_view leading, std::string_view middle, std::strin
   return out;
 }
 
-WordResult convert_hyphenated(const WordParts& parts, const ConvertOptions& options,
-                              float context, bool text_restore_mode) {
+// Converts the parts of a core joined by `separator` one by one, each with
+// its own English score.
+WordResult convert_joined(const WordParts& parts, char separator, const ConvertOptions& options,
+                          float context, bool text_restore_mode) {
   std::string out(parts.leading);
   Decision decision = Decision::Unchanged;
   std::size_t start = 0;
   while (true) {
-    const std::size_t hyphen = parts.core.find('-', start);
+    const std::size_t hyphen = parts.core.find(separator, start);
     const std::string_view part = parts.core.substr(start, hyphen - start);
     bool fresh_quote = false;
     const float part_score = options.guard ? english_score(part) : 0.0f;
@@ -352,7 +354,7 @@ WordResult convert_hyphenated(const WordParts& parts, const ConvertOptions& opti
       decision = r.decision;
     }
     if (hyphen == std::string_view::npos) break;
-    out.push_back('-');
+    out.push_back(separator);
     start = hyphen + 1;
   }
   out.append(parts.trailing);
@@ -367,9 +369,11 @@ WordResult convert_word(std::string_view word, const ConvertOptions& options, fl
   const auto as_it_stood = [&](Decision d) { return WordResult{std::string(word), d}; };
 
   // A word holding Cyrillic letters is transliterated whole; the Latin rules
-  // would misread it. Links, addresses, hashtags and code are not words:
-  // rewriting https://президент.уз would point the link elsewhere.
-  if (options.cyrillic && has_cyrillic(word) && !is_protected(word)) {
+  // would misread it, and the protections meant for Latin text (camel case,
+  // digits, dots) would keep ЎзМУ, КОВИД-19 or эл.почта in Cyrillic. Only
+  // links, addresses, hashtags and code are not words: rewriting
+  // https://президент.уз would point the link elsewhere.
+  if (options.cyrillic && has_cyrillic(word) && !is_link_or_code(word)) {
     std::string latin = transliterate_cyrillic(word, options.tutuq);
     const Decision d = latin == word ? Decision::Unchanged : Decision::Converted;
     return WordResult{std::move(latin), d};
@@ -396,7 +400,12 @@ WordResult convert_word(std::string_view word, const ConvertOptions& options, fl
   }
   if (has_apostrophe(parts.trailing)) pending_quote = false;
 
-  if (splits_at_hyphens(parts.core)) return convert_hyphenated(parts, options, context, text_restore_mode);
+  if (is_slash_joined_words(parts.core)) {
+    return convert_joined(parts, '/', options, context, text_restore_mode);
+  }
+  if (splits_at_hyphens(parts.core)) {
+    return convert_joined(parts, '-', options, context, text_restore_mode);
+  }
 
   if (is_abbreviation_or_foreign(parts.core)) return as_it_stood(Decision::Unchanged);
 

@@ -1,6 +1,8 @@
 #include "core/to_cyr.h"
 
+#include <algorithm>
 #include <array>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -119,6 +121,32 @@ bool ts_ending_follows(const std::vector<char32_t>& piece, std::size_t at) {
   return false;
 }
 
+bool follows(const std::vector<char32_t>& piece, std::size_t at, std::u32string_view text) {
+  if (at + text.size() > piece.size()) return false;
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    if (lower_first(piece[at + k]) != text[k]) return false;
+  }
+  return true;
+}
+
+// The s of the Latin loanword endings written with ц: reaksiya -> реакция,
+// konsepsiya -> концепция, konferensiya -> конференция, sentr -> центр,
+// konsentratsiya -> концентрация. Words with a true с are listed apart.
+bool s_is_tse(const std::vector<char32_t>& piece, std::size_t k) {
+  const char32_t next = k + 1 < piece.size() ? lower_first(piece[k + 1]) : 0;
+  if (next != 'e' && next != 'i') return false;
+  if (follows(piece, k + 1, U"entr")) return true;
+  if (k == 0 || !(follows(piece, k + 1, U"iya") || follows(piece, k + 1, U"ion"))) return false;
+  const char32_t before = lower_first(piece[k - 1]);
+  if (before == 'k' || before == 'p') return true;
+  if (before != 'n' || k < 2 || !is_latin_vowel(lower_first(piece[k - 2]))) return false;
+  static constexpr std::array<std::u32string_view, 6> kTrueEs = {
+      U"pensi", U"valensi", U"ekspansi", U"suspensi", U"dimensi", U"ekstensi"};
+  return std::none_of(kTrueEs.begin(), kTrueEs.end(), [&](std::u32string_view word) {
+    return k + 2 >= word.size() && follows(piece, k + 2 - word.size(), word);
+  });
+}
+
 // Writes piece[from..] letter by letter; the characters before `from` are
 // still looked at as context.
 void append_letters(std::string& out, const std::vector<char32_t>& piece, std::size_t from) {
@@ -156,6 +184,17 @@ void append_letters(std::string& out, const std::vector<char32_t>& piece, std::s
       k += 2;
       continue;
     }
+    if (l == 's' && s_is_tse(piece, k)) {
+      append_cased(out, U'ц', upper);
+      ++k;
+      continue;
+    }
+    // An o' or g' the conversion left alone (G‘ before punctuation).
+    if ((l == 'o' || l == 'g') && has_next && is_apostrophe(next)) {
+      append_cased(out, l == 'o' ? U'ў' : U'ғ', upper);
+      k += 2;
+      continue;
+    }
     if (l == 'e') {
       const bool word_start = k == 0 || (!is_letter(prev) && !is_apostrophe(prev));
       const bool opens_syllable =
@@ -180,10 +219,50 @@ void append_letters(std::string& out, const std::vector<char32_t>& piece, std::s
   }
 }
 
-// Pieces with c or w (no Cyrillic counterpart), abbreviations and words with
-// foreign letters are kept in Latin.
+// A Roman numeral of at least two letters in its strict form (II, IV, XXI,
+// MCMXC); single letters are mostly initials.
+bool is_roman_numeral(std::string_view piece) {
+  if (piece.size() < 2) return false;
+  switch (piece[0]) {
+    case 'I': case 'V': case 'X': case 'L': case 'C': case 'D': case 'M':
+      break;
+    default:
+      return false;
+  }
+  static constexpr std::array<std::array<std::string_view, 10>, 4> kDigits = {{
+      {"", "M", "MM", "MMM"},
+      {"", "C", "CC", "CCC", "CD", "D", "DC", "DCC", "DCCC", "CM"},
+      {"", "X", "XX", "XXX", "XL", "L", "LX", "LXX", "LXXX", "XC"},
+      {"", "I", "II", "III", "IV", "V", "VI", "VII", "VIII", "IX"},
+  }};
+  std::string_view rest = piece;
+  for (const auto& digit : kDigits) {
+    // The longest numeral of this place that begins the rest.
+    std::size_t longest = 0;
+    for (const std::string_view d : digit) {
+      if (d.size() > longest && rest.starts_with(d)) longest = d.size();
+    }
+    rest.remove_prefix(longest);
+  }
+  return rest.empty();
+}
+
+// Pieces with c or w (no Cyrillic counterpart), abbreviations, Roman numerals
+// and words with foreign letters are kept in Latin.
 bool stays_latin(std::string_view piece) {
-  return piece.find_first_of("cCwW") != std::string_view::npos ||
+  // Only capitals-only pieces and pieces with letters beyond ASCII can be
+  // abbreviations or foreign words; one pass over the bytes settles the rest.
+  bool plain_lowercase = false;
+  for (const char byte : piece) {
+    if (byte == 'c' || byte == 'C' || byte == 'w' || byte == 'W') return true;
+    if (static_cast<unsigned char>(byte) >= 0x80) {
+      plain_lowercase = false;
+      break;
+    }
+    plain_lowercase = plain_lowercase || (byte >= 'a' && byte <= 'z');
+  }
+  if (plain_lowercase) return false;
+  return piece.find_first_of("cCwW") != std::string_view::npos || is_roman_numeral(piece) ||
          is_abbreviation_or_foreign(piece);
 }
 
@@ -248,19 +327,19 @@ void append_piece(std::string& out, std::string_view piece) {
 
 void append_core(std::string& out, std::string_view core) {
   // A few listed spellings are hyphenated (Nyu-York); the pieces of any other
-  // hyphenated word are written one by one.
-  if (core.find('-') != std::string_view::npos && !stays_latin(core) &&
-      append_listed(out, decode_utf8(core))) {
+  // hyphenated or slash-joined word are written one by one.
+  if (core.find('-') != std::string_view::npos && core.find('/') == std::string_view::npos &&
+      !stays_latin(core) && append_listed(out, decode_utf8(core))) {
     return;
   }
   std::size_t start = 0;
-  while (true) {
-    const std::size_t hyphen = core.find('-', start);
-    append_piece(out, core.substr(start, hyphen - start));
-    if (hyphen == std::string_view::npos) return;
-    out.push_back('-');
-    start = hyphen + 1;
+  for (std::size_t i = 0; i < core.size(); ++i) {
+    if (core[i] != '-' && core[i] != '/') continue;
+    append_piece(out, core.substr(start, i - start));
+    out.push_back(core[i]);
+    start = i + 1;
   }
+  append_piece(out, core.substr(start));
 }
 
 // ---------------------------------------------------------------------------
@@ -286,19 +365,96 @@ std::size_t number_prefix_length(std::string_view core) {
   return n;
 }
 
+// In Uzbek text, English-only words (memorandum, trillion, park) are read as
+// Uzbek when the sentence around them is clearly Uzbek; a capitalised one
+// only where capitals say nothing, at the start of its sentence.
+constexpr float kUzbekSentence = 1.5f;
+// A word the Uzbek lexicon knows is Uzbek unless the sentence leans English
+// at least this much (film, radio, global in "I love this film").
+constexpr float kEnglishSentence = -1.0f;
+
+bool is_capitalised(std::string_view core) {
+  std::size_t i = 0;
+  return !core.empty() && is_uppercase(next_code_point(core, i));
+}
+
+std::string old_key(std::string_view core) {
+  return word_key(has_new_letter(core) ? to_old(core, true) : std::string(core));
+}
+
+// True when the word is to be read as Uzbek whatever its English score.
+bool reads_as_uzbek(std::string_view core, const WordPlace& place) {
+  if (!has_letter(core)) return false;
+  if (uzbek_lookup(old_key(core)).found) return place.context > kEnglishSentence;
+  if (place.score > -2.0f || place.context < kUzbekSentence) return false;
+  return !is_capitalised(core) || place.sentence_start;
+}
+
+// A capitalised word inside a sentence that the Uzbek lexicon does not know
+// and whose letters lean English is a foreign name (Google, Galaxy).
+bool is_foreign_name(std::string_view core, const WordPlace& place) {
+  return is_capitalised(core) && !place.sentence_start && place.score < 0.0f &&
+         !uzbek_lookup(old_key(core)).found;
+}
+
 // The English guard for a word with nothing that marks it as Uzbek: a word
 // leaning English stays Latin, and a strongly English one is written in
 // Cyrillic only when it is a listed Uzbek word in an Uzbek sentence.
 bool passes_guard(std::string_view core, float word_score, float context) {
+  // The English I, which the Uzbek lexicon also holds as a letter.
+  if (core == "I" && context <= kEnglishSentence) return false;
   const bool leans_uzbek = word_score + 1.5f * context >= 0.0f;
   if (word_score > -2.0f) return leans_uzbek;
   return leans_uzbek && uzbek_lookup(word_key(core)).found;
 }
 
+// A Roman numeral of one letter (I, V, X) heading a line: I. Kirish.
+bool is_line_numeral(const WordParts& parts, const WordPlace& place) {
+  return place.line_start && parts.leading.empty() &&
+         (parts.core == "I" || parts.core == "V" || parts.core == "X") &&
+         (parts.trailing.starts_with('.') || parts.trailing.starts_with(')'));
+}
+
+// The English score of a core, of its old spelling when it has new letters.
+float score_of(std::string_view core) {
+  return has_new_letter(core) ? english_score(to_old(core, true)) : english_score(core);
+}
+
+// An Uzbek abbreviation written with a word for its head: ToshDU, SamDU,
+// ToşTI. A capitalised head of lowercase letters that is no English-only
+// word (OpenAI stays), then two or more capitals to the end.
+bool is_headed_abbreviation(std::string_view core) {
+  if (core.size() < 4 || !is_ascii_upper(static_cast<unsigned char>(core.back())) ||
+      !is_ascii_upper(static_cast<unsigned char>(core[core.size() - 2]))) {
+    return false;
+  }
+  const std::vector<char32_t> chars = decode_utf8(core);
+  std::size_t head = 1;
+  while (head < chars.size() && (is_lowercase(chars[head]) || is_apostrophe(chars[head]))) ++head;
+  if (chars.size() < 4 || !is_uppercase(chars[0]) || head < 2 || chars.size() - head < 2) return false;
+  const bool letters_only = std::all_of(chars.begin(), chars.end(), [](char32_t c) {
+    return (is_letter(c) || is_apostrophe(c)) && c != 'c' && c != 'C' && c != 'w' && c != 'W';
+  });
+  if (!letters_only || !std::all_of(chars.begin() + static_cast<std::ptrdiff_t>(head), chars.end(),
+                                    [](char32_t c) { return is_ascii_upper(c); })) {
+    return false;
+  }
+  std::string head_text;
+  for (std::size_t k = 0; k < head; ++k) append_utf8(head_text, chars[k]);
+  const WordStanding standing = is_uzbek_word(old_key(head_text));
+  return standing.uzbek || !standing.english;
+}
+
+ConvertOptions without_guard(const ConvertOptions& options) {
+  ConvertOptions o = options;
+  o.guard = false;
+  return o;
+}
+
 }  // namespace
 
 std::string to_cyrillic_word(std::string_view word, const ConvertOptions& options,
-                             float word_score, float context, bool& pending_quote) {
+                             const WordPlace& place, bool& pending_quote) {
   const auto as_it_stood = [&] { return std::string(word); };
   if (has_cyrillic(word)) return as_it_stood();
 
@@ -306,18 +462,37 @@ std::string to_cyrillic_word(std::string_view word, const ConvertOptions& option
   if (const std::size_t digits = number_prefix_length(parts.core); digits > 0) {
     const std::string_view rest = parts.core.substr(digits);
     bool fresh_quote = false;
+    WordPlace rest_place = place;
+    rest_place.score = score_of(rest);
+    rest_place.sentence_start = false;
+    rest_place.line_start = false;
     std::string out(parts.leading);
     out.append(parts.core.substr(0, digits));
-    out += to_cyrillic_word(rest, options, english_score(rest), context, fresh_quote);
+    out += to_cyrillic_word(rest, options, rest_place, fresh_quote);
     out.append(parts.trailing);
     return out;
   }
+  if (is_line_numeral(parts, place)) return as_it_stood();
 
   // Bring the word to the new alphabet. A word that already has new letters
   // is taken as written, unless its old spelling is a link or code.
+  // Whether the word reads as Uzbek whatever its score, asked only where the
+  // answer matters: it costs a lexicon lookup with suffix stripping.
+  std::optional<bool> uzbek_reading;
+  const auto uzbek = [&] {
+    if (!uzbek_reading) uzbek_reading = reads_as_uzbek(parts.core, place);
+    return *uzbek_reading;
+  };
   std::string converted;
-  if (!has_new_letter(word)) {
-    WordResult r = convert_word(word, options, word_score, context, false, false, pending_quote);
+  if (is_headed_abbreviation(parts.core)) {
+    const std::string core = convert_letters(parts.core, kDefaultTutuq, keep_sh_ch(parts.core));
+    converted = std::string(parts.leading) + core + std::string(parts.trailing);
+  } else if (!has_new_letter(word)) {
+    WordResult r = convert_word(word, options, place.score, place.context, false, false,
+                                pending_quote);
+    if (r.decision == Decision::English && uzbek()) {
+      r = convert_word(word, without_guard(options), place.score, place.context, false, false, pending_quote);
+    }
     if (r.decision == Decision::Protected || r.decision == Decision::Exception ||
         r.decision == Decision::English) {
       return as_it_stood();
@@ -337,7 +512,9 @@ std::string to_cyrillic_word(std::string_view word, const ConvertOptions& option
   if (hard_sign) {
     trailing.remove_prefix(kTutuq.size());
   } else if (!has_apostrophe(next.core) && !has_new_letter(next.core) &&
-             !passes_guard(next.core, word_score, context)) {
+             (is_foreign_name(next.core, place) ||
+              !passes_guard(next.core, place.score, place.context)) &&
+             !uzbek()) {
     return as_it_stood();
   }
 
@@ -359,8 +536,7 @@ std::string to_cyrillic(std::string_view input) {
   const std::string_view text = normalize_marks(input, buffer);
   std::vector<WordSpan> spans = split_spans(text);
   for (WordSpan& span : spans) {
-    const std::string_view core = split_word(text.substr(span.start, span.end - span.start)).core;
-    span.score = has_new_letter(core) ? english_score(to_old(core, true)) : english_score(core);
+    span.score = score_of(split_word(text.substr(span.start, span.end - span.start)).core);
   }
 
   const ConvertOptions options = cyrillic_options();
@@ -373,10 +549,15 @@ std::string to_cyrillic(std::string_view input) {
       const WordSpan& span = spans[i];
       const std::string_view separators = text.substr(copied, span.start - copied);
       out.append(separators);
-      if (separators.find('\n') != std::string_view::npos) pending_quote = false;
-      const float context = context_score(spans, sentence.first, sentence.last, i - sentence.first);
+      const bool new_line = separators.find('\n') != std::string_view::npos;
+      if (new_line) pending_quote = false;
+      WordPlace place;
+      place.score = span.score;
+      place.context = context_score(spans, sentence.first, sentence.last, i - sentence.first);
+      place.sentence_start = i == sentence.first;
+      place.line_start = i == 0 || new_line;
       const std::string_view word = text.substr(span.start, span.end - span.start);
-      out += to_cyrillic_word(word, options, span.score, context, pending_quote);
+      out += to_cyrillic_word(word, options, place, pending_quote);
       copied = span.end;
     }
   }

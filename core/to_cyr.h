@@ -15,10 +15,18 @@ namespace vexo {
 // words already in Cyrillic pass through. Never fails.
 std::string to_cyrillic(std::string_view text);
 
-// Converts one word span. `word_score` is its English score (negative leans
-// English), `context_score` that of its sentence; `pending_quote` carries an
-// opening quote across the words of one text.
+// Where a word stands: its English score (negative leans English), that of
+// its sentence, and whether it opens its sentence or its line.
+struct WordPlace {
+  float score = 0.0f;
+  float context = 0.0f;
+  bool sentence_start = false;
+  bool line_start = false;
+};
+
+// Converts one word span. `pending_quote` carries an opening quote across the
+// words of one text.
 std::string to_cyrillic_word(std::string_view word, const ConvertOptions& options,
-                             float word_score, float context_score, bool& pending_quote);
+                             const WordPlace& place, bool& pending_quote);
 
 }  // namespace vexo

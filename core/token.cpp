@@ -61,7 +61,7 @@ bool is_domain_ending(std::string_view lower) {
   return std::find(kDomainEndings.begin(), kDomainEndings.end(), lower) != kDomainEndings.end();
 }
 
-constexpr std::string_view kCodeCharacters = "_=(){}[]<>$*&|^~#/%+";
+constexpr std::string_view kCodeCharacters = "_=(){}[]<>$\\*&|^~#/%+";
 constexpr std::array<std::string_view, 6> kCodeSequences = {"::", "->", "=>", "()", "</", "/>"};
 
 bool is_letter_or_digit(char32_t c) { return is_ascii_digit(c) || is_letter(c) || is_numeric(c); }
@@ -115,7 +115,30 @@ bool is_number_hyphen_word(const std::vector<char32_t>& core) {
   return true;
 }
 
+// True for a part of a slash-joined pair that is a word: a letter first,
+// then letters, apostrophes and hyphens.
+bool is_joined_word(std::string_view part) {
+  std::size_t i = 0;
+  if (part.empty() || !is_letter(next_code_point(part, i))) return false;
+  while (i < part.size()) {
+    const char32_t c = next_code_point(part, i);
+    if (!is_letter(c) && !is_apostrophe(c) && c != '-') return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+bool is_slash_joined_words(std::string_view core) {
+  if (core.find('/') == std::string_view::npos) return false;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t slash = core.find('/', start);
+    if (!is_joined_word(core.substr(start, slash - start))) return false;
+    if (slash == std::string_view::npos) return true;
+    start = slash + 1;
+  }
+}
 
 std::vector<WordSpan> split_spans(std::string_view text) {
   std::vector<WordSpan> spans;
@@ -177,19 +200,31 @@ WordParts split_word(std::string_view word) {
                    word.substr(core_end)};
 }
 
+namespace {
+
+// Links, addresses, hashtags, mentions and code sequences, given the word,
+// its non-empty core and the core's ASCII lowercase form.
+bool is_link_or_code(std::string_view word, std::string_view core, std::string_view lower) {
+  if (lower.find("://") != std::string_view::npos || lower.starts_with("www.")) return true;
+  if (core[0] == '#' || core[0] == '@' || word[0] == '#' || word[0] == '@') return true;
+  if (core.find('@') != std::string_view::npos) return true;
+  return std::any_of(kCodeSequences.begin(), kCodeSequences.end(),
+                     [&](std::string_view seq) { return word.find(seq) != std::string_view::npos; });
+}
+
+}  // namespace
+
+bool is_link_or_code(std::string_view word) {
+  const std::string_view core = split_word(word).core;
+  return !core.empty() && is_link_or_code(word, core, ascii_lower(core));
+}
+
 bool is_protected(std::string_view word) {
   const WordParts parts = split_word(word);
   const std::string_view core = parts.core;
   if (core.empty()) return false;
-
   const std::string lower = ascii_lower(core);
-  if (lower.find("://") != std::string::npos || lower.starts_with("www.")) return true;
-  if (core[0] == '#' || core[0] == '@' || word[0] == '#' || word[0] == '@') return true;
-  if (core.find('@') != std::string_view::npos) return true;
-
-  for (const std::string_view seq : kCodeSequences) {
-    if (word.find(seq) != std::string_view::npos) return true;
-  }
+  if (is_link_or_code(word, core, lower)) return true;
 
   const std::vector<char32_t> chars = decode_utf8(core);
   if (core.find('.') != std::string_view::npos && is_initials_and_name(chars)) return false;
@@ -197,7 +232,8 @@ bool is_protected(std::string_view word) {
   const bool old_mark = has_old_mark(core);
   for (std::size_t k = 0; k < chars.size(); ++k) {
     const char32_t c = chars[k];
-    if (c < 0x80 && kCodeCharacters.find(static_cast<char>(c)) != std::string_view::npos) {
+    if (c < 0x80 && kCodeCharacters.find(static_cast<char>(c)) != std::string_view::npos &&
+        !(c == '/' && is_slash_joined_words(core))) {
       return true;
     }
     if ((c == '.' || c == ':') && k > 0 && k + 1 < chars.size() &&

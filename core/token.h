@@ -36,6 +36,15 @@ struct WordParts {
 // G, O, g or o stays in the core: it is the second half of o' or g'.
 WordParts split_word(std::string_view word);
 
+// True for a link, e-mail address, hashtag, mention or a word holding a code
+// sequence (::, ->, =>, (), </, />): text that is not a word in any script.
+bool is_link_or_code(std::string_view word);
+
+// True for words joined by slashes (o'qituvchi/o'quvchi, Orqaga/Oldinga):
+// every part starts with a letter and holds only letters, apostrophes and
+// hyphens. Such a core is no path or code; each word is converted apart.
+bool is_slash_joined_words(std::string_view core);
+
 // True for a link, e-mail address, hashtag, mention, domain name,
 // number-with-letters token or code, which is to be copied unchanged.
 bool is_protected(std::string_view word);

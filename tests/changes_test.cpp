@@ -38,5 +38,16 @@ TEST(ChangeListing, GroupedByPairWithLocations) {
             "1200\u00d7 a \u2192 b\n(1: 1200)\n1200 ta o'zgarish, 1 xil so'z\n");
 }
 
+TEST(ChangeListing, TallyHoldsABoundedNumberOfPairs) {
+  ChangeTally tally;
+  for (std::size_t i = 0; i < kMaxTalliedPairs + 2; ++i) tally.add("p", std::to_string(i), "x");
+  tally.add("q", "0", "x");
+  const std::string listing = tally.listing("");
+  EXPECT_TRUE(listing.starts_with("   2\u00d7 0 \u2192 x\n   1\u00d7 1 \u2192 x\n")) << listing.substr(0, 80);
+  EXPECT_TRUE(listing.ends_with("   2\u00d7 (boshqa so'zlar, ro'yxatga sig'madi)\n(p: 65538, q: 1)\n"
+                                "65539 ta o'zgarish, 65536+ xil so'z\n"))
+      << listing.substr(listing.size() - 200);
+}
+
 }  // namespace
 }  // namespace vexo::cli

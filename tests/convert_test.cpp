@@ -93,8 +93,14 @@ TEST(Text, HyphenatedWordsWithCapitalPartsGoPartByPart) {
 }
 
 TEST(Text, ProtectedSpansAreCopied) {
-  EXPECT_EQ(conv("https://x.uz/sh ali@shahar.uz #choy mp3 getShape"),
-            "https://x.uz/sh ali@shahar.uz #choy mp3 getShape");
+  EXPECT_EQ(conv("https://x.uz/sh ali@shahar.uz #choy mp3 getShape D:\\ishlar\\shahar sh/2"),
+            "https://x.uz/sh ali@shahar.uz #choy mp3 getShape D:\\ishlar\\shahar sh/2");
+}
+
+TEST(Text, SlashJoinedWordsGoPartByPart) {
+  EXPECT_EQ(conv("o'qituvchi/o'quvchi Chap/O'ng shahar/qishloq 5 ming so'm"),
+            "\u00f6qituv\u00e7i/\u00f6quv\u00e7i \u00c7ap/\u00d6ng \u015fahar/qi\u015floq "
+            "5 ming s\u00f6m");
 }
 
 TEST(Text, CombiningMarksAreComposed) {

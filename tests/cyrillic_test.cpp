@@ -50,6 +50,31 @@ TEST(CyrillicInput, CapitalsFollowTheWord) {
   EXPECT_EQ(cyr("Щи"), "Şçi");
   EXPECT_EQ(cyr("ЯНГИ-йил"), "YANGI-yil");  // the hyphen ends the capital run
   EXPECT_EQ(cyr("ОБЪЕКТ"), "OB\u02bcYEKT");
+  // Capitals before a lowercase suffix are an abbreviation.
+  EXPECT_EQ(cyr("ЕОИИда"), "YEOIIda");
+  EXPECT_EQ(cyr("ЯИМдаги"), "YAIMdagi");
+  EXPECT_EQ(cyr("ЮНЕСКОнинг"), "YUNESKOning");
+  EXPECT_EQ(cyr("ЁшлАр"), "YoşlAr");
+}
+
+TEST(CyrillicInput, LongCapitalWordsConvertWhole) {
+  // Every capital letter looks at the capitals around it; a long run must
+  // still come out whole (its speed is measured in bench/cyrillic_bench).
+  std::string capitals;
+  std::string expected;
+  for (int i = 0; i < 2000; ++i) {
+    capitals += "ЁЩ";
+    expected += "YOŞÇ";
+  }
+  EXPECT_EQ(cyr(capitals), expected);
+  EXPECT_EQ(cyr(capitals + "а"), expected + "a");
+}
+
+TEST(CyrillicInput, LoanwordsSpelledApartInLatin) {
+  EXPECT_EQ(cyr("бюджет"), "budjet");
+  EXPECT_EQ(cyr("Бюджетга"), "Budjetga");
+  EXPECT_EQ(cyr("БЮДЖЕТИ"), "BUDJETI");
+  EXPECT_EQ(cyr("бюджетdan"), "budjetdan");
 }
 
 TEST(CyrillicInput, HardAndSoftSigns) {
@@ -75,9 +100,16 @@ TEST(CyrillicInput, ConverterHandsCyrillicWordsOverWhole) {
   EXPECT_EQ(convert("Тошкент шаҳрида кўп ЁШЛАР яшайди", o),
             "Toşkent şahrida köp YOŞLAR yaşaydi");
   EXPECT_EQ(convert("«Ўзбекистон», o'zbek", o), "«Özbekiston», özbek");
-  // Links, addresses, hashtags and code keep their Cyrillic.
-  EXPECT_EQ(convert("https://президент.уз user@почта.уз #Тошкент ўзбек_тили", o),
-            "https://президент.уз user@почта.уз #Тошкент ўзбек_тили");
+  // Links, addresses, hashtags, mentions and code keep their Cyrillic.
+  EXPECT_EQ(convert("https://президент.уз user@почта.уз #Тошкент @ўзбек а->б ф()", o),
+            "https://президент.уз user@почта.уз #Тошкент @ўзбек а->б ф()");
+  // Everything else is a word, whatever the Latin rules would protect:
+  // camel case, digits, dots and colons, slashes, brackets.
+  EXPECT_EQ(convert("ЎзМУ ТошДУ ЎзЛиДеП КОВИД-19 Т-34 10та 5ер куни15-17 23-24-июнь "
+                    "эл.почта тушириш/очишда (оят)ларни соат:12 ўзбек_тили",
+                    o),
+            "ÖzMU ToşDU ÖzLiDeP KOVID-19 T-34 10ta 5yer kuni15-17 23-24-iyun "
+            "el.poçta tuşiriş/oçişda (oyat)larni soat:12 özbek_tili");
   EXPECT_EQ(convert("(Ёлқин) 2026-йилги", o), "(Yolqin) 2026-yilgi");
 
   bool quote = false;

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "cli/text_encoding.h"
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -57,7 +58,10 @@ TEST(FileNames, KindsAndDefaultOutputs) {
   EXPECT_EQ(cli::file_kind("hujjat.DOCX"), FileKind::WordProcessing);
   EXPECT_EQ(cli::file_kind("a/b.dotm"), FileKind::WordProcessing);
   EXPECT_EQ(cli::file_kind("jadval.xltx"), FileKind::Spreadsheet);
-  for (const char* refused : {"eski.doc", "slides.pptx", "x.PDF", "k.odt"}) {
+  EXPECT_EQ(cli::file_kind("slides.PPSX"), FileKind::Presentation);
+  EXPECT_EQ(cli::file_kind("k.odt"), FileKind::OpenDocument);
+  EXPECT_EQ(cli::file_kind("k.odp"), FileKind::OpenDocument);
+  for (const char* refused : {"eski.doc", "slides.ppt", "x.PDF"}) {
     EXPECT_EQ(cli::file_kind(refused), FileKind::Refused) << refused;
   }
   for (const char* text :
@@ -90,12 +94,31 @@ TEST_F(FileCommand, ArgumentErrorsTouchNothing) {
     EXPECT_EQ(r.out, "");
   }
   EXPECT_EQ(names(), (std::set<std::string>{"a.txt", "b.txt"}));
+  // Help wherever it stands; after "--" every argument is a file name.
+  const auto help = vexo({path("a.txt"), "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(help.out.starts_with("vexo file FAYL...")) << help.out;
+  const auto dashed = vexo({"-n", "--", "--help", "-o"});
+  EXPECT_EQ(dashed.status, 1);
+  EXPECT_EQ(dashed.err, "--help: No such file or directory\n-o: No such file or directory\n");
+  EXPECT_EQ(names(), (std::set<std::string>{"a.txt", "b.txt"}));
 }
 
 TEST_F(FileCommand, TextFilesKeepTheirBytes) {
   write("bom.txt", "\xEF\xBB\xBFshahar\r\nchoy  ichdik\n");
   write("README", "o'g'il");
   write("same.md", "Men bu kitobni oldim");
+  // UTF-16 with its mark, in both byte orders, goes back as it came; a
+  // character outside the BMP crosses as a surrogate pair.
+  write("le.txt", cli::encode_text("choy \U0001F600\r\n", cli::TextEncoding::Utf16LittleEndian));
+  write("be.txt", cli::encode_text("shahar", cli::TextEncoding::Utf16BigEndian));
+  EXPECT_EQ(vexo({path("le.txt"), path("be.txt")}).status, 0);
+  EXPECT_EQ(read("le.yangi.txt"), std::string("\xFF\xFE\xE7\0o\0y\0 \0=\xD8\0\xDE\r\0\n\0", 18));
+  EXPECT_EQ(read("be.yangi.txt"), std::string("\xFE\xFF\x01\x5F\0a\0h\0a\0r", 12));
+  fs::remove(path("le.yangi.txt"));
+  fs::remove(path("be.yangi.txt"));
+  fs::remove(path("le.txt"));
+  fs::remove(path("be.txt"));
   const auto r = vexo({path("bom.txt"), path("README"), path("same.md")});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
@@ -123,10 +146,14 @@ TEST_F(FileCommand, InPlaceAndSameFile) {
             path("a.txt") + ": kirish fayli ustiga yozilmaydi (--in-place bilan ruxsat bering)\n");
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(read("a.txt"), "shahar");
-  write("b.vexo-tmp", "choy");  // the temporary file of output b
-  EXPECT_EQ(vexo({path("b.vexo-tmp"), "-o", path("b")}).status, 1);
-  EXPECT_EQ(read("b.vexo-tmp"), "choy");
-  fs::remove(path("b.vexo-tmp"));
+  // Writing output b takes over its lock and temporary files, so none of
+  // them may be the input.
+  for (const char* work : {"b.vexo-tmp", "b.vexo-tmp.x1Y2z3", "b.vexo-lock"}) {
+    write(work, "choy");
+    EXPECT_EQ(vexo({path(work), "-o", path("b")}).status, 1) << work;
+    EXPECT_EQ(read(work), "choy");
+    fs::remove(path(work));
+  }
 
   fs::create_symlink(path("a.txt"), path("link.txt"));
   const auto r = vexo({"--in-place", path("link.txt")});
@@ -138,6 +165,17 @@ TEST_F(FileCommand, InPlaceAndSameFile) {
   ::stat(path("a.txt").c_str(), &info);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
   EXPECT_EQ(names(), (std::set<std::string>{"a.txt", "link.txt"}));
+
+  // Owner and group stay as well where the process may set them.
+  if (::geteuid() != 0) GTEST_SKIP() << "changing the owner needs root";
+  ASSERT_EQ(::chown(path("a.txt").c_str(), 65534, 65534), 0);
+  write("a.txt", "choy");
+  EXPECT_EQ(vexo({"--in-place", path("a.txt")}).status, 0);
+  ::stat(path("a.txt").c_str(), &info);
+  EXPECT_EQ(read("a.txt"), "\u00e7oy");
+  EXPECT_EQ(info.st_uid, 65534u);
+  EXPECT_EQ(info.st_gid, 65534u);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
 TEST_F(FileCommand, DryRunListsAndWritesNothing) {
@@ -156,9 +194,23 @@ TEST_F(FileCommand, DryRunListsAndWritesNothing) {
       << two.out;
   EXPECT_TRUE(
       two.out.ends_with("  (xl/sharedStrings.xml: 4, xl/worksheets/sheet1.xml: 2, "
-                        "xl/worksheets/sheet2.xml: 1)\n  7 ta o'zgarish, 6 xil so'z\n"))
+                        "xl/worksheets/sheet2.xml: 1)\n  7 ta o'zgarish, 6 xil so'z\n"
+                        "  eski imloda qoldi (varaq nomi, xl/workbook.xml): Ikkinchi\n"))
       << two.out;
   EXPECT_EQ(names(), (std::set<std::string>{"a.txt", "sheet.xlsx"}));
+}
+
+TEST_F(FileCommand, TheFileLineSaysWhatWasKept) {
+  copy_fixture("tables.xlsx");
+  copy_fixture("code.docx");
+  const auto r = vexo({path("tables.xlsx"), path("code.docx")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find(path("tables.yangi.xlsx") + " (14 ta o'zgarish; eski imloda qoldi: 1 ta "
+                       "varaq nomi)\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find(" ta o'zgarish; eski imloda qoldi: 2 ta kod)\n"), std::string::npos)
+      << r.out;
 }
 
 TEST_F(FileCommand, FailuresAreReportedPerFile) {
@@ -171,12 +223,17 @@ TEST_F(FileCommand, FailuresAreReportedPerFile) {
   copy_fixture("broken.docx");
   copy_fixture("bomb.docx");
   fs::create_directory(path("folder.txt"));
+  ASSERT_EQ(::mkfifo(path("fifo.txt").c_str(), 0600), 0);  // opening it must not wait
+  write("locked.docx", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\0'));
+  write("odd.txt", "\xFF\xFEs\0h");  // UTF-16 cut in the middle of a unit
+  write("lone.txt", std::string("\xFE\xFF\xDC\x00", 4));  // a lone low surrogate
   const std::set<std::string> before = names();
 
   const auto r =
-      vexo({path("missing.txt"), path("eski.doc"), path("folder.txt"), path("latin1.txt"),
+      vexo({path("missing.txt"), path("eski.doc"), path("folder.txt"), path("fifo.txt"),
+            "/dev/zero", path("latin1.txt"), path("odd.txt"), path("lone.txt"),
             path("garbage.docx"), path("empty.xlsx"), path("truncated.docx"), path("broken.docx"),
-            path("bomb.docx"), path("good.txt")});
+            path("bomb.docx"), path("locked.docx"), path("good.txt")});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, path("good.txt") + " \u2192 " + path("good.yangi.txt") + " (1 ta o'zgarish)\n");
   const std::string expected_errors[] = {
@@ -184,8 +241,12 @@ TEST_F(FileCommand, FailuresAreReportedPerFile) {
       path("eski.doc") +
           ": .doc qo'llab-quvvatlanmaydi \u2014 .docx, .xlsx yoki matn (.txt, .md) sifatida "
           "saqlang\n",
-      path("folder.txt") + ": Is a directory\n",
+      path("folder.txt") + ": bu papka, fayl emas\n",
+      path("fifo.txt") + ": oddiy fayl emas (qurilma, kanal yoki soket o'qilmaydi)\n",
+      "/dev/zero: oddiy fayl emas (qurilma, kanal yoki soket o'qilmaydi)\n",
       path("latin1.txt") + ": matn UTF-8 emas (faylni UTF-8 sifatida saqlang)\n",
+      path("odd.txt") + ": matn UTF-8 emas (faylni UTF-8 sifatida saqlang)\n",
+      path("lone.txt") + ": matn UTF-8 emas (faylni UTF-8 sifatida saqlang)\n",
       path("garbage.docx") + ": zip: Not a zip archive\n",
       path("empty.xlsx") + ": zip: Not a zip archive\n",
       path("truncated.docx") + ": zip: Not a zip archive\n",
@@ -193,6 +254,8 @@ TEST_F(FileCommand, FailuresAreReportedPerFile) {
       path("bomb.docx") +
           ": word/document.xml: ochilgandagi hajmi haddan tashqari katta (zip-bomba bo'lishi "
           "mumkin)\n",
+      path("locked.docx") + ": hujjat parol bilan himoyalangan (yoki eski Office formatida): "
+                            "parolni olib tashlab, .docx yoki .xlsx sifatida qayta saqlang\n",
   };
   std::size_t at = 0;
   for (const std::string& expected : expected_errors) {

@@ -27,6 +27,7 @@ TEST(EnglishScore, ContractionsScoreMinusSix) {
     EXPECT_FLOAT_EQ(english_score(word), -6.0f) << word;
   }
   EXPECT_NE(english_score("'s"), -6.0f);  // nothing before the ending
+  EXPECT_GT(english_score("so'm"), 0.0f);  // an Uzbek word, not so + 'm
   EXPECT_FLOAT_EQ(english_score(""), 0.0f);
 }
 

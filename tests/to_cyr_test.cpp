@@ -12,7 +12,20 @@ std::string word(std::string_view w, float score = 0.0f, float context = 0.0f) {
   ConvertOptions options;
   options.cyrillic = false;
   bool quote = false;
-  return to_cyrillic_word(w, options, score, context, quote);
+  return to_cyrillic_word(w, options, WordPlace{score, context}, quote);
+}
+
+// Each line of `text` converted on its own, joined by spaces.
+std::string each_line(std::string_view text) {
+  std::string out;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    if (!out.empty()) out += ' ';
+    out += to_cyrillic(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return out;
 }
 
 TEST(ToCyrillic, OldAndNewSpellingsGiveTheSameCyrillic) {
@@ -67,6 +80,16 @@ TEST(ToCyrillic, TsIsTseOnlyBeforeLoanwordEndings) {
   EXPECT_EQ(word("abzats"), "абзатс");
 }
 
+TEST(ToCyrillic, LoanwordEndingsWrittenWithTse) {
+  EXPECT_EQ(to_cyrillic("reaksiya infeksiyalar konsepsiya korrupsiyaga konferensiya Fransiya "
+                        "provinsiyasi sentr markaziy-sentral konsentratsiya videokonferensiya"),
+            "реакция инфекциялар концепция коррупцияга конференция Франция провинцияси центр "
+            "марказий-централ концентрация видеоконференция");
+  // A true с before the same endings.
+  EXPECT_EQ(to_cyrillic("pensiya pensiyasi ekspansiya versiya Rossiya komissiya"),
+            "пенсия пенсияси экспансия версия Россия комиссия");
+}
+
 TEST(ToCyrillic, ApostrophesBecomeTheHardSign) {
   // The letter rules recognise apostrophes through one predicate; a few
   // spellings of each width suffice here.
@@ -97,6 +120,33 @@ TEST(ToCyrillic, SomePiecesStayLatin) {
   EXPECT_EQ(word("TV-xabar"), "TV-хабар");
   EXPECT_EQ(word("https://gov.uz/toshkent"), "https://gov.uz/toshkent");
   EXPECT_EQ(word("mp3"), "mp3");
+  EXPECT_EQ(to_cyrillic("D:\\ishlar\\xisobot yozing@pochta.uz #yangilik f(x) a::b"),
+            "D:\\ishlar\\xisobot yozing@pochta.uz #yangilik f(x) a::b");
+}
+
+TEST(ToCyrillic, AbbreviationsWithAWordForTheirHead) {
+  EXPECT_EQ(to_cyrillic("ToshDU, SamDU va ToşTI talabalari (O'zMU)"),
+            "ТошДУ, СамДУ ва ТошТИ талабалари (ЎзМУ)");
+  EXPECT_EQ(to_cyrillic("OpenAI iPhone YouTube PhD TikTok"), "OpenAI iPhone YouTube PhD TikTok");
+}
+
+TEST(ToCyrillic, RomanNumeralsStayLatin) {
+  EXPECT_EQ(to_cyrillic("II. Asosiy qism, XXI asr, IV bob, XIX-asrda"),
+            "II. Асосий қисм, XXI аср, IV боб, XIX-асрда");
+  EXPECT_EQ(to_cyrillic("I. Kirish\nV) Xulosa"), "I. Кириш\nV) Хулоса");  // heading a line
+  // Initials and words that only look like numerals.
+  EXPECT_EQ(to_cyrillic("Prezident I. Karimov, DIL, Mix"), "Президент И. Каримов, ДИЛ, Мих");
+}
+
+TEST(ToCyrillic, SlashJoinedWordsConvertEachSide) {
+  EXPECT_EQ(to_cyrillic("o'qituvchi/o'quvchi Orqaga/Oldinga va/yoki"),
+            "ўқитувчи/ўқувчи Орқага/Олдинга ва/ёки");
+  EXPECT_EQ(to_cyrillic("1/2 a/b2 ishlar/"), "1/2 a/b2 ishlar/");  // not two words
+}
+
+TEST(ToCyrillic, BareOldLettersBeforePunctuation) {
+  EXPECT_EQ(to_cyrillic("Harflar: O‘, G‘. (G‘) “O‘” BOG‘, tog‘)"),
+            "Ҳарфлар: Ў, Ғ. (Ғ) “Ў” БОҒ, тоғ)");
 }
 
 TEST(ToCyrillic, NumbersAndNumberPrefixes) {
@@ -108,11 +158,36 @@ TEST(ToCyrillic, NumbersAndNumberPrefixes) {
   EXPECT_EQ(word("2026-yil-2"), "2026-yil-2");  // not a number and a word
 }
 
+TEST(ToCyrillic, UzbekSentencesMakeTheirWordsUzbek) {
+  EXPECT_EQ(to_cyrillic("Markaziy bankda memorandum imzolandi, 5 trillion so'm ajratildi."),
+            "Марказий банкда меморандум имзоланди, 5 триллион сўм ажратилди.");
+  EXPECT_EQ(to_cyrillic("Park yaxshi joy. Yangi tab ochiladi, shahar markazida park bor."),
+            "Парк яхши жой. Янги таб очилади, шаҳар марказида парк бор.");
+  EXPECT_EQ(to_cyrillic("Pan Gi Mun Toshkentga keldi."), "Пан Ги Мун Тошкентга келди.");
+  // Words of the Uzbek lexicon alone, as in a word list.
+  EXPECT_EQ(each_line("film\nradio\nopera\nfestival\nmaterial\nprofessional\ntennis\n"
+                      "formula\nseminar\ndialog\nglobal"),
+            "фильм радио опера фестиваль материал профессионал теннис формула семинар диалог "
+            "глобал");
+}
+
+TEST(ToCyrillic, EnglishInsideUzbekTextStaysLatin) {
+  EXPECT_EQ(to_cyrillic("He said: I love this film very much. Biz ham filmni ko'rdik."),
+            "He said: I love this film very much. Биз ҳам фильмни кўрдик.");
+  EXPECT_EQ(to_cyrillic("Microsoft va Google kompaniyalari, Photoshopda ishlash"),
+            "Microsoft ва Google компаниялари, Photoshopda ишлаш");
+  EXPECT_EQ(to_cyrillic("Smartfon Galaxy taqdim etildi"), "Смартфон Galaxy тақдим этилди");
+}
+
 TEST(ToCyrillic, GuardKeepsEnglishLeaningWordsInLatin) {
   EXPECT_EQ(word("kitob", 0.5f, 0.0f), "китоб");
-  EXPECT_EQ(word("kitob", -1.0f, 0.0f), "kitob");
-  EXPECT_EQ(word("kitob", -1.0f, 1.0f), "китоб");  // an Uzbek sentence outweighs it
-  EXPECT_EQ(word("zqxv", -3.0f, 3.0f), "zqxv");    // strongly English and unlisted
+  EXPECT_EQ(word("kitob", -1.0f, -1.5f), "kitob");  // a known word in an English sentence
+  EXPECT_EQ(word("kitob", -1.0f, 0.0f), "китоб");    // and anywhere else
+  EXPECT_EQ(word("zqxv", -1.0f, 0.0f), "zqxv");
+  EXPECT_EQ(word("zqxv", -1.0f, 1.0f), "зқхв");  // an Uzbek sentence outweighs it
+  EXPECT_EQ(word("zqxv", -3.0f, 3.0f), "зқхв");    // unlisted, in a clearly Uzbek sentence
+  EXPECT_EQ(word("zqxv", -2.5f, 1.4f), "zqxv");    // a sentence not Uzbek enough
+  EXPECT_EQ(word("Zqxv", -2.5f, 3.0f), "Zqxv");    // a name inside the sentence
   // Marks of Uzbek spelling settle the question without the guard.
   EXPECT_EQ(word("to'g'ri", -3.0f, -3.0f), "тўғри");
   EXPECT_EQ(word("şahar", -3.0f, -3.0f), "шаҳар");
@@ -144,6 +219,25 @@ TEST(CyrillicSpellings, ListedLoanwordsAndTheirSuffixedForms) {
   EXPECT_EQ(to_cyrillic("model modeli Avtomobillari noyabrda"),
             "модель модели Автомобиллари ноябрда");
   EXPECT_EQ(to_cyrillic("avtomobil-sirk"), "автомобиль-цирк");  // each part on its own
+}
+
+TEST(CyrillicSpellings, MonthsCountriesAndOtherLoanwords) {
+  EXPECT_EQ(to_cyrillic("sentyabr Sentyabrda oktabr detsibell vaksinatsiya budjet byudjeti "
+                        "umume'tirof"),
+            "сентябрь Сентябрда октябрь децибел вакцинация бюджет бюджети умумэътироф");
+  EXPECT_EQ(to_cyrillic("Belarus Polsha Myanma Malta Vyetnam Shveytsariya Venesuela"),
+            "Беларусь Польша Мьянма Мальта Вьетнам Швейцария Венесуэла");
+}
+
+TEST(CyrillicSpellings, NativeWordsKeepTheirLetters) {
+  // A listed stem (singa, seld) followed by what is really a native word's
+  // ending, or by verb endings, is no loanword.
+  EXPECT_EQ(to_cyrillic("singadi singani singanidan selday seldi"),
+            "сингади сингани синганидан селдай селди");
+  // Real suffixed loanwords, also where a shorter native word begins them.
+  EXPECT_EQ(to_cyrillic("filmi sirkka konsertimiz modellari aksiyadagi farmatsevtik "
+                        "slanetslashish"),
+            "фильми циркка концертимиз моделлари акциядаги фармацевтик сланецлашиш");
 }
 
 TEST(CyrillicSpellings, UnlistedWordsKeepTheLetterRules) {

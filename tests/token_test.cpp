@@ -69,7 +69,8 @@ TEST(IsProtected, LinksMailTagsAndCode) {
   for (const char* word : {"https://x.uz/sh", "WWW.Example.org", "ali@mail.uz", "#shahar",
                            "@shahar", "(@user)", "a->b", "f()", "</b>", "x=y", "sh_ch",
                            "kun.uz", "12:30", "3.14", "mp3", "A4", "COVID-19", "iPhone",
-                           "getValue", "O'Brien", "d'Artagnan", "shahar.uz."}) {
+                           "getValue", "O'Brien", "d'Artagnan", "shahar.uz.", "C:\\ish",
+                           "ish/2", "/ish", "ish/", "a//b", "src/main.cpp"}) {
     EXPECT_TRUE(is_protected(word)) << word;
   }
 }
@@ -77,7 +78,8 @@ TEST(IsProtected, LinksMailTagsAndCode) {
 TEST(IsProtected, OrdinaryWords) {
   for (const char* word : {"", "...", "O'zbekiston", "SHAHAR", "O'zBEK", "Sh.Rashidov",
                            "A.Navoiy", "2024-yil", "5-sinf", "shahar,", "ko'cha-ko'y", "2024",
-                           "oxiri.", "Toshkent:", "\u00abso'z\u00bb"}) {
+                           "oxiri.", "Toshkent:", "\u00abso'z\u00bb", "o'qituvchi/o'quvchi",
+                           "(Orqaga/Oldinga)", "va/yoki/ham"}) {
     EXPECT_FALSE(is_protected(word)) << word;
   }
 }

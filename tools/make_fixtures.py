@@ -233,6 +233,67 @@ def sheet():
     return rewrite_zip(package, lambda name, data: data, [("xl/sharedStrings.xml", table)])
 
 
+def code():
+    """Document properties, code set in a code style and in a monospace
+    font, and a tracked deletion."""
+    from docx.enum.style import WD_STYLE_TYPE
+    d = docx.Document()
+    d.core_properties.title = "O'zbekiston haqida"
+    d.core_properties.subject = "Shahar va qishloq"
+    d.core_properties.keywords = "choy, qo'shiq"
+    d.core_properties.comments = "Qisqa ma'lumot"
+    d.core_properties.category = "Maktab"
+    d.core_properties.author = "Shavkat"
+    style = d.styles.add_style("HTML Code", WD_STYLE_TYPE.CHARACTER)
+    style.font.name = "Courier New"
+    p = d.add_paragraph("Buyruq: ")
+    p.add_run("git checkout shahar").style = style
+    p.add_run(" bilan, so'ng ")
+    p.add_run("choy shahar").font.name = "Consolas"
+    d.add_paragraph("Yangi DELETED qo'shiq.")
+    return rewrite_zip(saved(d), lambda name, data: data.replace(
+        b"DELETED", b'</w:t></w:r><w:del w:id="1" w:author="M" w:date="2024-03-01T12:00:00Z">'
+        b'<w:r><w:delText xml:space="preserve">eski shahar </w:delText></w:r></w:del><w:r><w:t>')
+        if name == "word/document.xml" else data)
+
+
+def prefixed():
+    """The letter with WordprocessingML bound to another prefix."""
+    def rename(name, data):
+        if not re.fullmatch(r"word/(document|header\d*|footer\d*|footnotes|comments)\.xml", name):
+            return data
+        return re.sub(rb"(</?|\s)w:", rb"\1ww:", data).replace(b"xmlns:w=", b"xmlns:ww=")
+    return rewrite_zip(letter(), rename)
+
+
+def tables():
+    """A workbook with an Excel table, a cell comment, headers and footers, a
+    chart title and document properties."""
+    from openpyxl.chart import BarChart, Reference
+    from openpyxl.comments import Comment
+    from openpyxl.worksheet.table import Table
+    wb = openpyxl.Workbook()
+    wb.properties.title = "Oylik xarajatlar"
+    wb.properties.keywords = "choy"
+    ws = wb.active
+    ws.title = "Ro'yxat"
+    for row in [["Ko'cha", "Narx", "Izoh"], ["Toshkent shahri", 42, "bosh"],
+                ["Chorsu", 7, "qo'shiq"]]:
+        ws.append(row)
+    ws.add_table(Table(displayName="Jadval1", ref="A1:C3"))
+    ws["E6"] = "=COUNTA(Jadval1[Ko''cha])"
+    ws["A2"].comment = Comment("Bu ma'lumot to'g'ri", "Muharrir")
+    ws.oddHeader.center.text = "Maktab hisoboti: choy"
+    ws.oddFooter.left.text = "Toshkent shahri"
+    chart = BarChart()
+    chart.title = "Choy narxi"
+    chart.add_data(Reference(ws, min_col=2, min_row=1, max_row=3), titles_from_data=True)
+    ws.add_chart(chart, "E2")
+    buffer = io.BytesIO()
+    wb.save(buffer)
+    return rewrite_zip(buffer.getvalue(), lambda name, data: data)
+
+
 def broken():
     return rewrite_zip(unchanged(), lambda name, data: data.replace(b"</w:body>", b"</w:bod>")
                        if name == "word/document.xml" else data)
@@ -251,7 +312,9 @@ def main():
         os.path.dirname(os.path.abspath(__file__)), "..", "tests", "fixtures")
     os.makedirs(out, exist_ok=True)
     for name, make in [("letter.docx", letter), ("unchanged.docx", unchanged),
-                       ("sheet.xlsx", sheet), ("broken.docx", broken), ("bomb.docx", bomb)]:
+                       ("sheet.xlsx", sheet), ("broken.docx", broken), ("bomb.docx", bomb),
+                       ("code.docx", code), ("prefixed.docx", prefixed),
+                       ("tables.xlsx", tables)]:
         data = make()
         with open(os.path.join(out, name), "wb") as f:
             f.write(data)
