@@ -49,19 +49,28 @@ std::uint16_t vk_of(char c) {
   return 0;
 }
 
-Desk::Desk() { config.options.exceptions.clear(); }
+Desk::Desk(Timing timing) : timing_(timing), jitter_(timing.seed) {
+  config.options.exceptions.clear();
+}
 
-void Desk::press(std::uint16_t vk) { queue_.push_back(Queued{vk, lparam_of(vk), 0, 0}); }
+void Desk::press(std::uint16_t vk) {
+  queue_.push_back(Queued{vk, lparam_of(vk), 0, 0, false});
+  queue_.push_back(Queued{vk, lparam_of(vk) | 0xC0000000u, 0, 0, true});
+}
 
 void Desk::type(std::string_view ascii) {
   for (char c : ascii) press(vk_of(c));
 }
 
-void Desk::foreign_packet(char16_t unit) { queue_.push_back(Queued{kVkPacket, 0, unit, 0}); }
+void Desk::foreign_packet(char16_t unit) {
+  queue_.push_back(Queued{kVkPacket, 1u, unit, 0, false});
+  queue_.push_back(Queued{kVkPacket, 0xC0000001u, unit, 0, true});
+}
 
 void Desk::click(std::size_t caret) {
   caret_ = std::min(caret, buffer_.size());
-  clicked_ = true;
+  clicked_ = !timing_.click_bit_lost;
+  hook_saw_click_ = true;
 }
 
 bool Desk::deliver_one() {
@@ -69,11 +78,20 @@ bool Desk::deliver_one() {
   const Queued key = queue_.front();
   queue_.pop_front();
   now_ += 1;
-  current_mark_ = key.mark;
   KeyContext ctx{state, host_, *this, session, undo};
+  if (key.up) {
+    settle(ctx);  // OnTestKeyUp
+    return true;
+  }
   const KeyMessage message{key.vk, key.lparam, context};
-  bool eaten = test_key_down(ctx, message);
-  if (eaten) {
+  const bool untested = chance(timing_.untested_percent);
+  bool eaten = false;
+  if (!untested) {
+    eaten = test_key_down(ctx, message);
+    if (chance(timing_.double_test_percent)) eaten = test_key_down(ctx, message);
+  }
+  if (eaten || untested) {
+    eaten = true;
     const KeyDownResult result = key_down(ctx, message);
     switch (result.action) {
       case KeyDownAction::Pass:
@@ -90,14 +108,13 @@ bool Desk::deliver_one() {
         } else {
           // The edit session inserts the character at the caret.
           for (const KeyEvent& e : character_events(result.character, 0))
-            if (!e.key_up) apply(Queued{kVkPacket, 0, static_cast<char16_t>(e.scan), 0});
+            if (!e.key_up) apply(Queued{kVkPacket, 0, static_cast<char16_t>(e.scan), 0, false});
           character_inserted(ctx, result.character);
         }
         break;
     }
   }
   if (!eaten) apply(key);
-  current_mark_ = 0;
   return true;
 }
 
@@ -170,6 +187,11 @@ bool Desk::pressed_since_last_poll(std::uint16_t vk) {
   return true;
 }
 
+Clicks Desk::clicks_since_last_poll() {
+  if (!timing_.mouse_hooked) return Clicks::Unwatched;
+  return std::exchange(hook_saw_click_, false) ? Clicks::Some : Clicks::None;
+}
+
 bool Desk::keyboard_state(KeyboardState& keys) const {
   keys.fill(0);
   if (shift) keys[kShift] = 0x80;
@@ -205,12 +227,14 @@ std::size_t Desk::send(std::span<const KeyEvent> events) {
   for (std::size_t i = 0; i < n; ++i) {
     const KeyEvent& e = events[i];
     sent_.push_back(e);
-    if (e.key_up) continue;  // the application acts on key-downs
+    const std::uint32_t up_bits = e.key_up ? 0xC0000000u : 0u;
     if (e.unicode)
-      queue_.push_back(Queued{kVkPacket, 0, static_cast<char16_t>(e.scan), e.mark});
+      queue_.push_back(
+          Queued{kVkPacket, up_bits | 1u, static_cast<char16_t>(e.scan), e.mark, e.key_up});
     else
       queue_.push_back(Queued{
-          e.vk, (std::uint32_t{e.scan} << 16) | 1u | (e.extended ? 1u << 24 : 0u), 0, e.mark});
+          e.vk, (std::uint32_t{e.scan} << 16) | 1u | (e.extended ? 1u << 24 : 0u) | up_bits, 0,
+          e.mark, e.key_up});
   }
   return n;
 }

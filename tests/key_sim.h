@@ -1,13 +1,18 @@
 // A simulated keyboard, operating system and application for the text
 // service's key handling. Keys the user types and keystrokes the service
-// sends wait in one input queue, as on Windows; each key taken from it goes
-// through the service's test and key-down phases with its mark, and a key
-// that is not eaten reaches the application, which edits a text buffer.
+// sends wait in one input queue, key-down and key-up, as on Windows; each key
+// taken from it goes through the service's test and key-down phases as TSF
+// documents them (a key-down phase only for a key the test phase eats), and
+// a key that is not eaten reaches the application, which edits a text
+// buffer. `Timing` plays what real hosts do besides: a key tested twice or
+// given a key-down phase untested, a click that the shared "pressed since"
+// bit lost, and a thread without the mouse hook.
 #pragma once
 
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,13 +34,21 @@ std::uint32_t lparam_of(std::uint16_t vk);
 // The virtual key that types an ASCII character on a US layout.
 std::uint16_t vk_of(char c);
 
+struct Timing {
+  unsigned untested_percent = 0;      // keys whose key-down phase comes without a test
+  unsigned double_test_percent = 0;   // keys tested twice
+  bool click_bit_lost = false;        // GetAsyncKeyState never shows a click
+  bool mouse_hooked = true;           // the thread-local mouse hook is in place
+  unsigned seed = 1;
+};
+
 class Desk final : public KeyState,
                    public KeyboardLayout,
                    public InputSender,
                    public Clock,
                    public FallbackServices {
  public:
-  Desk();
+  explicit Desk(Timing timing = {});
 
   // The user presses a key (or types ASCII text); it waits in the queue.
   void press(std::uint16_t vk);
@@ -75,6 +88,7 @@ class Desk final : public KeyState,
   bool is_down(std::uint16_t vk) const override;
   bool is_toggled(std::uint16_t) const override { return false; }
   bool pressed_since_last_poll(std::uint16_t vk) override;
+  Clicks clicks_since_last_poll() override;
   bool keyboard_state(KeyboardState& state) const override;
   // KeyboardLayout
   LayoutHandle current() const override { return 0x0409; }
@@ -83,7 +97,6 @@ class Desk final : public KeyState,
   std::uint16_t virtual_key_of_scan(std::uint16_t, LayoutHandle) const override { return 0; }
   // InputSender
   std::size_t send(std::span<const KeyEvent> events) override;
-  std::uintptr_t message_extra_info() const override { return current_mark_; }
   // Clock
   std::int64_t now_ms() const override { return now_; }
   // FallbackServices
@@ -99,15 +112,19 @@ class Desk final : public KeyState,
     std::uint32_t lparam = 0;
     char16_t unit = 0;
     std::uintptr_t mark = 0;
+    bool up = false;
   };
+  bool chance(unsigned percent) { return percent > 0 && jitter_() % 100 < percent; }
   void apply(const Queued& key);
 
   std::deque<Queued> queue_;
   std::u16string buffer_;
   std::size_t caret_ = 0;
   std::int64_t now_ = 1000;
-  bool clicked_ = false;
-  std::uintptr_t current_mark_ = 0;
+  bool clicked_ = false;         // the "pressed since" bit
+  bool hook_saw_click_ = false;  // the mouse hook
+  Timing timing_;
+  std::mt19937 jitter_;
   std::vector<std::string> log_;
   std::vector<KeyEvent> sent_;
   Host host_{*this, *this, *this, *this};

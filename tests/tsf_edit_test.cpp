@@ -335,10 +335,35 @@ TEST(SessionRequest, ARefusedSynchronousLockIsAskedForAgainToRunLater) {
   EXPECT_EQ(request_now(ran), RequestOutcome::Ran);
   EXPECT_EQ(ran.flags, std::vector<std::uint32_t>{kRequestSyncReadWrite});
 
-  FakeRequester queued;
-  queued.answers = {{kSynchronousRefused, kOk}, {kOk, kSessionQueued}};
-  EXPECT_EQ(request_now(queued), RequestOutcome::Queued);
-  EXPECT_EQ(queued.flags, (std::vector<std::uint32_t>{0x7, 0x6}));
+  // As documented: the request succeeds, the session's result says refused.
+  const HResult kFail = static_cast<HResult>(0x80004005);
+  struct Case {
+    std::vector<SessionRequester::Answer> answers;
+    RequestOutcome outcome;
+    std::size_t requests;
+  };
+  const Case cases[] = {
+      {{{kOk, kSynchronousRefused}, {kOk, kSessionQueued}}, RequestOutcome::Queued, 2},
+      {{{kOk, kSynchronousRefused}, {kOk, kOk}}, RequestOutcome::Ran, 2},
+      {{{kOk, kSynchronousRefused}, {kOk, kSynchronousRefused}}, RequestOutcome::Failed, 2},
+      {{{kOk, kSynchronousRefused}, {kFail, kOk}}, RequestOutcome::Failed, 2},
+      {{{kSynchronousRefused, kOk}, {kOk, kSessionQueued}}, RequestOutcome::Queued, 2},
+      {{{kOk, kFail}}, RequestOutcome::Failed, 1},  // the session ran and failed
+  };
+  for (const Case& c : cases) {
+    FakeRequester requester;
+    requester.answers = c.answers;
+    EXPECT_EQ(request_now(requester), c.outcome);
+    ASSERT_EQ(requester.flags.size(), c.requests);
+    if (c.requests == 2) {
+      EXPECT_EQ(requester.flags[1], kRequestReadWrite);
+    }
+  }
+  // The undo Backspace and a key map character are not swallowed when the
+  // session never runs.
+  FakeRequester undo_refused;
+  undo_refused.answers = {{kOk, kSynchronousRefused}, {kOk, kSynchronousRefused}};
+  EXPECT_EQ(undo_tsf(undo_refused), UndoAction::PlainBackspace);
 
   FakeRequester refused;
   refused.answers = {{static_cast<HResult>(0x80004005), kOk}};

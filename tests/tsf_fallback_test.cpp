@@ -9,6 +9,7 @@
 #include "core/token.h"
 #include "core/unicode.h"
 #include "tests/key_sim.h"
+#include "tsf/context_guard.h"
 #include "tsf/retype.h"
 
 namespace vexo::tsf {
@@ -56,7 +57,7 @@ TEST(FallbackRetype, SurrogatePairsTravelAsTwoUnits) {
   EXPECT_EQ(utf16_length("a\U0001F600"), 3u);
   const std::vector<KeyEvent> resent = same_key_events(0x25, sim::lparam_of(0x25));
   EXPECT_TRUE(resent[0].extended);
-  EXPECT_EQ(resent[0].scan, 0x4B);
+  EXPECT_EQ(resent[0].scan, kOwnKeyScan);  // the key itself says it is the service's
   EXPECT_TRUE(resent[1].key_up);
 }
 
@@ -189,6 +190,7 @@ TEST(FallbackUndo, BackspaceAfterConversionRestoresTheTypedWord) {
   const std::size_t before = desk.sent().size();
   desk.press(kVkBackspace);
   desk.deliver_one();
+  desk.deliver_one();  // its release
   // The application removed the Space; the service deletes the converted word
   // and types the typed one.
   const std::vector<KeyEvent> undo(desk.sent().begin() + static_cast<std::ptrdiff_t>(before),
@@ -271,7 +273,9 @@ TEST(FallbackUndo, APlainBackspaceSentForAFailedUndoKeepsTypingOrder) {
 TEST(FallbackUndo, ExpiredDeadlinesDropTheirEntries) {
   Desk desk;
   desk.type("so'z a");
-  for (int i = 0; i < 6; ++i) desk.deliver_one();  // "a" is held and resent behind the retype
+  // "a" is held and resent behind the retype.
+  while (desk.state.held.empty() && desk.deliver_one()) {
+  }
   ASSERT_EQ(desk.state.held.size(), 1u);
   desk.wait(1600);
   desk.deliver_all();
@@ -346,6 +350,116 @@ TEST(FallbackKeyMap, ShortcutsReachTheApplicationUnmapped) {
   }
 }
 
+// TSF may test a key twice or call the key-down phase without a test: the
+// test phase changes nothing, and each key is carried out exactly once.
+TEST(FallbackPhases, EachKeyIsCarriedOutOnceWhateverTheCallOrder) {
+  const KeyMessage space{sim::kSpace, sim::lparam_of(sim::kSpace), ContextKind::Ordinary};
+  for (const int calls : {0, 1, 2}) {  // test calls before the key-down phase (0: none)
+    SCOPED_TRACE(calls);
+    Desk desk;
+    desk.type("so'z");
+    desk.deliver_all();
+    KeyContext ctx{desk.state, desk.host(), desk, desk.session, desk.undo};
+    for (int i = 0; i < calls; ++i) EXPECT_FALSE(test_key_down(ctx, space));
+    EXPECT_TRUE(desk.sent().empty());  // deciding sent nothing
+    if (calls != 1) {
+      EXPECT_EQ(key_down(ctx, space).action, KeyDownAction::Pass);
+    }
+    settle(ctx);  // the key-up
+    settle(ctx);
+    EXPECT_EQ(desk.count_log("fallback: converted"), 1u);
+    EXPECT_EQ(desk.sent().size(), 2u * (5 + 4));
+  }
+  // The same message tested again with the auto-repeat bit may be the next
+  // repeat: the word is given up rather than guessed.
+  Desk desk;
+  desk.type("so'");
+  desk.deliver_all();
+  KeyContext ctx{desk.state, desk.host(), desk, desk.session, desk.undo};
+  const KeyMessage repeat{'Z', sim::lparam_of('Z') | 1u << 30, ContextKind::Ordinary};
+  test_key_down(ctx, repeat);
+  test_key_down(ctx, repeat);
+  settle(ctx);
+  EXPECT_FALSE(desk.state.tracker.tracked());
+}
+
+// Clicks are seen by the thread's mouse hook even when the shared "pressed
+// since" bit lost them; a thread without the hook converts nothing.
+TEST(FallbackTracking, AClickIsSeenWithoutThePressedSinceBit) {
+  for (const bool hooked : {true, false}) {
+    SCOPED_TRACE(hooked);
+    sim::Timing timing;
+    timing.click_bit_lost = true;
+    timing.mouse_hooked = hooked;
+    Desk desk(timing);
+    desk.type("sha");
+    desk.deliver_all();
+    desk.click(0);
+    desk.type("har ");
+    desk.deliver_all();
+    EXPECT_EQ(desk.text(), "har sha");  // not "shahar" retyped over "har "
+    EXPECT_EQ(desk.count_log("fallback: converted"), 0u);
+    EXPECT_EQ(desk.count_log(hooked ? "fallback: word not tracked: mouse click inside the word"
+                                    : "fallback: word not tracked: mouse clicks not watched"),
+              1u);
+  }
+}
+
+// A copy that keeps meeting a retype on its way goes through after
+// kMaxHoldRounds rather than travel without end.
+TEST(FallbackRetype, AHeldKeyIsSentAgainOnlySoOften) {
+  Desk desk;
+  desk.state.expectation = {.backspaces = 1000, .packets = 0, .deadline = {1000000}};
+  desk.type("a");
+  desk.deliver_all();
+  EXPECT_EQ(desk.text(), "a");
+  EXPECT_EQ(desk.sent().size(), 2u * kMaxHoldRounds);
+  EXPECT_EQ(desk.count_log("fallback: held key let through after 8 rounds"), 1u);
+}
+
+// Fields that take keys but hide their text (passwords, PINs), disabled
+// keyboards and empty contexts are left alone by both paths.
+TEST(ProtectedContext, IsLeftAloneAndLoggedOnce) {
+  struct Case {
+    ContextFacts facts;
+    ContextKind kind;
+    const char* line;
+  };
+  const Case cases[] = {
+      {{}, ContextKind::Ordinary, nullptr},
+      {{.transitory = true}, ContextKind::Transitory, nullptr},
+      {{.present = false}, ContextKind::None, nullptr},
+      {{.hides_text = true, .transitory = true}, ContextKind::Protected,
+       "context left alone: password field"},
+      {{.keyboard_disabled = true}, ContextKind::Protected,
+       "context left alone: keyboard disabled"},
+      {{.empty = true}, ContextKind::Protected, "context left alone: empty context"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(context_kind(c.facts), c.kind);
+    bool logged = false;
+    const auto line = protected_context_line(c.facts, logged);
+    EXPECT_EQ(line.value_or(""), c.line ? c.line : "");
+    EXPECT_EQ(protected_context_line(c.facts, logged), std::nullopt);  // once
+  }
+  EXPECT_TRUE(scopes_hide_text(std::vector<std::int32_t>{1, 31}));  // IS_URL, IS_PASSWORD
+  EXPECT_TRUE(scopes_hide_text(std::vector<std::int32_t>{64}));     // IS_NUMERIC_PIN
+  EXPECT_FALSE(scopes_hide_text(std::vector<std::int32_t>{0, 1, 5, 61}));
+  EXPECT_FALSE(scopes_hide_text({}));
+
+  // Keys pass untouched: no key map, no retype, no undo.
+  Desk desk;
+  desk.context = ContextKind::Protected;
+  desk.keymap_on = true;
+  desk.map.set(0x2D, Cell::Normal, U'ö');  // the X key
+  desk.type("so'z x ");
+  desk.press(kVkBackspace);
+  desk.deliver_all();
+  EXPECT_EQ(desk.text(), "so'z x");
+  EXPECT_TRUE(desk.sent().empty());
+  EXPECT_TRUE(desk.log_lines().empty());
+}
+
 // A careful typist's editor: the same keys, each one finished before the
 // next, with every word that may be converted converted at its Space, and
 // one Backspace right after a conversion taking it back.
@@ -353,7 +467,19 @@ class ReferenceEditor {
  public:
   explicit ReferenceEditor(ConvertOptions options) : options_(std::move(options)) {}
 
+  // A click puts the caret elsewhere. At the next key, a word typed so far is
+  // unknown; with no word typed yet, a new one starts there.
+  void click(std::size_t caret) {
+    caret_ = std::min(caret, text_.size());
+    clicked_ = true;
+    undo_.reset();
+  }
+
   void press(std::uint16_t vk) {
+    if (std::exchange(clicked_, false)) {
+      clean_ = word_.empty();
+      word_.clear();
+    }
     std::optional<std::pair<std::string, std::string>> undo = std::exchange(undo_, std::nullopt);
     if (undo && vk == kVkBackspace) return restore(undo->first, undo->second);
     if (vk == kVkBackspace) {
@@ -432,17 +558,27 @@ class ReferenceEditor {
   std::size_t caret_ = 0;
   std::u32string word_;
   bool clean_ = true;
+  bool clicked_ = false;
   std::optional<std::pair<std::string, std::string>> undo_;
 };
 
+// Random typing, with the application sometimes behind and the key sink
+// called as real hosts call it: keys tested twice, key-down phases without a
+// test, clicks that the "pressed since" bit loses.
 TEST(FallbackProperty, RandomTypingEndsAsACarefulTypistSeesIt) {
   const std::string letters = "shog'zaicl'ubo";
   const char* const words[] = {"so'z", "shahar", "o'g'il", "bo'ldi", "choy", "ma'no", "kitob"};
+  constexpr std::uint16_t kClick = 0;
   std::size_t reordered = 0, converted = 0, undone = 0;
   for (unsigned seed = 1; seed <= 1000; ++seed) {
     SCOPED_TRACE(seed);
     std::mt19937 random(seed);
-    Desk desk;
+    sim::Timing timing;
+    timing.seed = seed;
+    timing.untested_percent = seed % 3 == 0 ? 25 : 0;
+    timing.double_test_percent = seed % 4 == 1 ? 30 : 0;
+    timing.click_bit_lost = seed % 2 == 0;
+    Desk desk(timing);
     ReferenceEditor reference(desk.config.options);
     std::vector<std::uint16_t> keys;
     const int length = 20 + static_cast<int>(random() % 60);
@@ -454,7 +590,9 @@ TEST(FallbackProperty, RandomTypingEndsAsACarefulTypistSeesIt) {
           keys.push_back(sim::vk_of(c));
         continue;
       }
-      if (pick < 62)
+      if (pick < 28)
+        vk = kClick;
+      else if (pick < 62)
         vk = sim::vk_of(letters[random() % letters.size()]);
       else if (pick < 82)
         vk = sim::kSpace;
@@ -467,6 +605,14 @@ TEST(FallbackProperty, RandomTypingEndsAsACarefulTypistSeesIt) {
       keys.push_back(vk);
     }
     for (std::uint16_t vk : keys) {
+      if (vk == kClick) {
+        // The user clicks once the application has caught up.
+        desk.deliver_all();
+        const std::size_t caret = random() % 64;
+        desk.click(caret);
+        reference.click(caret);
+        continue;
+      }
       desk.press(vk);
       reference.press(vk);
       // The user may be faster than the application for a while.

@@ -4,6 +4,7 @@
 // run as a document runs them, and key events delivered to the service's key
 // sink. Wine's own msctf cannot run this path, so the test brings its own.
 #include <gtest/gtest.h>
+#include <inputscope.h>
 #include <msctf.h>
 #include <windows.h>
 
@@ -153,12 +154,101 @@ class Range final : public ITfRange {
 
 class DocumentManager;
 
-class Context final : public ITfContext, public ITfSource, public ITfInsertAtSelection {
+// One compartment of a context, holding a VT_I4 value.
+class Compartment final : public ITfCompartment {
+ public:
+  LONG value = 0;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = nullptr;
+    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_ITfCompartment)) {
+      return E_NOINTERFACE;
+    }
+    *out = static_cast<ITfCompartment*>(this);
+    return S_OK;
+  }
+  STATIC_UNKNOWN
+  HRESULT STDMETHODCALLTYPE SetValue(TfClientId, const VARIANT*) override NOT_HERE;
+  HRESULT STDMETHODCALLTYPE GetValue(VARIANT* out) override {
+    VariantInit(out);
+    if (value == 0) return S_FALSE;  // never set: VT_EMPTY
+    out->vt = VT_I4;
+    out->lVal = value;
+    return S_OK;
+  }
+};
+
+// The input scopes of a field, as its GUID_PROP_INPUTSCOPE value gives them.
+class Scopes final : public ITfInputScope {
+ public:
+  std::vector<InputScope> scopes;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    static const GUID kIid = {
+        0xfde1eaee, 0x6924, 0x4cdf, {0x91, 0xe7, 0xda, 0x38, 0xcf, 0xf5, 0x55, 0x9d}};
+    *out = nullptr;
+    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, kIid)) return E_NOINTERFACE;
+    *out = static_cast<ITfInputScope*>(this);
+    return S_OK;
+  }
+  STATIC_UNKNOWN
+  HRESULT STDMETHODCALLTYPE GetInputScopes(InputScope** out, UINT* count) override {
+    *out = static_cast<InputScope*>(CoTaskMemAlloc(sizeof(InputScope) * (scopes.size() + 1)));
+    std::copy(scopes.begin(), scopes.end(), *out);
+    *count = static_cast<UINT>(scopes.size());
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetPhrase(BSTR**, UINT*) override NOT_HERE;
+  HRESULT STDMETHODCALLTYPE GetRegularExpression(BSTR*) override NOT_HERE;
+  HRESULT STDMETHODCALLTYPE GetSRGS(BSTR*) override NOT_HERE;
+  HRESULT STDMETHODCALLTYPE GetXML(BSTR*) override NOT_HERE;
+};
+
+// GUID_PROP_INPUTSCOPE of a context: the same scopes over the whole text.
+class ScopeProperty final : public ITfProperty {
+ public:
+  Scopes* scopes = nullptr;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = nullptr;
+    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_ITfProperty) &&
+        !IsEqualIID(iid, IID_ITfReadOnlyProperty)) {
+      return E_NOINTERFACE;
+    }
+    *out = static_cast<ITfProperty*>(this);
+    return S_OK;
+  }
+  STATIC_UNKNOWN
+  HRESULT STDMETHODCALLTYPE GetType(GUID*) override NOT_HERE;
+  HRESULT STDMETHODCALLTYPE EnumRanges(TfEditCookie, IEnumTfRanges**, ITfRange*) override NOT_HERE;
+  HRESULT STDMETHODCALLTYPE GetValue(TfEditCookie, ITfRange*, VARIANT* out) override {
+    VariantInit(out);
+    if (scopes == nullptr) return S_OK;  // VT_EMPTY: no scope here
+    out->vt = VT_UNKNOWN;
+    out->punkVal = scopes;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetContext(ITfContext**) override NOT_HERE;
+  HRESULT STDMETHODCALLTYPE FindRange(TfEditCookie, ITfRange*, ITfRange**,
+                                      TfAnchor) override NOT_HERE;
+  HRESULT STDMETHODCALLTYPE SetValueStore(TfEditCookie, ITfRange*,
+                                          ITfPropertyStore*) override NOT_HERE;
+  HRESULT STDMETHODCALLTYPE SetValue(TfEditCookie, ITfRange*, const VARIANT*) override NOT_HERE;
+  HRESULT STDMETHODCALLTYPE Clear(TfEditCookie, ITfRange*) override NOT_HERE;
+};
+
+class Context final : public ITfContext,
+                      public ITfSource,
+                      public ITfInsertAtSelection,
+                      public ITfCompartmentMgr {
  public:
   Text text;
   DocumentManager* manager = nullptr;
   ITfTextEditSink* edit_sink = nullptr;
   std::deque<ITfEditSession*> queued;
+  // Synchronous sessions refused, as documented: S_OK with TF_E_SYNCHRONOUS
+  // in the session's result.
+  bool refuse_sync = false;
+  Compartment keyboard_disabled;
+  Compartment empty;
+  ScopeProperty input_scope;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     *out = nullptr;
@@ -168,6 +258,8 @@ class Context final : public ITfContext, public ITfSource, public ITfInsertAtSel
       *out = static_cast<ITfSource*>(this);
     } else if (IsEqualIID(iid, IID_ITfInsertAtSelection)) {
       *out = static_cast<ITfInsertAtSelection*>(this);
+    } else if (IsEqualIID(iid, IID_ITfCompartmentMgr)) {
+      *out = static_cast<ITfCompartmentMgr*>(this);
     } else {
       return E_NOINTERFACE;
     }
@@ -178,6 +270,10 @@ class Context final : public ITfContext, public ITfSource, public ITfInsertAtSel
   // An edit session: run now when asked to, else queued for run_queued().
   HRESULT STDMETHODCALLTYPE RequestEditSession(TfClientId, ITfEditSession* session, DWORD flags,
                                                HRESULT* result) override {
+    if ((flags & TF_ES_SYNC) != 0 && refuse_sync) {
+      *result = TS_E_SYNCHRONOUS;  // TF_E_SYNCHRONOUS, the same value
+      return S_OK;
+    }
     if ((flags & TF_ES_SYNC) != 0) {
       *result = run(session);
       return S_OK;
@@ -229,7 +325,14 @@ class Context final : public ITfContext, public ITfSource, public ITfInsertAtSel
     status->dwStaticFlags = 0;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE GetProperty(REFGUID, ITfProperty**) override NOT_HERE;
+  HRESULT STDMETHODCALLTYPE GetProperty(REFGUID guid, ITfProperty** out) override {
+    static const GUID kInputScope = {
+        0x1713dd5a, 0x68e7, 0x4a5b, {0x9a, 0xf6, 0x59, 0x2a, 0x59, 0x5c, 0x77, 0x8d}};
+    *out = nullptr;
+    if (!IsEqualGUID(guid, kInputScope)) return E_INVALIDARG;
+    *out = &input_scope;
+    return S_OK;
+  }
   HRESULT STDMETHODCALLTYPE GetAppProperty(REFGUID, ITfReadOnlyProperty**) override NOT_HERE;
   HRESULT STDMETHODCALLTYPE TrackProperties(const GUID**, ULONG, const GUID**, ULONG,
                                             ITfReadOnlyProperty**) override NOT_HERE;
@@ -250,6 +353,16 @@ class Context final : public ITfContext, public ITfSource, public ITfInsertAtSel
     edit_sink = nullptr;
     return S_OK;
   }
+
+  // ITfCompartmentMgr: the two compartments the service reads.
+  HRESULT STDMETHODCALLTYPE GetCompartment(REFGUID guid, ITfCompartment** out) override {
+    *out = IsEqualGUID(guid, GUID_COMPARTMENT_KEYBOARD_DISABLED) ? &keyboard_disabled
+           : IsEqualGUID(guid, GUID_COMPARTMENT_EMPTYCONTEXT)    ? &empty
+                                                                 : nullptr;
+    return *out != nullptr ? S_OK : E_INVALIDARG;
+  }
+  HRESULT STDMETHODCALLTYPE ClearCompartment(TfClientId, REFGUID) override NOT_HERE;
+  HRESULT STDMETHODCALLTYPE EnumCompartments(IEnumGUID**) override NOT_HERE;
 
   // ITfInsertAtSelection: the text replaces the selection, the caret follows.
   HRESULT STDMETHODCALLTYPE InsertTextAtSelection(TfEditCookie, DWORD flags, const WCHAR* with,
@@ -443,9 +556,16 @@ class Typing : public ::testing::Test {
   }
 
   // One key: offered to the service, and typed into the document unless it
-  // was eaten; then the document's edit ends and its queued sessions run.
+  // was eaten; then the document's edit ends and its queued sessions run,
+  // and the key's release is offered too.
   void key(WPARAM vk, wchar_t typed) {
     const LPARAM lparam = static_cast<LPARAM>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16 | 1;
+    press(vk, lparam, typed);
+    WINBOOL eaten = FALSE;
+    threads_.key_sink->OnTestKeyUp(&context_, vk, lparam | 0xC0000000, &eaten);
+    context_.run_queued();
+  }
+  void press(WPARAM vk, LPARAM lparam, wchar_t typed) {
     WINBOOL eaten = FALSE;
     threads_.key_sink->OnTestKeyDown(&context_, vk, lparam, &eaten);
     if (eaten) {
@@ -631,6 +751,84 @@ TEST_F(Typing, AltGrKeysOfTheKeyMapArePreservedAndInserted) {
   EXPECT_TRUE(eaten);
   EXPECT_EQ(text(), L"\u00F6");
   EXPECT_EQ(caret(), 1);
+}
+
+// Password fields, disabled keyboards and empty contexts: neither the word
+// end in the text nor the keys change anything there.
+TEST_F(Typing, FieldsThatHideTheirTextAreLeftAlone) {
+  Scopes password;
+  password.scopes = {IS_DEFAULT, IS_PASSWORD};
+  const char* const lines[] = {"context left alone: password field",
+                               "context left alone: keyboard disabled",
+                               "context left alone: empty context"};
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(lines[i]);
+    if (i == 0) context_.input_scope.scopes = &password;
+    if (i == 1) context_.keyboard_disabled.value = 1;
+    if (i == 2) context_.empty.value = 1;
+    activate("keymap = ha\nlayout = altgr\n");
+    for (const bool hidden : {false, true}) {
+      text_hidden = hidden;
+      restart(L"");
+      type(L"so'z ");
+      key(VK_BACK, 0);
+      if (!hidden) {
+        EXPECT_EQ(text(), L"so'z");
+      }
+    }
+    const GUID o = {0xC4EC1800, 0x6C4E, 0x47B1, {0xA3, 0xD5, 0x2E, 0x9F, 0x0B, 0x6C, 0x1D, 0x84}};
+    WINBOOL eaten = TRUE;
+    threads_.key_sink->OnPreservedKey(&context_, o, &eaten);
+    EXPECT_FALSE(eaten);
+    const std::vector<std::string> log = logged();
+    EXPECT_EQ(std::count(log.begin(), log.end(), lines[i]), 1);
+    EXPECT_FALSE(was_logged("fallback: converted"));
+    service_->Deactivate();
+    service_->Release();
+    service_ = nullptr;
+    context_.input_scope.scopes = nullptr;
+    context_.keyboard_disabled.value = context_.empty.value = 0;
+    DeleteFileW((g_profile_dir + L"\\vexo\\tsf.log").c_str());
+  }
+}
+
+// A document that refuses synchronous locks while it handles a key says so
+// in the session's result: the key map character and the undo then run as
+// soon as the document allows, instead of being dropped.
+TEST_F(Typing, RefusedSynchronousSessionsRunLater) {
+  activate("keymap = ha\nlayout = altgr\n");
+  context_.refuse_sync = true;
+  const GUID o = {0xC4EC1800, 0x6C4E, 0x47B1, {0xA3, 0xD5, 0x2E, 0x9F, 0x0B, 0x6C, 0x1D, 0x84}};
+  WINBOOL eaten = FALSE;
+  threads_.key_sink->OnPreservedKey(&context_, o, &eaten);
+  EXPECT_TRUE(eaten);
+  context_.run_queued();
+  EXPECT_EQ(text(), L"\u00F6");
+  type(L" so'z ");
+  EXPECT_EQ(text(), L"\u00F6 s\u00F6z ");
+  key(VK_BACK, 0);
+  EXPECT_EQ(text(), L"\u00F6 so'z");
+}
+
+// A context pushed into another document does not take the sink from the
+// focused one; after a pop the sink is on whatever document has the focus.
+TEST_F(Typing, PushedAndPoppedContextsFollowTheFocus) {
+  activate("");
+  Context other;
+  DocumentManager other_document;
+  other.manager = &other_document;
+  other_document.top = &other;
+  threads_.thread_sink->OnPushContext(&other);
+  EXPECT_NE(context_.edit_sink, nullptr);
+  EXPECT_EQ(other.edit_sink, nullptr);
+  threads_.focus = &other_document;
+  threads_.thread_sink->OnPopContext(&context_);
+  EXPECT_EQ(context_.edit_sink, nullptr);
+  EXPECT_NE(other.edit_sink, nullptr);
+  threads_.focus = &document_;
+  threads_.thread_sink->OnPopContext(&other);
+  EXPECT_NE(context_.edit_sink, nullptr);
+  EXPECT_EQ(other.edit_sink, nullptr);
 }
 
 }  // namespace

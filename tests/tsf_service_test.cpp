@@ -119,7 +119,8 @@ class FakeSystem : public RegistrationSystem {
 const std::string kClsid = "{6A2F93D1-4C0B-4E7A-9D35-71C8B0E5A2F4}";
 const std::string kCats[] = {
     "{34745C63-B2F0-4784-8B67-5E12C8701A31}", "{13A016DF-560B-46CD-947A-4C3AF1E0E35D}",
-    "{25504FB4-7BAB-4BC1-9C69-CF81890F0EF5}", "{49D2F9CF-1F5E-11D7-A6D3-00065B84435C}"};
+    "{25504FB4-7BAB-4BC1-9C69-CF81890F0EF5}", "{49D2F9CF-1F5E-11D7-A6D3-00065B84435C}",
+    "{364215D9-75BC-11D7-A6EF-00065B84435C}"};
 
 std::vector<std::string> full_registration() {
   std::vector<std::string> calls = {
@@ -382,13 +383,27 @@ TEST_F(Activation, ANewFocusStartsTheDocumentAfresh) {
   }
   FakeDocument next(r, 2);
   rebind(s, &next, host);
-  auto access = s->take();
-  EXPECT_TRUE(access->fallback.fallback_mode);
-  EXPECT_TRUE(access->fallback.tracker.chars().empty());
-  EXPECT_TRUE(access->fallback.tracker.tracked());
-  EXPECT_TRUE(access->previous_text.empty());
-  EXPECT_FALSE(access->undo);
-  EXPECT_NE(std::find(r.calls.begin(), r.calls.end(), "unadvise edit sink 1"), r.calls.end());
+  {
+    auto access = s->take();
+    EXPECT_TRUE(access->fallback.fallback_mode);
+    EXPECT_TRUE(access->fallback.tracker.chars().empty());
+    EXPECT_TRUE(access->fallback.tracker.tracked());
+    EXPECT_TRUE(access->previous_text.empty());
+    EXPECT_FALSE(access->undo);
+    EXPECT_NE(std::find(r.calls.begin(), r.calls.end(), "unadvise edit sink 1"), r.calls.end());
+  }
+
+  // A pushed or popped context: the sink follows the focused document, or
+  // leaves a document that lost the focus.
+  r.calls.clear();
+  tm->focus_id = 3;
+  rebind_to_focus(s, host);
+  tm->focus_id = 0;
+  rebind_to_focus(s, host);
+  EXPECT_EQ(r.calls, (std::vector<std::string>{"get focus", "unadvise edit sink 2",
+                                               "advise edit sink 3", "get focus",
+                                               "unadvise edit sink 3"}));
+  EXPECT_FALSE(s->take()->edit_sink);
 }
 
 TEST_F(Activation, FailuresOfTheSinks) {

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Builds the Windows installer, build-windows/vexo-setup-<version>.exe, from
 # the programs of tools/build-windows.sh (run first when they are missing) and
-# tools/installer/vexo.nsi. Run as root on Debian 12: installs NSIS when it is
-# missing. Prints the installer's path on its last line.
+# tools/installer/vexo.nsi: a 32-bit program, so that it starts on 32-bit and
+# 64-bit Windows alike. Beside it, build-windows/installer/ gets a copy built
+# with NSIS's 64-bit stub from the same script, which tools/test-installer.sh
+# runs under the 64-bit-only Wine of these machines. Run as root on Debian 12:
+# installs NSIS when it is missing. Prints the installer's path on its last
+# line.
 set -euo pipefail
 shopt -s inherit_errexit
 cd "$(dirname "$0")/.."
@@ -11,11 +15,11 @@ dist=$root/build-windows/dist
 
 if ! command -v makensis >/dev/null; then
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update
-  apt-get install -y --no-install-recommends nsis
+  apt-get -o DPkg::Lock::Timeout=900 update
+  apt-get -o DPkg::Lock::Timeout=900 install -y --no-install-recommends nsis
 fi
 
-for file in i686/vexo_tsf.dll x86_64/vexo_tsf.dll x86_64/vexo.exe; do
+for file in i686/vexo_tsf.dll i686/vexo.exe x86_64/vexo_tsf.dll x86_64/vexo.exe; do
   if [ ! -f "$dist/$file" ]; then
     bash tools/build-windows.sh
     break
@@ -30,9 +34,14 @@ mkdir -p "$work"
 sed 's/\r*$/\r/' LICENSE >"$work/LICENSE.txt"
 
 out=$root/build-windows/vexo-setup-$version.exe
-makensis -V2 -INPUTCHARSET UTF8 \
-  -DVERSION="$version" -DDIST="$dist" -DLICENSE="$work/LICENSE.txt" -DOUTFILE="$out.tmp" \
-  tools/installer/vexo.nsi >&2
-mv "$out.tmp" "$out"
+# make_installer TARGET OUTFILE
+make_installer() {
+  makensis -V2 -INPUTCHARSET UTF8 -DTARGET="$1" \
+    -DVERSION="$version" -DDIST="$dist" -DLICENSE="$work/LICENSE.txt" -DOUTFILE="$2.tmp" \
+    tools/installer/vexo.nsi >&2
+  mv "$2.tmp" "$2"
+}
+make_installer amd64-unicode "$work/vexo-setup-$version-amd64.exe"
+make_installer x86-unicode "$out"
 echo "== installer: $(stat -c %s "$out") bytes" >&2
 echo "$out"

@@ -22,7 +22,12 @@ for arch in "${arches[@]}"; do
 
   start=$SECONDS
   tests=OFF
-  [ "$arch" = x86_64 ] && tests=ON  # only 64-bit programs run here
+  if [ "$arch" = x86_64 ]; then
+    # Only 64-bit programs run here. Wine must be there before CMake is
+    # configured: the toolchain names it as the emulator that runs the tests.
+    tests=ON
+    bash tools/install-wine.sh
+  fi
   cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/tools/toolchain-$triple.cmake" \
     -DVEXO_DEPS_PREFIX="$deps" -DCMAKE_BUILD_TYPE=Release -DVEXO_WERROR=ON \
     -DVEXO_BUILD_BENCH=OFF -DVEXO_BUILD_TESTS=$tests >/dev/null

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Tests the installer built by tools/build-installer.sh:
-#  - statically, from its listing (7z): every file is inside, each binary has
-#    its architecture and is byte for byte the build's, and the default
-#    settings.ini is the one in tools/installer/;
-#  - under 64-bit Wine, in a fresh prefix: silent install, reinstall and
+#  - statically, from its listing (7z): it is a 32-bit program, every file is
+#    inside, each binary has its architecture and is byte for byte the
+#    build's, and the default settings.ini is the one in tools/installer/;
+#  - under 64-bit Wine, in a fresh prefix (through the copy built from the
+#    same script with the 64-bit stub: 32-bit programs cannot run on these
+#    machines): silent install, reinstall and
 #    uninstall, checking the files, the uninstall entry, the text service's
 #    COM registration (when the DLL can register itself), the user's PATH,
 #    and that the user's settings files are written once and then left alone.
@@ -16,15 +18,16 @@ dist=$root/build-windows/dist
 # The version the Windows build was configured with (written by CMake).
 version=$(cat "$root/build-windows/x86_64/vexo-version")
 setup=$root/build-windows/vexo-setup-$version.exe
-[ -f "$setup" ] || { echo "run tools/build-installer.sh first" >&2; exit 1; }
+setup64=$root/build-windows/installer/vexo-setup-$version-amd64.exe
+[ -f "$setup" ] && [ -f "$setup64" ] || { echo "run tools/build-installer.sh first" >&2; exit 1; }
 
 export DEBIAN_FRONTEND=noninteractive
 missing=()
 command -v 7z >/dev/null || missing+=(p7zip-full)
 [ -x /usr/lib/wine/wine64 ] || missing+=(wine wine64)
 if [ "${#missing[@]}" -gt 0 ]; then
-  apt-get update
-  apt-get install -y --no-install-recommends "${missing[@]}"
+  apt-get -o DPkg::Lock::Timeout=900 update
+  apt-get -o DPkg::Lock::Timeout=900 install -y --no-install-recommends "${missing[@]}"
 fi
 
 failures=0
@@ -38,8 +41,18 @@ trap cleanup EXIT
 
 # --- contents -------------------------------------------------------------------
 7z l -slt "$setup" >"$work/listing.txt"
-grep -q '^SubType = NSIS-3 Unicode 64-bit' "$work/listing.txt" || fail "not a 64-bit NSIS installer"
-7z x -y -o"$work/contents" "$setup" >/dev/null
+grep -q '^SubType = NSIS-3 Unicode$' "$work/listing.txt" || fail "not a 32-bit NSIS installer"
+[[ "$(objdump -f "$setup")" == *"file format pei-i386"* ]] || fail "the installer is not 32-bit"
+7z x -y -aou -o"$work/contents" "$setup" >/dev/null
+# Both builds of vexo.exe are inside (one goes to the install folder); 7z
+# guesses their folders from the script, so they are found by content.
+for arch in x86_64 i686; do
+  found=0
+  while IFS= read -r exe; do
+    cmp -s "$exe" "$dist/$arch/vexo.exe" && found=1
+  done < <(find "$work/contents" -name vexo.exe)
+  [ "$found" = 1 ] || fail "the $arch vexo.exe is not in the installer"
+done
 # check_binary PATH_IN_INSTALLER BUILT_FILE OBJDUMP_FORMAT
 check_binary() {
   local inside=$work/contents/$1
@@ -50,7 +63,6 @@ check_binary() {
   cmp -s "$inside" "$2" || fail "$1 differs from $2"
   [[ "$(objdump -f "$inside" 2>/dev/null)" == *"file format $3"$'\n'* ]] || fail "$1 is not $3"
 }
-check_binary vexo.exe "$dist/x86_64/vexo.exe" pei-x86-64
 check_binary x64/vexo_tsf.dll "$dist/x86_64/vexo_tsf.dll" pei-x86-64
 check_binary x86/vexo_tsf.dll "$dist/i686/vexo_tsf.dll" pei-i386
 cmp -s "$work/contents/\$APPDATA/vexo/settings.ini.vexo-tmp" tools/installer/settings.ini ||
@@ -98,7 +110,7 @@ want_status=2
 
 install() {
   local status=0
-  "$wine" "$setup" /S "$@" </dev/null >/dev/null 2>&1 || status=$?
+  "$wine" "$setup64" /S "$@" </dev/null >/dev/null 2>&1 || status=$?
   [ "$status" = "$want_status" ] || fail "install $*: exit status $status, want $want_status"
 }
 uninstall() {

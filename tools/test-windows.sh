@@ -14,12 +14,13 @@ dist=$root/build-windows/dist
 [ -f "$dist/x86_64/vexo.exe" ] || { echo "run tools/build-windows.sh first" >&2; exit 1; }
 
 # --- Wine ---------------------------------------------------------------------
-# Only the 64-bit Wine: adding the i386 architecture would upgrade system
-# packages, and 32-bit programs cannot run on these machines anyway.
-if [ ! -x /usr/lib/wine/wine64 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update
-  apt-get install -y --no-install-recommends wine wine64
+bash tools/install-wine.sh
+# A build configured before Wine was installed has no emulator for its tests:
+# configure it again (the toolchain file finds Wine now) and let it discover
+# the tests.
+if ! grep -rqs wine64 "$build/tests"; then
+  cmake "$build" >/dev/null
+  cmake --build "$build" -j "${VEXO_JOBS:-2}"
 fi
 export LANG=C.UTF-8 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
 export WINEPREFIX=$build/wineprefix

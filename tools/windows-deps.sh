@@ -27,8 +27,8 @@ done
 if [ "${#missing[@]}" -gt 0 ]; then
   log "installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update >&2
-  apt-get install -y --no-install-recommends "${missing[@]}" >&2
+  apt-get -o DPkg::Lock::Timeout=900 update >&2
+  apt-get -o DPkg::Lock::Timeout=900 install -y --no-install-recommends "${missing[@]}" >&2
 fi
 
 source_version() { dpkg-query -W -f='${source:Version}' "$1"; }

@@ -1,8 +1,12 @@
 #include "tsf/document_win32.h"
 
+#include <inputscope.h>
+
 #include <algorithm>
 #include <utility>
 #include <vector>
+
+#include "tsf/context_guard.h"
 
 namespace vexo::tsf {
 namespace {
@@ -156,6 +160,44 @@ HResult ContextDocument::insert_at_selection(std::u16string_view text) {
   if (SUCCEEDED(hr)) hr = caret_after(context_, cookie_, range.get(), 0);
   const HRESULT ended = composition->EndComposition(cookie_);
   return FAILED(hr) ? hr : ended;
+}
+
+std::optional<bool> ContextDocument::hides_text() {
+  // GUID_PROP_INPUTSCOPE and IID_ITfInputScope, which the headers only
+  // declare.
+  static constexpr GUID kInputScopeProperty = {
+      0x1713dd5a, 0x68e7, 0x4a5b, {0x9a, 0xf6, 0x59, 0x2a, 0x59, 0x5c, 0x77, 0x8d}};
+  static constexpr GUID kIidInputScope = {
+      0xfde1eaee, 0x6924, 0x4cdf, {0x91, 0xe7, 0xda, 0x38, 0xcf, 0xf5, 0x55, 0x9d}};
+  Ref<ITfProperty> property;
+  if (FAILED(context_->GetProperty(kInputScopeProperty, property.out())) || !property)
+    return std::nullopt;
+  TF_SELECTION selection{};
+  ULONG fetched = 0;
+  if (FAILED(context_->GetSelection(cookie_, TF_DEFAULT_SELECTION, 1, &selection, &fetched)) ||
+      fetched < 1 || selection.range == nullptr)
+    return std::nullopt;
+  Ref<ITfRange> range;
+  *range.out() = selection.range;
+  VARIANT value;
+  VariantInit(&value);
+  if (FAILED(property->GetValue(cookie_, range.get(), &value))) return std::nullopt;
+  std::optional<bool> hides = false;  // a range without a scope is an ordinary field
+  if (value.vt == VT_UNKNOWN && value.punkVal != nullptr) {
+    Ref<ITfInputScope> scope;
+    if (SUCCEEDED(value.punkVal->QueryInterface(kIidInputScope,
+                                                reinterpret_cast<void**>(scope.out())))) {
+      InputScope* scopes = nullptr;
+      UINT count = 0;
+      if (SUCCEEDED(scope->GetInputScopes(&scopes, &count)) && scopes != nullptr) {
+        std::vector<std::int32_t> values(scopes, scopes + count);
+        hides = scopes_hide_text(values);
+        CoTaskMemFree(scopes);
+      }
+    }
+  }
+  VariantClear(&value);
+  return hides;
 }
 
 SessionRequester::Answer ContextRequester::request(std::uint32_t flags) {

@@ -4,6 +4,8 @@
 
 #include <msctf.h>
 
+#include <optional>
+
 #include "tsf/document.h"
 
 namespace vexo::tsf {
@@ -19,6 +21,10 @@ class ContextDocument final : public TextDocument {
                                   std::u16string_view text) override;
   bool is_transitory() override;
   HResult insert_at_selection(std::u16string_view text) override;
+
+  // Whether the input scope at the selection is a password or PIN; nothing
+  // when the context has no input scope property or it cannot be read.
+  std::optional<bool> hides_text();
 
  private:
   ITfContext* context_;

@@ -67,8 +67,11 @@ std::optional<std::string> run_insert_session(TextDocument& document, char32_t c
 
 RequestOutcome request_now(SessionRequester& requester) {
   SessionRequester::Answer answer = requester.request(kRequestSyncReadWrite);
-  if (answer.call == kSynchronousRefused) answer = requester.request(kRequestReadWrite);
-  if (failed(answer.call)) return RequestOutcome::Failed;
+  // The refusal is documented in the session's result; a context that
+  // reports it as the call's result is taken the same way.
+  if (answer.session == kSynchronousRefused || answer.call == kSynchronousRefused)
+    answer = requester.request(kRequestReadWrite);
+  if (failed(answer.call) || failed(answer.session)) return RequestOutcome::Failed;
   return answer.session == kSessionQueued ? RequestOutcome::Queued : RequestOutcome::Ran;
 }
 

@@ -20,8 +20,10 @@ namespace vexo::tsf {
 inline constexpr std::uint32_t kRequestAsyncReadWrite = 0xE;  // TF_ES_ASYNC | TF_ES_READWRITE
 inline constexpr std::uint32_t kRequestSyncReadWrite = 0x7;   // TF_ES_SYNC | TF_ES_READWRITE
 inline constexpr std::uint32_t kRequestReadWrite = 0x6;       // TF_ES_READWRITE
+inline constexpr std::uint32_t kRequestSyncRead = 0x3;        // TF_ES_SYNC | TF_ES_READ
+inline constexpr std::uint32_t kRequestRead = 0x2;            // TF_ES_READ
 inline constexpr HResult kSynchronousRefused =
-    static_cast<HResult>(0x80040208);                  // TS_E_SYNCHRONOUS
+    static_cast<HResult>(0x80040208);                  // TF_E_SYNCHRONOUS
 inline constexpr HResult kSessionQueued = 0x00040300;  // TF_S_ASYNC
 
 struct ConvertOutcome {
@@ -52,7 +54,10 @@ std::optional<std::string> run_insert_session(TextDocument& document, char32_t c
 enum class RequestOutcome : std::uint8_t { Queued, Ran, Failed };
 
 // Asks for a synchronous read-write session; a document that refuses
-// synchronous locks is asked again for one it may run later.
+// synchronous locks (the request succeeds with TF_E_SYNCHRONOUS as the
+// session's result) is asked again for one it may run later. Failed when the
+// request fails, the session's result is a failure, or the second request is
+// refused as well: the session did not run and will not.
 RequestOutcome request_now(SessionRequester& requester);
 
 // The undo of an edit-session conversion, once the caller has taken the

@@ -113,4 +113,13 @@ ITfEditSession* new_insert_session(ITfContext* context, char32_t c,
                      });
 }
 
+ITfEditSession* new_scope_session(ITfContext* context, LogFn log,
+                                  std::function<void(bool hides_text)> found) {
+  return new_session(context, "input scope", log,
+                     [found = std::move(found)](ITfContext* c, TfEditCookie cookie) {
+                       const std::optional<bool> hides = ContextDocument(c, cookie).hides_text();
+                       if (hides) found(*hides);
+                     });
+}
+
 }  // namespace vexo::tsf

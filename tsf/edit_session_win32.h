@@ -44,4 +44,10 @@ ITfEditSession* new_restore_session(ITfContext* context, UndoRecord undo,
 ITfEditSession* new_insert_session(ITfContext* context, char32_t c,
                                    std::shared_ptr<std::uint8_t> inserted, LogFn log);
 
+// Reads whether the context's input scope hides its text (a password or PIN
+// field) and hands the answer to `found`; nothing when it cannot be read.
+// Label "input scope".
+ITfEditSession* new_scope_session(ITfContext* context, LogFn log,
+                                  std::function<void(bool hides_text)> found);
+
 }  // namespace vexo::tsf

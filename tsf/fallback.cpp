@@ -43,7 +43,11 @@ std::string to_utf8(const std::u32string& chars) {
   return out;
 }
 
-bool own_mark(std::uintptr_t mark) { return mark == kMarkResent || mark == kMarkRetype; }
+std::uint16_t scan_of(std::uint32_t lparam) {
+  return static_cast<std::uint16_t>((lparam >> 16) & 0xFF);
+}
+
+bool repeat_bit(std::uint32_t lparam) { return (lparam & (1u << 30)) != 0; }
 
 void drop_expired(KeyContext& ctx) {
   const Clock& clock = ctx.host.clock;
@@ -52,6 +56,26 @@ void drop_expired(KeyContext& ctx) {
   RetypeExpectation& e = ctx.state.expectation;
   if (e.deadline.passed(clock)) e.backspaces = e.packets = 0;
   e.held_before = std::min(e.held_before, ctx.state.held.size());
+  e.sent_before = std::min(e.sent_before, ctx.state.sent_chars.size());
+}
+
+// --- the state as the test phase sees it, changing nothing ------------------------
+
+Verdict verdict_of(Verdict::Kind kind, Resend resend = {}, std::uint8_t rounds = 0) {
+  Verdict v;
+  v.kind = kind;
+  v.resend = resend;
+  v.rounds = rounds;
+  return v;
+}
+
+// A passed key, with what the tracker needs of its own moment.
+Verdict passed_key(const KeyContext& ctx, const KeyMessage& key, Verdict::Kind kind,
+                   Resend resend = {}, std::uint8_t rounds = 0) {
+  Verdict v = verdict_of(kind, resend, rounds);
+  v.character = character_of_key(ctx.host, key.vk, key.lparam);
+  v.shortcut = ctrl_alt_win_held(ctx.host.keys);
+  return v;
 }
 
 // True while keystrokes of the last retype are still on their way.
@@ -60,23 +84,92 @@ bool retype_in_flight(const KeyContext& ctx) {
   return !e.deadline.passed(ctx.host.clock) && (e.backspaces > 0 || e.packets > 0);
 }
 
-// The service's own retype coming back: passed, and kept from the tracker.
-// Only keys that carry the retype's mark count, so that a key the user typed
-// ahead of the retype is never taken for one of its keystrokes.
-bool take_own_retype_key(KeyContext& ctx, std::uint16_t vk, std::uintptr_t mark) {
-  if (mark != kMarkRetype) return false;
-  RetypeExpectation& e = ctx.state.expectation;
-  if (vk == kVkPacket && e.packets > 0) --e.packets;
-  if (vk == kVkBackspace && e.backspaces > 0) --e.backspaces;
-  return true;
+// Held keys expire in the order they were held: the live ones are a suffix.
+std::size_t first_live_held(const KeyContext& ctx) {
+  const std::deque<HeldKey>& held = ctx.state.held;
+  std::size_t i = 0;
+  while (i < held.size() && held[i].deadline.passed(ctx.host.clock)) ++i;
+  return i;
 }
 
-bool is_undo_backspace_for_text(KeyContext& ctx, std::uint16_t vk) {
+std::size_t live_sent_chars(const KeyContext& ctx) {
+  std::size_t n = 0;
+  for (const SentChar& c : ctx.state.sent_chars) n += c.deadline.passed(ctx.host.clock) ? 0 : 1;
+  return n;
+}
+
+// A key the service sent as itself (not as a character).
+bool is_own_key(const KeyMessage& key) {
+  return key.vk != kVkPacket && scan_of(key.lparam) == kOwnKeyScan;
+}
+
+// A keystroke of the service's own retype that the counts still expect.
+bool is_expected_retype_key(const KeyContext& ctx, const KeyMessage& key) {
+  if (!retype_in_flight(ctx)) return false;
+  const RetypeExpectation& e = ctx.state.expectation;
+  // Own characters sent before the retype come back ahead of it.
+  if (key.vk == kVkPacket)
+    return e.packets > 0 && std::min(e.sent_before, live_sent_chars(ctx)) == 0;
+  return key.vk == kVkBackspace && e.backspaces > 0 && is_own_key(key);
+}
+
+// The service's copy of the oldest held key: the same key, or a Unicode
+// keystroke for one resent as its character.
+std::optional<Verdict> held_copy_verdict(const KeyContext& ctx, const KeyMessage& key) {
+  const std::size_t first = first_live_held(ctx);
+  if (first == ctx.state.held.size()) return std::nullopt;
+  const HeldKey& entry = ctx.state.held[first];
+  if (entry.vk != key.vk || (entry.resend.as_key && !is_own_key(key))) return std::nullopt;
+  if (retype_in_flight(ctx) && entry.rounds < kMaxHoldRounds)
+    return verdict_of(Verdict::Kind::HoldAgain, entry.resend, entry.rounds);
+  return passed_key(ctx, key, Verdict::Kind::HeldCopy, entry.resend, entry.rounds);
+}
+
+bool is_undo_backspace_for_text(const KeyContext& ctx, std::uint16_t vk) {
   const KeyState& keys = ctx.host.keys;
   return vk == kVkBackspace && !keys.is_down(kVkCtrl) && !keys.is_down(kVkAlt) &&
          !keys.is_down(kVkShift) && !keys.is_down(kVkLWin) && !keys.is_down(kVkRWin) &&
          ctx.services.settings().undo_backspace && ctx.undo && !ctx.undo->via_fallback;
 }
+
+Verdict decide(const KeyContext& ctx, const KeyMessage& key) {
+  using Kind = Verdict::Kind;
+  if (key.context == ContextKind::None || key.context == ContextKind::Protected)
+    return verdict_of(Kind::Outside);
+
+  // Own input. Copies of held keys that were resent before the retype come
+  // back ahead of it; those resent after it come back behind it.
+  const std::size_t live_held = ctx.state.held.size() - first_live_held(ctx);
+  if (std::min(ctx.state.expectation.held_before, live_held) > 0) {
+    if (auto copy = held_copy_verdict(ctx, key)) return *copy;
+    if (is_expected_retype_key(ctx, key)) return verdict_of(Kind::OwnRetype);
+  } else {
+    if (is_expected_retype_key(ctx, key)) return verdict_of(Kind::OwnRetype);
+    if (auto copy = held_copy_verdict(ctx, key)) return *copy;
+  }
+  // A retype's Backspace later than its expectation lived.
+  if (key.vk == kVkBackspace && is_own_key(key)) return verdict_of(Kind::OwnRetype);
+
+  // A key typed while a retype is on its way is held and sent again behind it.
+  const bool retype_pending = live_held > 0 || !ctx.state.deferred.empty() || retype_in_flight(ctx);
+  if (retype_pending && !is_modifier(key.vk) && key.vk != kVkPacket && !is_own_key(key) &&
+      key.vk != kVkDummy && !ctrl_alt_win_held(ctx.host.keys)) {
+    std::optional<char32_t> c =
+        keymap_character(ctx.services.keymap(), ctx.host.keys, key.vk, key.lparam);
+    if (!c) c = character_of_key(ctx.host, key.vk, key.lparam);
+    const bool as_key = !c || is_whitespace_key_character(*c) || *c > 0xFFFF;
+    return verdict_of(Kind::Hold, Resend{as_key, as_key ? 0 : *c});
+  }
+
+  if (!is_own_key(key) &&
+      (keymap_character(ctx.services.keymap(), ctx.host.keys, key.vk, key.lparam) ||
+       classify_transitory(ctx, key).kind != TransitoryClass::NotTransitory ||
+       is_undo_backspace_for_text(ctx, key.vk)))
+    return verdict_of(Kind::Handle);
+  return passed_key(ctx, key, Kind::Track);
+}
+
+// --- carrying a verdict out --------------------------------------------------------
 
 void after_restore(KeyContext& ctx, const std::string& typed) {
   ctx.services.remember_exception(typed);
@@ -125,11 +218,31 @@ void word_end(KeyContext& ctx) {
   ctx.undo = UndoRecord{typed, result->word, true};
 }
 
+// A mouse click may have moved the caret: the word before it is unknown. A
+// thread without the mouse hook cannot tell, so no word is trusted there.
+void notice_clicks(KeyContext& ctx) {
+  WordTracker& tracker = ctx.state.tracker;
+  // Both buttons are polled so that each one's "pressed since" bit is cleared.
+  const bool left = ctx.host.keys.pressed_since_last_poll(kVkLButton);
+  const bool right = ctx.host.keys.pressed_since_last_poll(kVkRButton);
+  const Clicks hooked = ctx.host.keys.clicks_since_last_poll();
+  if (left || right || hooked == Clicks::Some) {
+    ctx.undo.reset();
+    if (tracker.chars().empty())
+      tracker.reset();
+    else
+      tracker.lose("mouse click inside the word");
+  } else if (hooked == Clicks::Unwatched) {
+    tracker.lose("mouse clicks not watched");
+  }
+}
+
 // A key that reaches the application, as the tracker follows it.
-void track_key(KeyContext& ctx, const KeyMessage& key, const std::optional<Resend>& resend,
-               std::uintptr_t mark) {
+void track_key(KeyContext& ctx, const KeyMessage& key, const Verdict& verdict) {
   WordTracker& tracker = ctx.state.tracker;
   const std::uint16_t vk = key.vk;
+  const std::optional<Resend> resend =
+      verdict.kind == Verdict::Kind::HeldCopy ? std::optional(verdict.resend) : std::nullopt;
   if (vk == kVkDummy) return;
   if (resend && !resend->as_key) {
     ctx.undo.reset();
@@ -139,22 +252,14 @@ void track_key(KeyContext& ctx, const KeyMessage& key, const std::optional<Resen
   if (vk == kVkPacket && !ctx.state.sent_chars.empty()) {
     const char32_t c = ctx.state.sent_chars.front().c;
     ctx.state.sent_chars.pop_front();
+    std::size_t& before = ctx.state.expectation.sent_before;
+    if (before > 0) --before;
     if (c != 0) tracker.append(c);
     return;
   }
-  if (mark == kMarkRetype) return;
   if (!key_keeps_undo(vk)) ctx.undo.reset();
-  // Both buttons are polled so that each one's "pressed since" bit is cleared.
-  const bool left = ctx.host.keys.pressed_since_last_poll(kVkLButton);
-  const bool right = ctx.host.keys.pressed_since_last_poll(kVkRButton);
-  if (left || right) {
-    ctx.undo.reset();
-    if (tracker.chars().empty())
-      tracker.reset();
-    else
-      tracker.lose("mouse click inside the word");
-  }
-  if (ctrl_alt_win_held(ctx.host.keys)) {
+  notice_clicks(ctx);
+  if (verdict.shortcut) {
     tracker.lose("Ctrl, Alt or Win held");
     return;
   }
@@ -176,32 +281,9 @@ void track_key(KeyContext& ctx, const KeyMessage& key, const std::optional<Resen
   } else if (vk == kVkPacket) {
     tracker.lose("unicode key from another program");
     ctx.session.reset();
-  } else if (const auto c = character_of_key(ctx.host, vk, key.lparam)) {
-    tracker.append(*c);
+  } else if (verdict.character) {
+    tracker.append(*verdict.character);
   }
-}
-
-// Looks for the service's own resent copy of the oldest held key.
-std::optional<HeldKey> take_held_copy(KeyContext& ctx, std::uint16_t vk, std::uintptr_t mark) {
-  std::deque<HeldKey>& held = ctx.state.held;
-  if (held.empty() || mark != kMarkResent || held.front().vk != vk) return std::nullopt;
-  HeldKey entry = held.front();
-  held.pop_front();
-  std::size_t& before = ctx.state.expectation.held_before;
-  if (before > 0) --before;
-  return entry;
-}
-
-// A held key's copy came back: held once more while a retype is on its way,
-// else passed on to the application. True when eaten.
-bool handle_held_copy(KeyContext& ctx, const KeyMessage& key, const HeldKey& entry,
-                      std::uintptr_t mark) {
-  if (retype_in_flight(ctx)) {
-    ctx.state.pending = PendingKey{key.vk, key.lparam, entry.resend, true};
-    return true;
-  }
-  track_key(ctx, key, entry.resend, mark);
-  return false;
 }
 
 void send_resend(KeyContext& ctx, const PendingKey& key) {
@@ -214,8 +296,8 @@ void send_resend(KeyContext& ctx, const PendingKey& key) {
 void hold(KeyContext& ctx, const PendingKey& key) {
   send_resend(ctx, key);
   const std::uint16_t back_as = key.resend.as_key ? key.vk : kVkPacket;
-  ctx.state.held.push_back(
-      HeldKey{key.resend, back_as, deadline_in(ctx.host.clock, kHeldKeyLifetimeMs)});
+  ctx.state.held.push_back(HeldKey{key.resend, back_as, static_cast<std::uint8_t>(key.rounds + 1),
+                                   deadline_in(ctx.host.clock, kHeldKeyLifetimeMs)});
 }
 
 // Sends the deferred keys once no copy is left ahead of the retype.
@@ -227,83 +309,14 @@ void release_deferred(KeyContext& ctx) {
   }
 }
 
-}  // namespace
-
-void queue_sent_character(FallbackState& state, const Clock& clock, char32_t c) {
-  const Deadline deadline = deadline_in(clock, kSentCharLifetimeMs);
-  state.sent_chars.push_back(SentChar{c, deadline});
-  if (c > 0xFFFF) state.sent_chars.push_back(SentChar{0, deadline});
+// Takes the oldest held entry, whose copy came back.
+void take_held_entry(KeyContext& ctx) {
+  if (!ctx.state.held.empty()) ctx.state.held.pop_front();
+  std::size_t& before = ctx.state.expectation.held_before;
+  if (before > 0) --before;
 }
 
-void expect_retype(FallbackState& state, const Clock& clock, std::size_t backspaces,
-                   std::size_t packets) {
-  RetypeExpectation& e = state.expectation;
-  e.backspaces += static_cast<std::uint32_t>(backspaces);
-  e.packets += static_cast<std::uint32_t>(packets);
-  e.deadline = deadline_in(clock, kRetypeLifetimeMs);
-  e.held_before = state.held.size();
-}
-
-bool test_key_down(KeyContext& ctx, const KeyMessage& key) {
-  if (key.context == ContextKind::None) {
-    ctx.state.tracker.lose("key outside a text field");
-    return false;
-  }
-  const std::uintptr_t mark = ctx.host.input.message_extra_info();
-  drop_expired(ctx);
-  release_deferred(ctx);
-
-  // Own input. Copies of held keys that were resent before the retype come
-  // back ahead of it; those resent after it come back behind it.
-  if (ctx.state.expectation.held_before > 0) {
-    if (auto entry = take_held_copy(ctx, key.vk, mark))
-      return handle_held_copy(ctx, key, *entry, mark);
-    if (take_own_retype_key(ctx, key.vk, mark)) return false;
-  } else {
-    if (take_own_retype_key(ctx, key.vk, mark)) return false;
-    if (auto entry = take_held_copy(ctx, key.vk, mark))
-      return handle_held_copy(ctx, key, *entry, mark);
-  }
-
-  // A key typed while a retype is on its way is held and sent again behind it.
-  const bool retype_pending =
-      !ctx.state.held.empty() || !ctx.state.deferred.empty() || retype_in_flight(ctx);
-  if (retype_pending && !own_mark(mark) && !is_modifier(key.vk) && key.vk != kVkPacket &&
-      key.vk != kVkDummy && !ctrl_alt_win_held(ctx.host.keys)) {
-    std::optional<char32_t> c =
-        keymap_character(ctx.services.keymap(), ctx.host.keys, key.vk, key.lparam);
-    if (!c) c = character_of_key(ctx.host, key.vk, key.lparam);
-    const bool as_key = !c || is_whitespace_key_character(*c) || *c > 0xFFFF;
-    if (ctx.state.held.empty() && ctx.state.deferred.empty() && !ctx.state.pending)
-      ctx.services.log("fallback: keys typed ahead of retype, reordered");
-    ctx.state.pending = PendingKey{key.vk, key.lparam, Resend{as_key, as_key ? 0 : *c}};
-    return true;
-  }
-
-  if (!own_mark(mark)) {
-    if (keymap_character(ctx.services.keymap(), ctx.host.keys, key.vk, key.lparam)) return true;
-    if (classify_transitory(ctx, key).kind != TransitoryClass::NotTransitory) return true;
-    if (is_undo_backspace_for_text(ctx, key.vk)) return true;
-  }
-  track_key(ctx, key, std::nullopt, mark);
-  return false;
-}
-
-KeyDownResult key_down(KeyContext& ctx, const KeyMessage& key) {
-  std::optional<PendingKey> pending = std::exchange(ctx.state.pending, std::nullopt);
-  if (pending && pending->vk == key.vk) {
-    // A new key must not overtake copies that are still ahead of the retype
-    // and will be sent again behind it.
-    if (!pending->held_copy && ctx.state.expectation.held_before > 0)
-      ctx.state.deferred.push_back(*pending);
-    else
-      hold(ctx, *pending);
-    release_deferred(ctx);
-    return {KeyDownAction::Eaten};
-  }
-  const std::uintptr_t mark = ctx.host.input.message_extra_info();
-  if (key.context == ContextKind::None || own_mark(mark)) return {KeyDownAction::Pass};
-
+KeyDownResult handle(KeyContext& ctx, const KeyMessage& key) {
   const TransitoryClass cls = classify_transitory(ctx, key);
   switch (cls.kind) {
     case TransitoryClass::NotTransitory:
@@ -321,6 +334,116 @@ KeyDownResult key_down(KeyContext& ctx, const KeyMessage& key) {
       return {KeyDownAction::Eaten};
   }
   return {KeyDownAction::Pass};
+}
+
+// Carries a verdict out, once.
+KeyDownResult carry_out(KeyContext& ctx, const KeyMessage& key, const Verdict& verdict,
+                        bool repeated) {
+  using Kind = Verdict::Kind;
+  drop_expired(ctx);
+  release_deferred(ctx);
+  KeyDownResult result{KeyDownAction::Pass};
+  switch (verdict.kind) {
+    case Kind::Outside:
+      ctx.state.tracker.lose(key.context == ContextKind::Protected ? "field hides its text"
+                                                                   : "key outside a text field");
+      return result;
+    case Kind::OwnRetype: {
+      RetypeExpectation& e = ctx.state.expectation;
+      std::uint32_t& count = key.vk == kVkPacket ? e.packets : e.backspaces;
+      if (count > 0) {
+        --count;
+      } else {
+        // Later than its expectation lived: the word before the caret is
+        // no longer known.
+        ctx.undo.reset();
+        ctx.state.tracker.lose("own keystroke arrived late");
+      }
+      return result;
+    }
+    case Kind::HeldCopy:
+      take_held_entry(ctx);
+      if (verdict.rounds >= kMaxHoldRounds && retype_in_flight(ctx))
+        ctx.services.log("fallback: held key let through after " + std::to_string(verdict.rounds) +
+                         " rounds");
+      track_key(ctx, key, verdict);
+      break;
+    case Kind::HoldAgain:
+      take_held_entry(ctx);
+      hold(ctx, PendingKey{key.vk, key.lparam, verdict.resend, verdict.rounds});
+      release_deferred(ctx);
+      return {KeyDownAction::Eaten};
+    case Kind::Hold: {
+      if (ctx.state.held.empty() && ctx.state.deferred.empty())
+        ctx.services.log("fallback: keys typed ahead of retype, reordered");
+      // A new key must not overtake copies that are still ahead of the retype
+      // and will be sent again behind it.
+      const PendingKey pending{key.vk, key.lparam, verdict.resend, 0};
+      if (ctx.state.expectation.held_before > 0)
+        ctx.state.deferred.push_back(pending);
+      else
+        hold(ctx, pending);
+      release_deferred(ctx);
+      return {KeyDownAction::Eaten};
+    }
+    case Kind::Handle:
+      return handle(ctx, key);
+    case Kind::Track:
+      track_key(ctx, key, verdict);
+      break;
+  }
+  if (repeated) ctx.state.tracker.lose("key held down");
+  return result;
+}
+
+bool same_key(const TestedKey& tested, const KeyMessage& key) {
+  return tested.vk == key.vk && tested.lparam == key.lparam;
+}
+
+}  // namespace
+
+void queue_sent_character(FallbackState& state, const Clock& clock, char32_t c) {
+  const Deadline deadline = deadline_in(clock, kSentCharLifetimeMs);
+  state.sent_chars.push_back(SentChar{c, deadline});
+  if (c > 0xFFFF) state.sent_chars.push_back(SentChar{0, deadline});
+}
+
+void expect_retype(FallbackState& state, const Clock& clock, std::size_t backspaces,
+                   std::size_t packets) {
+  RetypeExpectation& e = state.expectation;
+  e.backspaces += static_cast<std::uint32_t>(backspaces);
+  e.packets += static_cast<std::uint32_t>(packets);
+  e.deadline = deadline_in(clock, kRetypeLifetimeMs);
+  e.held_before = state.held.size();
+  e.sent_before = state.sent_chars.size();
+}
+
+void settle(KeyContext& ctx) {
+  std::optional<TestedKey> tested = std::exchange(ctx.state.tested, std::nullopt);
+  // An eaten key whose key-down phase never came is not acted on.
+  if (!tested || tested->verdict.eaten()) return;
+  const KeyMessage key{tested->vk, tested->lparam, tested->context};
+  carry_out(ctx, key, tested->verdict, tested->repeated);
+}
+
+bool test_key_down(KeyContext& ctx, const KeyMessage& key) {
+  if (ctx.state.tested && same_key(*ctx.state.tested, key)) {
+    if (repeat_bit(key.lparam)) ctx.state.tested->repeated = true;
+    return ctx.state.tested->verdict.eaten();
+  }
+  settle(ctx);
+  const Verdict verdict = decide(ctx, key);
+  ctx.state.tested = TestedKey{key.vk, key.lparam, key.context, verdict, false};
+  return verdict.eaten();
+}
+
+KeyDownResult key_down(KeyContext& ctx, const KeyMessage& key) {
+  if (ctx.state.tested && same_key(*ctx.state.tested, key)) {
+    const TestedKey tested = *std::exchange(ctx.state.tested, std::nullopt);
+    return carry_out(ctx, key, tested.verdict, tested.repeated);
+  }
+  settle(ctx);
+  return carry_out(ctx, key, decide(ctx, key), false);
 }
 
 void character_inserted(KeyContext& ctx, char32_t c) {
@@ -358,14 +481,12 @@ bool retype(Host& host, FallbackServices& services, std::size_t delete_count, st
   return true;
 }
 
-TransitoryClass classify_transitory(KeyContext& ctx, const KeyMessage& key) {
-  if (key.context == ContextKind::None) return {};
-  std::erase_if(ctx.state.sent_chars,
-                [&](const SentChar& s) { return s.deadline.passed(ctx.host.clock); });
+TransitoryClass classify_transitory(const KeyContext& ctx, const KeyMessage& key) {
+  if (key.context != ContextKind::Ordinary && key.context != ContextKind::Transitory) return {};
   // Characters the service sent as keystrokes are still on their way even in
   // an ordinary context when an insertion through the document failed; the
   // keys after them must then travel the same way to keep their order.
-  const bool own_in_flight = !ctx.state.sent_chars.empty();
+  const bool own_in_flight = live_sent_chars(ctx) > 0;
   if (key.context != ContextKind::Transitory && !own_in_flight) return {};
   if (auto c = keymap_character(ctx.services.keymap(), ctx.host.keys, key.vk, key.lparam))
     return {TransitoryClass::Character, *c};

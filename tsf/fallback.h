@@ -4,12 +4,15 @@
 // while a retype is still on its way are held back and sent again behind it,
 // so that everything reaches the application in typing order.
 //
-// Each key goes through two phases, as the key sink sees it: `test_key_down`
-// decides whether the key is eaten, `key_down` carries the decision out. The
-// service's own keystrokes come back through the same phases and are told
-// apart by their mark (`GetMessageExtraInfo`) and by the counts of the
-// `RetypeExpectation`. Nothing here throws; the Windows calls sit behind
-// tsf/host.h and the rest of the service behind `FallbackServices`.
+// Each key goes through two phases, as the key sink sees it. `test_key_down`
+// only decides (TSF may call it twice for one key, or not at all) and
+// remembers its verdict; `key_down` carries the verdict out once. TSF calls
+// no key-down phase for a key the test phase passed, so such a key's verdict
+// is carried out at the next key event (`settle`). The service's own
+// keystrokes are told apart by what they are, not by when their mark shows:
+// the counts of the `RetypeExpectation`, the queue of held keys and the scan
+// code kOwnKeyScan of every key the service sends as a key. Nothing here throws; the Windows calls
+// sit behind tsf/host.h and the rest of the service behind `FallbackServices`.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +32,9 @@ namespace vexo::tsf {
 inline constexpr std::int64_t kSentCharLifetimeMs = 1000;
 inline constexpr std::int64_t kRetypeLifetimeMs = 1500;
 inline constexpr std::int64_t kHeldKeyLifetimeMs = 1500;
+// How often one key may be held and sent again; after that it goes through
+// even ahead of a retype rather than travel around without end.
+inline constexpr std::uint8_t kMaxHoldRounds = 8;
 
 // A character the service sent as a Unicode keystroke. A character above
 // U+FFFF takes two entries, the second with value 0 (its low surrogate).
@@ -43,6 +49,7 @@ struct RetypeExpectation {
   std::uint32_t packets = 0;
   Deadline deadline;
   std::size_t held_before = 0;  // held keys resent before the retype was sent
+  std::size_t sent_before = 0;  // own characters sent before the retype was sent
 };
 
 // How a held or transitory key is sent again.
@@ -54,16 +61,55 @@ struct Resend {
 // A key typed while a retype was on its way, sent again behind it.
 struct HeldKey {
   Resend resend;
-  std::uint16_t vk = 0;  // the key as it comes back: kVkPacket for a character
+  std::uint16_t vk = 0;     // the key as it comes back: kVkPacket for a character
+  std::uint8_t rounds = 1;  // how often it was sent again so far
   Deadline deadline;
 };
 
-// A decision of the test phase, carried out by the key-down phase.
+// The focused context as the key sink sees it. A protected context (a
+// password field, a disabled keyboard, an empty context) is left alone.
+enum class ContextKind : std::uint8_t { None, Ordinary, Transitory, Protected };
+
+// A key to be sent again behind the retype.
 struct PendingKey {
   std::uint16_t vk = 0;
   std::uint32_t lparam = 0;
   Resend resend;
-  bool held_copy = false;  // a held key's copy, held once more
+  std::uint8_t rounds = 0;  // how often it was sent again already
+};
+
+// What the test phase decided about a key.
+struct Verdict {
+  enum class Kind : std::uint8_t {
+    Outside,    // no text field, or one that hides its text: passed, word lost
+    OwnRetype,  // a keystroke of the service's retype: passed, not tracked
+    HeldCopy,   // the service's copy of a held key: passed, tracked as held
+    HoldAgain,  // such a copy while the retype is still on its way: eaten
+    Hold,       // typed ahead of a retype: eaten, sent again behind it
+    Handle,     // key map character, transitory key or undo: eaten
+    Track,      // passed; the tracker follows it
+  };
+  Kind kind = Kind::Track;
+  Resend resend;            // HeldCopy, HoldAgain, Hold
+  std::uint8_t rounds = 0;  // HeldCopy, HoldAgain: the rounds of the copy
+  // Track, HeldCopy: the key as of its own message (carried out later, when
+  // Shift or Ctrl may already be in another state).
+  std::optional<char32_t> character;  // from the keyboard layout
+  bool shortcut = false;              // Ctrl, Alt or Win held
+  bool eaten() const {
+    return kind == Kind::HoldAgain || kind == Kind::Hold || kind == Kind::Handle;
+  }
+};
+
+// The verdict of the last key tested, until it is carried out.
+struct TestedKey {
+  std::uint16_t vk = 0;
+  std::uint32_t lparam = 0;
+  ContextKind context = ContextKind::Ordinary;
+  Verdict verdict;
+  // Tested again with the auto-repeat bit: a second test of the same message
+  // and the next repeat of the key look alike, so the word is given up.
+  bool repeated = false;
 };
 
 // The fallback path's part of a service instance.
@@ -72,7 +118,7 @@ struct FallbackState {
   std::deque<SentChar> sent_chars;
   RetypeExpectation expectation;
   std::deque<HeldKey> held;
-  std::optional<PendingKey> pending;
+  std::optional<TestedKey> tested;
   // Keys typed while copies of held keys are still ahead of a retype: they
   // are sent only after those copies have been sent again behind it.
   std::deque<PendingKey> deferred;
@@ -103,8 +149,6 @@ struct KeyContext {
   std::optional<UndoRecord>& undo;
 };
 
-// The focused context as the key sink sees it.
-enum class ContextKind : std::uint8_t { None, Ordinary, Transitory };
 
 struct KeyMessage {
   std::uint16_t vk = 0;
@@ -112,8 +156,14 @@ struct KeyMessage {
   ContextKind context = ContextKind::Ordinary;
 };
 
-// The test phase: true when the key will be eaten.
+// The test phase: true when the key will be eaten. Changes nothing but the
+// remembered verdict; a second test of the same key gives the same answer.
 bool test_key_down(KeyContext& ctx, const KeyMessage& key);
+
+// Carries out the remembered verdict of a passed key, which gets no key-down
+// phase. Called first by every key event that is not the same key's key-down
+// (key-ups, preserved keys), and by the test and key-down phases themselves.
+void settle(KeyContext& ctx);
 
 // What the key-down phase leaves to the edit-session side of the service.
 enum class KeyDownAction : std::uint8_t {
@@ -128,7 +178,8 @@ struct KeyDownResult {
   char32_t character = 0;
 };
 
-// The key-down phase.
+// The key-down phase: carries out the verdict of the key's test phase, or
+// decides now when the key was not tested.
 KeyDownResult key_down(KeyContext& ctx, const KeyMessage& key);
 
 // After a key map character went into the document through an edit session.
@@ -169,7 +220,7 @@ struct TransitoryClass {
 // service sent as keystrokes are still on their way, a key is sent as a
 // Unicode keystroke (`Character`) or as the same key again (`NoCharacter`),
 // so that it cannot overtake them.
-TransitoryClass classify_transitory(KeyContext& ctx, const KeyMessage& key);
+TransitoryClass classify_transitory(const KeyContext& ctx, const KeyMessage& key);
 
 // The character a key gives on the current layout (`ToUnicodeEx` without
 // changing the keyboard state): exactly one unit that is not a control.

@@ -1,7 +1,7 @@
 // The few Windows keyboard calls the text service's key handling makes, behind
 // small interfaces, so that the decisions can run and be tested anywhere:
-// key state, keyboard layout lookups, synthetic input with its read-back
-// mark, and a monotonic clock with millisecond deadlines. tsf/host_win32.cpp
+// key state and mouse clicks, keyboard layout lookups, synthetic input, and a
+// monotonic clock with millisecond deadlines. tsf/host_win32.cpp
 // implements them with user32 and kernel32; tests supply their own.
 //
 // No function throws. Every call is made on the application's input thread.
@@ -14,19 +14,28 @@
 
 namespace vexo::tsf {
 
-// Extra-information marks that the service puts on its own keystrokes and
-// reads back with `GetMessageExtraInfo`.
+// Extra-information marks that the service puts on its own keystrokes, for
+// other programs and for diagnosis. The service does not read them back: an
+// application may run the key test before `GetMessageExtraInfo` shows them.
 inline constexpr std::uintptr_t kMarkResent = 0xC4EB;  // resent keys, key map characters
 inline constexpr std::uintptr_t kMarkRetype = 0xC4ED;  // backspaces and text of a retype
 
 inline constexpr std::uint16_t kVkBackspace = 0x08;
+// The scan code of every key the service sends as a key (the retype's
+// Backspaces, held keys sent again as themselves): a keyboard's keys all have
+// one, so such a key says itself that it is the service's, whether or not
+// its mark shows by the time the key is tested.
+inline constexpr std::uint16_t kOwnKeyScan = 0;
 inline constexpr std::uint16_t kVkPacket = 0xE7;  // a UTF-16 unit sent as a keystroke
 inline constexpr std::uint16_t kVkDummy = 0xE8;   // unassigned; sent after AltGr keys
 
 // The 256 key bytes of `GetKeyboardState`: bit 7 down, bit 0 toggled.
 using KeyboardState = std::array<std::uint8_t, 256>;
 
-// Key state queries (`GetKeyState`, `GetAsyncKeyState`, `GetKeyboardState`).
+enum class Clicks : std::uint8_t { None, Some, Unwatched };
+
+// Key state queries (`GetKeyState`, `GetAsyncKeyState`, `GetKeyboardState`)
+// and the clicks of the mouse hook.
 class KeyState {
  public:
   virtual ~KeyState() = default;
@@ -35,7 +44,12 @@ class KeyState {
   // Low bit of `GetKeyState`: the key is toggled (Caps Lock on).
   virtual bool is_toggled(std::uint16_t vk) const = 0;
   // Bit 0 of `GetAsyncKeyState`: the key went down since the last query.
+  // Shared by every program of the session and zero under UIPI, so a click
+  // may go unseen here: it only ever adds to `clicks_since_last_poll`.
   virtual bool pressed_since_last_poll(std::uint16_t vk) = 0;
+  // Mouse buttons pressed in this thread's windows since the last query, as
+  // the service's thread-local mouse hook saw them; Unwatched without a hook.
+  virtual Clicks clicks_since_last_poll() = 0;
   // `GetKeyboardState`; false on failure.
   virtual bool keyboard_state(KeyboardState& state) const = 0;
 };
@@ -70,14 +84,12 @@ struct KeyEvent {
   friend bool operator==(const KeyEvent&, const KeyEvent&) = default;
 };
 
-// Synthetic input and its read-back.
+// Synthetic input.
 class InputSender {
  public:
   virtual ~InputSender() = default;
   // One `SendInput` call with all the records; how many were inserted.
   virtual std::size_t send(std::span<const KeyEvent> events) = 0;
-  // `GetMessageExtraInfo`: the mark of the key message being handled.
-  virtual std::uintptr_t message_extra_info() const = 0;
 };
 
 // A monotonic clock in milliseconds (never goes backwards).

@@ -8,12 +8,51 @@
 namespace vexo::tsf {
 namespace {
 
+// The mouse hook of this thread: installed while the service is active here,
+// it notes every button press in the thread's windows.
+struct MouseWatch {
+  HHOOK hook = nullptr;
+  unsigned users = 0;
+  bool clicked = false;
+};
+thread_local MouseWatch mouse_watch;
+
+LRESULT CALLBACK mouse_hook(int code, WPARAM message, LPARAM data) {
+  if (code >= 0) {
+    switch (message) {
+      case WM_LBUTTONDOWN:
+      case WM_RBUTTONDOWN:
+      case WM_MBUTTONDOWN:
+      case WM_XBUTTONDOWN:
+      case WM_LBUTTONDBLCLK:
+      case WM_RBUTTONDBLCLK:
+      case WM_MBUTTONDBLCLK:
+      case WM_XBUTTONDBLCLK:
+      case WM_NCLBUTTONDOWN:
+      case WM_NCRBUTTONDOWN:
+      case WM_NCMBUTTONDOWN:
+      case WM_NCXBUTTONDOWN:
+        mouse_watch.clicked = true;
+        break;
+      default:
+        break;
+    }
+  }
+  return CallNextHookEx(nullptr, code, message, data);
+}
+
 class Win32KeyState final : public KeyState {
  public:
   bool is_down(std::uint16_t vk) const override { return (GetKeyState(vk) & 0x8000) != 0; }
   bool is_toggled(std::uint16_t vk) const override { return (GetKeyState(vk) & 1) != 0; }
   bool pressed_since_last_poll(std::uint16_t vk) override {
     return (GetAsyncKeyState(vk) & 1) != 0;
+  }
+  Clicks clicks_since_last_poll() override {
+    if (mouse_watch.hook == nullptr) return Clicks::Unwatched;
+    const bool clicked = mouse_watch.clicked;
+    mouse_watch.clicked = false;
+    return clicked ? Clicks::Some : Clicks::None;
   }
   bool keyboard_state(KeyboardState& state) const override {
     return GetKeyboardState(state.data()) != FALSE;
@@ -54,9 +93,6 @@ class Win32InputSender final : public InputSender {
     }
     return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
   }
-  std::uintptr_t message_extra_info() const override {
-    return static_cast<std::uintptr_t>(GetMessageExtraInfo());
-  }
 };
 
 class Win32Clock final : public Clock {
@@ -65,6 +101,22 @@ class Win32Clock final : public Clock {
 };
 
 }  // namespace
+
+bool watch_mouse() {
+  if (mouse_watch.users == 0) {
+    mouse_watch.hook = SetWindowsHookExW(WH_MOUSE, mouse_hook, nullptr, GetCurrentThreadId());
+    if (mouse_watch.hook == nullptr) return false;
+    mouse_watch.clicked = false;
+  }
+  ++mouse_watch.users;
+  return true;
+}
+
+void unwatch_mouse() {
+  if (mouse_watch.users == 0 || --mouse_watch.users > 0) return;
+  UnhookWindowsHookEx(mouse_watch.hook);
+  mouse_watch.hook = nullptr;
+}
 
 Host& win32_host() {
   static Win32KeyState keys;

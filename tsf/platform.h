@@ -39,6 +39,10 @@ std::optional<FileStamp> file_stamp(const std::string& path);
 // The whole content of a file; nothing when it is missing or unreadable.
 std::optional<std::string> read_file(const std::string& path);
 
+// True when the file or folder exists but this process may not read it (an
+// AppContainer process, such as a Store app or Edge, in the user's profile).
+bool access_denied(const std::string& path);
+
 // Size of an existing file; nothing when it is missing.
 std::optional<std::uint64_t> file_size(const std::string& path);
 

@@ -43,6 +43,15 @@ std::optional<std::string> read_file(const std::string& path) {
   return content;
 }
 
+bool access_denied(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::close(fd);
+    return false;
+  }
+  return errno == EACCES;
+}
+
 std::optional<std::uint64_t> file_size(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return std::nullopt;

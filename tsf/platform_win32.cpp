@@ -96,6 +96,18 @@ std::optional<std::string> read_file(const std::string& path) {
   return content;
 }
 
+bool access_denied(const std::string& path) {
+  // Backup semantics open folders too; asking for no access still needs the
+  // right to traverse to the file.
+  const HANDLE handle = CreateFileW(widen(path).c_str(), GENERIC_READ, kShareAll, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    CloseHandle(handle);
+    return false;
+  }
+  return GetLastError() == ERROR_ACCESS_DENIED;
+}
+
 std::optional<std::uint64_t> file_size(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!attributes(path, data)) return std::nullopt;

@@ -32,12 +32,14 @@ inline constexpr std::u16string_view kThreadingModel = u"Apartment";
 
 // The TSF categories the class is registered in, in registration order:
 // keyboard text input processor, immersive (Store app) support, system tray
-// support, UI-element support.
-inline constexpr Guid kCategories[4] = {
+// support, UI-element support, and COM-less activation (a thread manager
+// activated with TF_TMAE_COMLESS starts only services in that category).
+inline constexpr Guid kCategories[5] = {
     {0x34745C63, 0xB2F0, 0x4784, {0x8B, 0x67, 0x5E, 0x12, 0xC8, 0x70, 0x1A, 0x31}},
     {0x13A016DF, 0x560B, 0x46CD, {0x94, 0x7A, 0x4C, 0x3A, 0xF1, 0xE0, 0xE3, 0x5D}},
     {0x25504FB4, 0x7BAB, 0x4BC1, {0x9C, 0x69, 0xCF, 0x81, 0x89, 0x0F, 0x0E, 0xF5}},
     {0x49D2F9CF, 0x1F5E, 0x11D7, {0xA6, 0xD3, 0x00, 0x06, 0x5B, 0x84, 0x43, 0x5C}},
+    {0x364215D9, 0x75BC, 0x11D7, {0xA6, 0xEF, 0x00, 0x06, 0x5B, 0x84, 0x43, 0x5C}},
 };
 
 // "CLSID\{...}" below HKEY_CLASSES_ROOT, and its in-process server key.
@@ -106,7 +108,7 @@ class RegistrationSystem {
 
 using LogLine = std::function<void(std::string_view)>;
 
-// DllRegisterServer: the class keys, the profile, the four categories; logs
+// DllRegisterServer: the class keys, the profile, the five categories; logs
 // "registered". Returns the first failure as it stands.
 HResult register_server(RegistrationSystem& system, const LogLine& log);
 

@@ -28,8 +28,10 @@ std::vector<KeyEvent> retype_events(std::size_t delete_count, std::string_view t
                                     bool trailing_space) {
   std::vector<KeyEvent> out;
   for (std::size_t i = 0; i <= delete_count; ++i) {
-    out.push_back(KeyEvent{.vk = kVkBackspace, .key_up = false, .mark = kMarkRetype});
-    out.push_back(KeyEvent{.vk = kVkBackspace, .key_up = true, .mark = kMarkRetype});
+    out.push_back(
+        KeyEvent{.vk = kVkBackspace, .scan = kOwnKeyScan, .key_up = false, .mark = kMarkRetype});
+    out.push_back(
+        KeyEvent{.vk = kVkBackspace, .scan = kOwnKeyScan, .key_up = true, .mark = kMarkRetype});
   }
   for (std::size_t i = 0; i < text.size();)
     append_character(out, next_code_point(text, i), kMarkRetype);
@@ -44,7 +46,7 @@ std::vector<KeyEvent> character_events(char32_t c, std::uintptr_t mark) {
 }
 
 std::vector<KeyEvent> same_key_events(std::uint16_t vk, std::uint32_t lparam) {
-  const auto scan = static_cast<std::uint16_t>((lparam >> 16) & 0xFF);
+  const std::uint16_t scan = kOwnKeyScan;
   const bool extended = (lparam & (1u << 24)) != 0;
   return {
       KeyEvent{.vk = vk, .scan = scan, .extended = extended, .mark = kMarkResent},

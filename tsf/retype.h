@@ -21,8 +21,8 @@ std::vector<KeyEvent> retype_events(std::size_t delete_count, std::string_view t
 // Key-down and key-up records of one character's UTF-16 units, with `mark`.
 std::vector<KeyEvent> character_events(char32_t c, std::uintptr_t mark);
 
-// Key-down and key-up records of a key sent again, with the scan code and
-// extended flag of its key message word `lparam`, marked as resent.
+// Key-down and key-up records of a key sent again, with the extended flag of
+// its key message word `lparam`, the scan code kOwnKeyScan and the resent mark.
 std::vector<KeyEvent> same_key_events(std::uint16_t vk, std::uint32_t lparam);
 
 // The outcome of one send: how many records went out of how many.

@@ -1,5 +1,6 @@
 #include "tsf/service.h"
 
+#include <atomic>
 #include <string>
 #include <utility>
 
@@ -53,7 +54,10 @@ void rebind(const SharedState& state, DocumentManager* document, ServiceHost& ho
     s->no_text_logged = false;
     s->fallback.fallback_mode = true;
     s->fallback.tracker.reset();
+    s->fallback.tested.reset();
     s->undo.reset();
+    s->hides_text.reset();
+    s->protected_logged = false;
   }
   if (previous) previous->unadvise();
   if (document == nullptr) return;
@@ -69,6 +73,14 @@ void rebind(const SharedState& state, DocumentManager* document, ServiceHost& ho
   } else {
     advice->unadvise();
   }
+}
+
+void rebind_to_focus(const SharedState& state, ServiceHost& host) {
+  std::shared_ptr<ThreadManager> manager;
+  if (auto s = state->take()) manager = s->thread_manager;
+  if (!manager) return;
+  const std::unique_ptr<DocumentManager> focused = manager->focused_document();
+  rebind(state, focused.get(), host);
 }
 
 void refresh_preserved_keys(const SharedState& state, ServiceHost& host) {
@@ -137,6 +149,14 @@ HResult activate(const SharedState& state, std::shared_ptr<ThreadManager> thread
 
   if (std::unique_ptr<DocumentManager> focused = thread_manager->focused_document()) {
     rebind(state, focused.get(), host);
+  }
+
+  // An AppContainer process (a Store app, Edge) may not read the user's
+  // settings folder: the service then runs with the defaults, said once.
+  static std::atomic<bool> unreadable_logged{false};
+  if (profile.settings_dir && platform::access_denied(*profile.settings_dir) &&
+      !unreadable_logged.exchange(true)) {
+    host.log("settings folder not readable here (app container): defaults in use");
   }
 
   // The word lists are built on first use anyway; without the thread the

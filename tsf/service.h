@@ -47,6 +47,10 @@ struct ServiceState {
   // The focused document, as of the last rebinding.
   std::u16string previous_text;  // text before the caret at the last end of an edit
   bool no_text_logged = false;
+  // Whether the focused document's input scope hides its text (a password
+  // field); unknown until read. A protected context is logged once.
+  std::optional<bool> hides_text;
+  bool protected_logged = false;
   std::optional<UndoRecord> undo;  // the last conversion, until the next key
 
   // Key handling for documents that do not show their text, and whether the
@@ -87,8 +91,14 @@ void deactivate(const SharedState& state, ServiceHost& host);
 
 // Moves the text-edit sink to the top context of `document` (none: only
 // unadvises) and starts the document afresh: fallback mode, no previous text,
-// a reset typing session and typed-word tracker, no undo record.
+// a reset typing session and typed-word tracker, no key verdict left to carry
+// out, no undo record, its input scope unknown.
 void rebind(const SharedState& state, DocumentManager* document, ServiceHost& host);
+
+// Rebinds to the document the thread manager reports as focused (or to none)
+// when a context is pushed or popped: a pushed context need not be in the
+// focused document, and a popped one is gone.
+void rebind_to_focus(const SharedState& state, ServiceHost& host);
 
 // Rebuilds the preserved AltGr keys of the key map when they are stale and a
 // thread manager is held: unpreserves the old ones, preserves the new ones,

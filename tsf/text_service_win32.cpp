@@ -20,6 +20,7 @@
 #include "core/lexicon.h"
 #include "tsf/com_edge.h"
 #include "tsf/com_ref.h"
+#include "tsf/context_guard.h"
 #include "tsf/document_win32.h"
 #include "tsf/edit_session.h"
 #include "tsf/edit_session_win32.h"
@@ -177,10 +178,35 @@ class StateServices : public FallbackServices {
   ServiceState& state_;
 };
 
-ContextKind context_kind(ITfContext* context) {
-  if (context == nullptr) return ContextKind::None;
-  return ContextDocument(context, 0).is_transitory() ? ContextKind::Transitory
-                                                     : ContextKind::Ordinary;
+// A context compartment's value is non-zero; a compartment that cannot be
+// read counts as zero.
+bool compartment_set(ITfContext* context, const GUID& compartment) {
+  ComRef<ITfCompartmentMgr> manager = ComRef<ITfContext>::share(context).query<ITfCompartmentMgr>(
+      IID_ITfCompartmentMgr);
+  if (!manager) return false;
+  ComRef<ITfCompartment> item;
+  if (FAILED(manager->GetCompartment(compartment, item.put())) || !item) return false;
+  VARIANT value;
+  VariantInit(&value);
+  if (FAILED(item->GetValue(&value))) return false;
+  const bool set = value.vt == VT_I4 && value.lVal != 0;
+  VariantClear(&value);
+  return set;
+}
+
+// What the key handling needs to know of a context; `hides_text` is the
+// input scope as last read for the focused document.
+ContextFacts context_facts(ITfContext* context, bool hides_text) {
+  ContextFacts facts;
+  if (context == nullptr) {
+    facts.present = false;
+    return facts;
+  }
+  facts.keyboard_disabled = compartment_set(context, GUID_COMPARTMENT_KEYBOARD_DISABLED);
+  facts.empty = compartment_set(context, GUID_COMPARTMENT_EMPTYCONTEXT);
+  facts.hides_text = hides_text;
+  facts.transitory = ContextDocument(context, 0).is_transitory();
+  return facts;
 }
 
 class TextService final : public ITfTextInputProcessorEx,
@@ -225,7 +251,14 @@ class TextService final : public ITfTextInputProcessorEx,
       auto bound = std::make_shared<TsfThreadManager>(
           ComRef<ITfThreadMgr>::share(manager), static_cast<ITfThreadMgrEventSink*>(this),
           static_cast<ITfKeyEventSink*>(this), static_cast<ITfTextEditSink*>(this));
-      return activate(state_, std::move(bound), client_id, host);
+      manager_ = ComRef<ITfThreadMgr>::share(manager);
+      const HRESULT hr = activate(state_, std::move(bound), client_id, host);
+      if (SUCCEEDED(hr)) {
+        if (!mouse_watched_) mouse_watched_ = watch_mouse();
+        if (!mouse_watched_) log("mouse hook failed: no retype without it");
+        read_input_scope();
+      }
+      return hr;
     });
   }
   HRESULT STDMETHODCALLTYPE ActivateEx(ITfThreadMgr* manager, TfClientId client_id,
@@ -236,6 +269,8 @@ class TextService final : public ITfTextInputProcessorEx,
     return at_com_edge<HRESULT>("deactivate", S_OK, [&] {
       Win32Host host;
       deactivate(state_, host);
+      if (std::exchange(mouse_watched_, false)) unwatch_mouse();
+      manager_ = ComRef<ITfThreadMgr>();
       return S_OK;
     });
   }
@@ -249,28 +284,40 @@ class TextService final : public ITfTextInputProcessorEx,
       return S_OK;
     });
   }
-  HRESULT STDMETHODCALLTYPE OnPushContext(ITfContext* context) override {
+  // A pushed context need not be in the focused document, and a popped one
+  // is gone: the sink follows the document TSF reports as focused.
+  HRESULT STDMETHODCALLTYPE OnPushContext(ITfContext*) override {
     return at_com_edge<HRESULT>("push context", S_OK, [&] {
-      if (context == nullptr) return S_OK;
-      ComRef<ITfDocumentMgr> document;
-      HRESULT hr = context->GetDocumentMgr(document.put());
-      if (SUCCEEDED(hr) && !document) hr = E_FAIL;
-      if (FAILED(hr)) {
-        log("push context failed hr=" + format_hr(hr));
-        return S_OK;
-      }
-      rebind_to(std::move(document));
+      Win32Host host;
+      rebind_to_focus(state_, host);
+      read_input_scope();
       return S_OK;
     });
   }
-  HRESULT STDMETHODCALLTYPE OnPopContext(ITfContext*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnPopContext(ITfContext*) override {
+    return at_com_edge<HRESULT>("pop context", S_OK, [&] {
+      Win32Host host;
+      rebind_to_focus(state_, host);
+      read_input_scope();
+      return S_OK;
+    });
+  }
 
   // ITfTextEditSink: a word finished in a document that exposes its text.
   HRESULT STDMETHODCALLTYPE OnEndEdit(ITfContext* context, TfEditCookie cookie,
                                       ITfEditRecord*) override {
     return at_com_edge<HRESULT>("end edit", S_OK, [&] {
       if (context == nullptr) return S_OK;
+      // The key that made this edit has reached the document: what was
+      // decided for it comes first (it must not drop an undo record that
+      // this edit's conversion is about to make).
+      settle_keys();
       ContextDocument document(context, cookie);
+      const std::optional<bool> hides = document.hides_text();
+      if (hides) {
+        if (auto s = state_->take()) s->hides_text = *hides;
+      }
+      if (key_message(context, 0, 0).context == ContextKind::Protected) return S_OK;
       std::optional<ConvertRequest> request = end_edit(
           state_, read_caret_text(document), platform::monotonic_milliseconds(), log_line);
       if (request) request_convert(context, std::move(*request));
@@ -287,6 +334,7 @@ class TextService final : public ITfTextInputProcessorEx,
       if (auto s = state_->take()) {
         s->undo.reset();
         s->fallback.tracker.reset();
+        s->fallback.tested.reset();
       }
       return S_OK;
     });
@@ -309,7 +357,9 @@ class TextService final : public ITfTextInputProcessorEx,
     log_if_slow("test key", start);
     return S_OK;
   }
+  // A key-up carries out what the test phase decided for a passed key.
   HRESULT STDMETHODCALLTYPE OnTestKeyUp(ITfContext*, WPARAM, LPARAM, WINBOOL* eaten) override {
+    settle_keys();
     return not_eaten(eaten);
   }
   HRESULT STDMETHODCALLTYPE OnKeyDown(ITfContext* context, WPARAM vk, LPARAM lparam,
@@ -345,6 +395,7 @@ class TextService final : public ITfTextInputProcessorEx,
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE OnKeyUp(ITfContext*, WPARAM, LPARAM, WINBOOL* eaten) override {
+    settle_keys();
     return not_eaten(eaten);
   }
   HRESULT STDMETHODCALLTYPE OnPreservedKey(ITfContext* context, REFGUID guid,
@@ -352,7 +403,9 @@ class TextService final : public ITfTextInputProcessorEx,
     if (eaten == nullptr) return E_INVALIDARG;
     *eaten = FALSE;
     *eaten = at_com_edge<WINBOOL>("preserved key", FALSE, [&]() -> WINBOOL {
+      settle_keys();
       if (context == nullptr) return FALSE;
+      if (key_message(context, 0, 0).context == ContextKind::Protected) return FALSE;
       refresh_keys();
       std::optional<char32_t> c;
       if (auto s = state_->take()) {
@@ -399,9 +452,53 @@ class TextService final : public ITfTextInputProcessorEx,
     return s ? s->client_id : 0;
   }
 
-  static KeyMessage key_message(ITfContext* context, WPARAM vk, LPARAM lparam) {
+  // The key and its context; a protected context is logged once per document.
+  KeyMessage key_message(ITfContext* context, WPARAM vk, LPARAM lparam) {
+    bool hides_text = false;
+    if (auto s = state_->take()) hides_text = s->hides_text.value_or(false);
+    const ContextFacts facts = context_facts(context, hides_text);
+    std::optional<std::string> line;
+    if (auto s = state_->take()) line = protected_context_line(facts, s->protected_logged);
+    if (line) log(*line);
     return {static_cast<std::uint16_t>(vk), static_cast<std::uint32_t>(lparam),
-            context_kind(context)};
+            context_kind(facts)};
+  }
+
+  // Carries out a passed key's verdict before another key event is handled.
+  void settle_keys() {
+    at_com_edge<int>("key up", 0, [&] {
+      if (auto s = state_->take()) {
+        StateServices services(*s);
+        KeyContext keys{s->fallback, win32_host(), services, s->session, s->undo};
+        settle(keys);
+      }
+      return 0;
+    });
+  }
+
+  // Reads the focused document's input scope with a read-only session: now
+  // when the document allows it, else as soon as it does.
+  void read_input_scope() {
+    ComRef<ITfContext> top = focused_top_context();
+    if (!top) return;
+    const SharedState state = state_;
+    auto session = ComRef<ITfEditSession>::adopt(
+        new_scope_session(top.get(), log_line, [state](bool hides) {
+          if (auto s = state->take()) s->hides_text = hides;
+        }));
+    if (!session) return;
+    ContextRequester requester(top.get(), client_id(), session.get());
+    SessionRequester::Answer answer = requester.request(kRequestSyncRead);
+    if (answer.session == kSynchronousRefused) answer = requester.request(kRequestRead);
+    if (failed(answer.call)) log(failed_message("request edit", answer.call));
+  }
+
+  // The top context of the focused document; empty when there is none.
+  ComRef<ITfContext> focused_top_context() {
+    ComRef<ITfDocumentMgr> focus;
+    ComRef<ITfContext> top;
+    if (manager_ && SUCCEEDED(manager_->GetFocus(focus.put())) && focus) focus->GetTop(top.put());
+    return top;
   }
 
   void request_convert(ITfContext* context, ConvertRequest request) {
@@ -492,10 +589,13 @@ class TextService final : public ITfTextInputProcessorEx,
     }
     TsfDocument bound(std::move(document), static_cast<ITfTextEditSink*>(this));
     rebind(state_, &bound, host);
+    read_input_scope();
   }
 
   std::atomic<ULONG> references_{1};
   SharedState state_;
+  bool mouse_watched_ = false;  // this instance holds the thread's mouse hook
+  ComRef<ITfThreadMgr> manager_;  // from activation to deactivation
 };
 
 }  // namespace

@@ -27,3 +27,4 @@ LangString PathRemoved ${LANG_UZBEK} "Dastur papkasi PATH dan olib tashlandi."
 LangString PathTooLong ${LANG_UZBEK} "PATH o'zgaruvchisi juda uzun, u o'zgartirilmadi. Dastur papkasini kerak bo'lsa qo'lda qo'shing."
 
 LangString FinishText ${LANG_UZBEK} "vexo o'rnatildi.$\r$\n$\r$\nKiritish usulini tanlash: vazifalar panelining o'ng tomonidagi til belgisini (masalan, ENG) bosing yoki Win+Probel tugmalarini bosing va ro'yxatdan $\"O'zbek (lotin) - vexo$\" ni tanlang. Shundan keyin yozgan har bir so'zingiz tugashi bilan yangi alifboga o'giriladi; o'girishdan keyin darhol bosilgan Backspace uni bekor qiladi.$\r$\n$\r$\nRo'yxatda vexo bo'lmasa: Sozlamalar > Vaqt va til > Til va mintaqa > O'zbek > Tilning parametrlari > Klaviatura qo'shish > vexo.$\r$\n$\r$\nSozlamalar: %APPDATA%\vexo\settings.ini"
+LangString AclFailed ${LANG_UZBEK} "Store ilovalari uchun o'qish ruxsati berilmadi:"

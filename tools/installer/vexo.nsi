@@ -1,11 +1,16 @@
-; The vexo installer for 64-bit Windows.
+; The vexo installer for 32-bit and 64-bit Windows.
 ;
-; Installs vexo.exe and both builds of the text service (x86\vexo_tsf.dll for
-; 32-bit programs, x64\vexo_tsf.dll for 64-bit ones) into Program Files and
-; registers each DLL with the regsvr32 of its own architecture, so that each
-; lands in its own registry view. On request it adds the program folder to the
-; user's PATH and the Uzbek (Latin) input profile to the user's languages. A
-; commented settings.ini goes to %APPDATA%\vexo only when there is none.
+; A 32-bit program itself, so that it starts on both. Installs vexo.exe of the
+; system's architecture and the text service (x86\vexo_tsf.dll for 32-bit
+; programs and, on 64-bit Windows, x64\vexo_tsf.dll for 64-bit ones) into
+; Program Files and registers each DLL with the regsvr32 of its own
+; architecture, so that each lands in its own registry view. Both DLLs are
+; made readable and executable for ALL APPLICATION PACKAGES and ALL
+; RESTRICTED APPLICATION PACKAGES, so that Store apps and Edge, which run in
+; an AppContainer, can load them wherever the folder is. On request it adds
+; the program folder to the user's PATH and the Uzbek (Latin) input profile
+; to the user's languages. A commented settings.ini goes to %APPDATA%\vexo
+; only when there is none.
 ;
 ; The uninstaller unregisters both DLLs before removing any file, takes back
 ; the PATH entry and the input profile the installer added (remembered under
@@ -16,10 +21,14 @@
 ; service could not be registered or unregistered; the files stay in place.
 ;
 ; Built by tools/build-installer.sh, which defines VERSION, DIST (the folder
-; holding i686\ and x86_64\), LICENSE and OUTFILE.
+; holding i686\ and x86_64\), LICENSE and OUTFILE, and TARGET only for the
+; 64-bit copy that its tests run under a 64-bit-only Wine.
 
+!ifndef TARGET
+  !define TARGET x86-unicode
+!endif
 Unicode true
-Target amd64-unicode
+Target ${TARGET}
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
@@ -28,6 +37,7 @@ RequestExecutionLevel admin
 !include FileFunc.nsh
 !include Sections.nsh
 !include WinMessages.nsh
+!include x64.nsh
 
 !define CLSID "{6A2F93D1-4C0B-4E7A-9D35-71C8B0E5A2F4}"
 !define PROFILE_GUID "{3F81C2A7-95DE-4B60-8A1C-D04E7B2963C5}"
@@ -89,15 +99,41 @@ Var RegistrationFailed
   ${EndIf}
 !macroend
 
-; Registers (ARGS "/s") or unregisters (ARGS "/u /s") both DLLs. The 32-bit
-; one needs WOW64, which a Windows installation may lack; then only the 64-bit
-; one is (un)registered and the detail log says so.
+; Registers (ARGS "/s") or unregisters (ARGS "/u /s") the DLLs. On 64-bit
+; Windows the 64-bit regsvr32 is System32's, which a 32-bit installer sees as
+; SysNative; the 32-bit one is SysWOW64's, which a Windows installation may
+; lack: then only the 64-bit DLL is (un)registered and the detail log says so.
+; On 32-bit Windows System32 holds the only regsvr32 and the only DLL that
+; runs there.
 !macro ForBothServers ARGS
-  !insertmacro RunRegsvr32 "$SYSDIR\regsvr32.exe" "${ARGS}" "$INSTDIR\x64\vexo_tsf.dll"
-  ${If} ${FileExists} "$WINDIR\SysWOW64\regsvr32.exe"
-    !insertmacro RunRegsvr32 "$WINDIR\SysWOW64\regsvr32.exe" "${ARGS}" "$INSTDIR\x86\vexo_tsf.dll"
+  ${If} ${RunningX64}
+    ${If} ${FileExists} "$WINDIR\SysNative\regsvr32.exe"
+      !insertmacro RunRegsvr32 "$WINDIR\SysNative\regsvr32.exe" "${ARGS}" \
+        "$INSTDIR\x64\vexo_tsf.dll"
+    ${Else}
+      !insertmacro RunRegsvr32 "$SYSDIR\regsvr32.exe" "${ARGS}" "$INSTDIR\x64\vexo_tsf.dll"
+    ${EndIf}
+    ${If} ${FileExists} "$WINDIR\SysWOW64\regsvr32.exe"
+      !insertmacro RunRegsvr32 "$WINDIR\SysWOW64\regsvr32.exe" "${ARGS}" "$INSTDIR\x86\vexo_tsf.dll"
+    ${Else}
+      DetailPrint "$(NoWow64)"
+    ${EndIf}
   ${Else}
-    DetailPrint "$(NoWow64)"
+    !insertmacro RunRegsvr32 "$SYSDIR\regsvr32.exe" "${ARGS}" "$INSTDIR\x86\vexo_tsf.dll"
+  ${EndIf}
+!macroend
+
+; Lets AppContainer processes (Store apps, Edge) read and run a DLL: ALL
+; APPLICATION PACKAGES (S-1-15-2-1) and ALL RESTRICTED APPLICATION PACKAGES
+; (S-1-15-2-2) get read and execute on it. Program Files grants the first by
+; inheritance, another folder does not. A failure is only reported: desktop
+; programs load the DLL all the same.
+!macro GrantAppContainers DLL
+  ClearErrors
+  ExecWait '"$SYSDIR\icacls.exe" "${DLL}" /grant *S-1-15-2-1:(RX) *S-1-15-2-2:(RX)' $0
+  ${If} ${Errors}
+  ${OrIf} $0 != 0
+    DetailPrint "$(AclFailed) ${DLL} ($0)"
   ${EndIf}
 !macroend
 
@@ -123,13 +159,19 @@ Section "!$(SectionProgram)" SectionProgram
   SectionIn RO
   StrCpy $RegistrationFailed 0
   SetOutPath "$INSTDIR"
-  File "${DIST}\x86_64\vexo.exe"
-  SetOutPath "$INSTDIR\x64"
-  !insertmacro MoveAsideOldDll "$INSTDIR\x64"
-  File "${DIST}\x86_64\vexo_tsf.dll"
+  ${If} ${RunningX64}
+    File "${DIST}\x86_64\vexo.exe"
+    SetOutPath "$INSTDIR\x64"
+    !insertmacro MoveAsideOldDll "$INSTDIR\x64"
+    File "${DIST}\x86_64\vexo_tsf.dll"
+    !insertmacro GrantAppContainers "$INSTDIR\x64\vexo_tsf.dll"
+  ${Else}
+    File "${DIST}\i686\vexo.exe"
+  ${EndIf}
   SetOutPath "$INSTDIR\x86"
   !insertmacro MoveAsideOldDll "$INSTDIR\x86"
   File "${DIST}\i686\vexo_tsf.dll"
+  !insertmacro GrantAppContainers "$INSTDIR\x86\vexo_tsf.dll"
   SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
@@ -182,6 +224,18 @@ SectionEnd
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 Function .onInit
+  ; The program's own HKLM keys in the system's native view (a 32-bit
+  ; installer would otherwise write below WOW6432Node).
+  ${If} ${RunningX64}
+    SetRegView 64
+    ; InstallDirRegKey looked in the 32-bit view: take the folder of an
+    ; earlier install from the native one, unless /D= chose another.
+    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $0 != ""
+    ${AndIf} $INSTDIR == "$PROGRAMFILES64\vexo"
+      StrCpy $INSTDIR $0
+    ${EndIf}
+  ${EndIf}
   ${GetParameters} $R0
   ClearErrors
   ${GetOptions} $R0 "/PATH" $R1
@@ -256,6 +310,12 @@ Function AddToUserPath
 FunctionEnd
 
 ; --- uninstall -----------------------------------------------------------------
+
+Function un.onInit
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
+FunctionEnd
 
 Section "Uninstall"
   StrCpy $RegistrationFailed 0
