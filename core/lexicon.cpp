@@ -26,14 +26,23 @@ std::uint64_t fnv1a64(std::string_view bytes) {
   return hash;
 }
 
+// A slot holds a word number below kNumberBits and the top bits of the
+// word's hash above them, so a probe compares words only when the tags agree.
+constexpr unsigned kNumberBits = 20;
+constexpr std::uint32_t kNumberMask = (1u << kNumberBits) - 1;
+
 }  // namespace
 
 Lookup lexicon_lookup(const Lexicon& lexicon, std::string_view key) {
   if (lexicon.slots.empty()) return Lookup{};
   const std::size_t mask = lexicon.slots.size() - 1;
-  for (std::size_t slot = fnv1a64(key) & mask;; slot = (slot + 1) & mask) {
-    const std::uint32_t number = lexicon.slots[slot];
-    if (number == 0) return Lookup{};
+  const std::uint64_t hash = fnv1a64(key);
+  const auto tag = static_cast<std::uint32_t>(hash >> (64 - (32 - kNumberBits))) << kNumberBits;
+  for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    const std::uint32_t value = lexicon.slots[slot];
+    if (value == 0) return Lookup{};
+    if ((value & ~kNumberMask) != tag) continue;
+    const std::uint32_t number = value & kNumberMask;
     const std::uint32_t begin = lexicon.offsets[number - 1];
     const std::uint32_t end = lexicon.offsets[number];
     if (lexicon.words.substr(begin, end - begin) == key) {

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "core/cyrillic.h"
+#include "core/form_memo.h"
 #include "core/lang.h"
 #include "core/lexicon.h"
 #include "core/token.h"
@@ -447,15 +448,6 @@ std::string_view core_of(std::string_view text, const WordSpan& span) {
   return split_word(text.substr(span.start, span.end - span.start)).core;
 }
 
-// English score and name class of every span's core.
-void score_spans(std::string_view text, std::vector<WordSpan>& spans) {
-  for (WordSpan& span : spans) {
-    const std::string_view core = core_of(text, span);
-    span.score = english_score(core);
-    span.name_class = name_class(core);
-  }
-}
-
 // Names written next to each other (Charlotte Church, Smith & Ashworth) form
 // a run within one clause; a run with a foreign name in it makes every English
 // word of the run a foreign name too.
@@ -533,23 +525,82 @@ std::optional<std::string> other_reading(std::string_view word, const WordResult
 
 }  // namespace
 
-Conversion convert_detailed(std::string_view input, const ConvertOptions& options,
-                            bool two_readings) {
+namespace {
+
+// What one conversion call remembers about the forms it has met: the English
+// score and name class of a core, and the result of a word for the few facts
+// about its neighbours that the per-word decisions look at.
+struct Memo {
+  struct Scored {
+    float score = 0.0f;
+    NameClass name_class = NameClass::Plain;
+  };
+  struct Converted {
+    std::string text;
+    Decision decision = Decision::Unchanged;
+    bool pending_quote = false;
+  };
+  FormMemo<Scored> scores;
+  FormMemo<Converted> words;
+  std::string key;
+};
+
+void score_spans(std::string_view text, std::vector<WordSpan>& spans, Memo& memo) {
+  for (WordSpan& span : spans) {
+    const std::string_view core = core_of(text, span);
+    const Memo::Scored* scored = memo.scores.find(core);
+    if (scored == nullptr) {
+      scored = &memo.scores.remember(core, Memo::Scored{english_score(core), name_class(core)});
+    }
+    span.score = scored->score;
+    span.name_class = scored->name_class;
+  }
+}
+
+// convert_word, remembered per form. Besides the word (and the options and
+// text mode, fixed for the call), its result depends on the quote carried in,
+// the foreign-name flag and the context only through the three comparisons
+// below. Hyphenated words score their parts anew and are not remembered.
+WordResult convert_word_memo(std::string_view word, const ConvertOptions& options, float score,
+                             float context, bool text_restore_mode, bool foreign_name,
+                             bool& pending_quote, Memo& memo) {
+  if (word.find('-') != std::string_view::npos) {
+    return convert_word(word, options, score, context, text_restore_mode, foreign_name,
+                        pending_quote);
+  }
+  const unsigned flags = (pending_quote ? 1u : 0u) | (foreign_name ? 2u : 0u) |
+                         (context > -1.0f ? 4u : 0u) | (context >= 1.5f ? 8u : 0u) |
+                         (context_leans_english(score, context) ? 16u : 0u);
+  memo.key.assign(word);
+  memo.key.push_back(static_cast<char>('@' + flags));
+  if (const Memo::Converted* known = memo.words.find(memo.key)) {
+    pending_quote = known->pending_quote;
+    return WordResult{known->text, known->decision};
+  }
+  WordResult r = convert_word(word, options, score, context, text_restore_mode, foreign_name,
+                              pending_quote);
+  memo.words.remember(memo.key, Memo::Converted{r.text, r.decision, pending_quote});
+  return r;
+}
+
+// Converts one piece of text (see next_piece) onto the end of `out`, with a
+// report per word span when `reports` is given.
+void convert_piece(std::string_view input, const ConvertOptions& options, bool two_readings,
+                   Memo& memo, std::string& out, std::vector<WordReport>* reports) {
   std::string buffer;
   const std::string_view text = normalize_marks(input, buffer);
   std::vector<WordSpan> spans = split_spans(text);
 
   if (options.guard) {
-    score_spans(text, spans);
+    score_spans(text, spans, memo);
     join_name_runs(spans);
   }
   const bool may_restore = options.restore && !any_old_mark(text, spans);
   const bool text_restore_mode = may_restore && lacks_apostrophes(text, spans, options);
   const bool two_readings_mode = two_readings && may_restore;
 
-  Conversion result;
-  result.text.reserve(text.size() + 16);
-  result.words.reserve(spans.size());
+  out.reserve(out.size() + text.size() + 16);
+  if (reports != nullptr) reports->reserve(reports->size() + spans.size());
   bool pending_quote = false;
   std::size_t copied = 0;
   for (const Sentence& sentence : split_sentences(spans)) {
@@ -558,30 +609,71 @@ Conversion convert_detailed(std::string_view input, const ConvertOptions& option
     for (std::size_t i = sentence.first; i <= sentence.last; ++i) {
       const WordSpan& span = spans[i];
       const std::string_view separators = text.substr(copied, span.start - copied);
-      result.text.append(separators);
+      out.append(separators);
       if (separators.find('\n') != std::string_view::npos) pending_quote = false;
 
       const float context =
           scored ? context_score(spans, sentence.first, sentence.last, i - sentence.first) : 0.0f;
       const std::string_view word = text.substr(span.start, span.end - span.start);
-      WordResult r = convert_word(word, options, span.score, context, text_restore_mode,
-                                  span.name_class == NameClass::ForeignName, pending_quote);
+      WordResult r = convert_word_memo(word, options, span.score, context, text_restore_mode,
+                                       span.name_class == NameClass::ForeignName, pending_quote,
+                                       memo);
+      out += r.text;
+      copied = span.end;
+      if (reports == nullptr) continue;
       std::optional<std::string> alternative;
       if (two_readings_mode && context > -1.0f &&
           (r.decision == Decision::Converted || r.decision == Decision::Unchanged)) {
         alternative = other_reading(word, r, options);
       }
-      result.text += r.text;
-      result.words.push_back(WordReport{std::string(word), std::move(alternative), span.score, r.decision});
-      copied = span.end;
+      reports->push_back(WordReport{std::string(word), std::move(alternative), span.score, r.decision});
     }
   }
-  result.text.append(text.substr(copied));
+  out.append(text.substr(copied));
+}
+
+bool is_space(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+std::size_t next_piece(std::string_view text, bool input_ended) {
+  if (text.size() <= kPieceBytes) {
+    if (input_ended) return text.size();
+  } else if (const std::size_t line_end = text.find('\n', kPieceBytes - 1);
+             line_end != std::string_view::npos && line_end < kMaxPieceBytes) {
+    return line_end + 1;
+  }
+  if (text.size() <= kMaxPieceBytes) return input_ended ? text.size() : 0;
+  // A line longer than kMaxPieceBytes: cut after a space, or failing that at
+  // a character boundary.
+  std::size_t cut = kMaxPieceBytes;
+  while (cut > kPieceBytes && !is_space(text[cut - 1])) --cut;
+  if (cut == kPieceBytes) {
+    cut = kMaxPieceBytes;
+    while ((static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  }
+  return cut;
+}
+
+Conversion convert_detailed(std::string_view text, const ConvertOptions& options,
+                            bool two_readings) {
+  Memo memo;
+  Conversion result;
+  for (std::size_t length; !text.empty(); text.remove_prefix(length)) {
+    length = next_piece(text, true);
+    convert_piece(text.substr(0, length), options, two_readings, memo, result.text, &result.words);
+  }
   return result;
 }
 
 std::string convert(std::string_view text, const ConvertOptions& options) {
-  return convert_detailed(text, options, false).text;
+  Memo memo;
+  std::string out;
+  for (std::size_t length; !text.empty(); text.remove_prefix(length)) {
+    length = next_piece(text, true);
+    convert_piece(text.substr(0, length), options, false, memo, out, nullptr);
+  }
+  return out;
 }
 
 }  // namespace vexo

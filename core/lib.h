@@ -91,7 +91,24 @@ struct WordResult {
 };
 
 // Converts a text to the new alphabet.
+//
+// A long text is converted piece by piece (see next_piece): the decisions
+// that look across a text (whether it lacks apostrophes throughout, whether
+// it has old marks at all) look across one piece. Sentences, quotes and
+// context scores never cross a line break, so they are not affected.
 std::string convert(std::string_view text, const ConvertOptions& options);
+
+// The pieces: a piece ends at the first line break at or after kPieceBytes;
+// a line longer than kMaxPieceBytes is cut after its last space (or else at
+// a character boundary) within that bound.
+inline constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+inline constexpr std::size_t kMaxPieceBytes = std::size_t{4} << 20;
+
+// The length of the first piece of `text`, or 0 when it cannot be told before
+// more input comes (never 0 when `input_ended` and the text is not empty).
+// The cut depends on the text alone, so every reader that feeds text in any
+// slices finds the same pieces.
+std::size_t next_piece(std::string_view text, bool input_ended);
 
 // Converts a text and reports the decision for every word span. With
 // `two_readings`, words whose restored apostrophes allow two readings carry the

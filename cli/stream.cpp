@@ -1,0 +1,123 @@
+#include "cli/stream.h"
+
+#include <exception>
+#include <thread>
+#include <vector>
+
+#include "cli/app.h"
+#include "cli/platform.h"
+#include "core/lib.h"
+#include "core/unicode.h"
+
+namespace vexo::cli {
+namespace {
+
+// Converts the pieces, the first on this thread and each other on one of its
+// own. An exception of any piece reaches the caller once all are done.
+std::vector<std::string> convert_batch(const std::vector<std::string_view>& pieces,
+                                       const PieceConversion& convert) {
+  std::vector<std::string> outs(pieces.size());
+  if (pieces.empty()) return outs;
+  std::vector<std::exception_ptr> errors(pieces.size());
+  const auto work = [&](std::size_t i) {
+    try {
+      convert(pieces[i], outs[i]);
+    } catch (...) {
+      errors[i] = std::current_exception();
+    }
+  };
+  std::vector<std::thread> threads;
+  threads.reserve(pieces.size());
+  std::size_t started = 1;
+  try {
+    for (; started < pieces.size(); ++started) threads.emplace_back(work, started);
+  } catch (const std::system_error&) {
+    // No more threads to be had: the rest runs here.
+  }
+  work(0);
+  for (std::size_t i = started; i < pieces.size(); ++i) work(i);
+  for (std::thread& t : threads) t.join();
+  for (const std::exception_ptr& e : errors) {
+    if (e) std::rethrow_exception(e);
+  }
+  return outs;
+}
+
+}  // namespace
+
+unsigned effective_jobs(unsigned jobs) {
+  if (jobs != 0) return jobs;
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : cores;
+}
+
+std::string convert_in_pieces(std::string_view text, const PieceConversion& convert,
+                              unsigned jobs) {
+  jobs = effective_jobs(jobs);
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  while (!text.empty()) {
+    std::vector<std::string_view> batch;
+    while (batch.size() < jobs && !text.empty()) {
+      const std::size_t length = next_piece(text, true);
+      batch.push_back(text.substr(0, length));
+      text.remove_prefix(length);
+    }
+    for (const std::string& piece : convert_batch(batch, convert)) out += piece;
+  }
+  return out;
+}
+
+int stream_standard_input(const PieceConversion& convert, unsigned jobs) {
+  jobs = effective_jobs(jobs);
+  std::string pending;
+  bool ended = false;
+  bool line_open = true;  // nothing written yet counts as an open line
+  bool bad_input = false;
+  while (!(ended && pending.empty()) && !bad_input) {
+    // Take up to `jobs` whole pieces, reading more input as needed.
+    std::vector<std::size_t> lengths;
+    std::size_t used = 0;
+    while (lengths.size() < jobs && !(ended && used == pending.size())) {
+      const std::size_t length = next_piece(std::string_view(pending).substr(used), ended);
+      if (length != 0) {
+        lengths.push_back(length);
+        used += length;
+      } else if (!lengths.empty()) {
+        break;  // convert what is ready rather than wait for more
+      } else if (!platform::read_standard_input_some(pending, ended)) {
+        report_error("kirishni o'qib bo'lmadi");
+        return 1;
+      }
+    }
+    std::vector<std::string_view> batch;
+    std::size_t start = 0;
+    for (const std::size_t length : lengths) {
+      const std::string_view piece = std::string_view(pending).substr(start, length);
+      start += length;
+      if (!is_valid_utf8(piece)) {
+        bad_input = true;
+        break;
+      }
+      batch.push_back(piece);
+    }
+    for (const std::string& out : convert_batch(batch, convert)) {
+      if (out.empty()) continue;
+      const platform::WriteStatus status = platform::write_standard_output(out);
+      if (status == platform::WriteStatus::ClosedPipe) return 0;
+      if (status == platform::WriteStatus::Failed) {
+        report_error("natijani chiqishga yozib bo'lmadi");
+        return 1;
+      }
+      line_open = out.back() != '\n';
+    }
+    pending.erase(0, used);
+  }
+  if (bad_input) {
+    report_error("kirish UTF-8 emas (matnni UTF-8 sifatida saqlang)");
+    return 1;
+  }
+  return line_open ? write_output("\n") : 0;
+}
+
+}  // namespace vexo::cli

@@ -1,0 +1,32 @@
+// Text commands on long input: the text is cut into pieces (next_piece in
+// core/lib.h), which convert independently, several at once, and are written
+// in order as soon as they are done.
+//
+// Memory stays bounded whatever the input size: at most `jobs` pieces (of at
+// most kMaxPieceBytes each) are held with their results at any time.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace vexo::cli {
+
+// Appends the conversion of one piece to `out`. Called from several threads
+// at once; it must not touch shared state.
+using PieceConversion = std::function<void(std::string_view piece, std::string& out)>;
+
+// The number of pieces converted at once for a -j value: 0 means one per core.
+unsigned effective_jobs(unsigned jobs);
+
+// Converts a whole text with up to `jobs` pieces at once. The result is the
+// same bytes whatever `jobs` is.
+std::string convert_in_pieces(std::string_view text, const PieceConversion& convert, unsigned jobs);
+
+// Converts standard input to standard output piece by piece and ends the
+// output with a line feed. Input that is not UTF-8 stops the work at the piece
+// that holds it (the pieces before it are written) and is reported; a reader
+// that went away stops the work silently. Returns the exit status.
+int stream_standard_input(const PieceConversion& convert, unsigned jobs);
+
+}  // namespace vexo::cli
