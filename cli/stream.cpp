@@ -1,6 +1,7 @@
 #include "cli/stream.h"
 
 #include <exception>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -12,38 +13,40 @@
 namespace vexo::cli {
 namespace {
 
-// Converts the pieces, the first on this thread and each other on one of its
-// own. An exception of any piece reaches the caller once all are done.
 std::vector<std::string> convert_batch(const std::vector<std::string_view>& pieces,
                                        const PieceConversion& convert) {
   std::vector<std::string> outs(pieces.size());
-  if (pieces.empty()) return outs;
-  std::vector<std::exception_ptr> errors(pieces.size());
+  run_at_once(pieces.size(), [&](std::size_t i) { convert(pieces[i], outs[i]); });
+  return outs;
+}
+
+}  // namespace
+
+void run_at_once(std::size_t count, const std::function<void(std::size_t)>& task) {
+  if (count == 0) return;
+  std::vector<std::exception_ptr> errors(count);
   const auto work = [&](std::size_t i) {
     try {
-      convert(pieces[i], outs[i]);
+      task(i);
     } catch (...) {
       errors[i] = std::current_exception();
     }
   };
   std::vector<std::thread> threads;
-  threads.reserve(pieces.size());
+  threads.reserve(count);
   std::size_t started = 1;
   try {
-    for (; started < pieces.size(); ++started) threads.emplace_back(work, started);
+    for (; started < count; ++started) threads.emplace_back(work, started);
   } catch (const std::system_error&) {
     // No more threads to be had: the rest runs here.
   }
   work(0);
-  for (std::size_t i = started; i < pieces.size(); ++i) work(i);
+  for (std::size_t i = started; i < count; ++i) work(i);
   for (std::thread& t : threads) t.join();
   for (const std::exception_ptr& e : errors) {
     if (e) std::rethrow_exception(e);
   }
-  return outs;
 }
-
-}  // namespace
 
 unsigned effective_jobs(unsigned jobs) {
   if (jobs != 0) return jobs;

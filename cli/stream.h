@@ -16,6 +16,11 @@ namespace vexo::cli {
 // at once; it must not touch shared state.
 using PieceConversion = std::function<void(std::string_view piece, std::string& out)>;
 
+// Runs task(0) .. task(count - 1), each on a thread of its own (task 0 on
+// the calling one, and all here when no more threads can be had). An
+// exception of any task reaches the caller once all are done.
+void run_at_once(std::size_t count, const std::function<void(std::size_t)>& task);
+
 // The number of pieces converted at once for a -j value: 0 means one per core.
 unsigned effective_jobs(unsigned jobs);
 
