@@ -19,6 +19,7 @@ constexpr std::string_view kHelp =
     "  vexo cyr [MATN...]            lotindan (yangi yoki eski) o'zbek kirilliga\n"
     "  vexo explain MATN...          har bir so'z bo'yicha qaror va sabab\n"
     "  vexo eval FAYL.tsv            sifatni o'lchash (til<TAB>kirish<TAB>kutilgan)\n"
+    "  vexo eval --typing FAYL.tsv   o'sha, so'zma-so'z yozish sessiyasi orqali\n"
     "  vexo file FAYL... [-o CHIQISH] [--old] [--dry-run] [--in-place]\n"
     "                                .docx, .xlsx, .txt, .md ni formatini saqlab o'girish;\n"
     "                                standart chiqish: FAYL.yangi.docx (--old bilan FAYL.eski.docx)\n"
@@ -42,29 +43,39 @@ int run_text_command(std::span<const std::string> args, const CliOptions& option
   const std::optional<std::string> text = take_text(args);
   if (!text) return 1;
   std::string out;
-  convert_piece(*text, out);
+  TextEvidence evidence;
+  convert_piece.convert(*text, evidence, out);
   return write_result(out);
 }
 
 int run_convert(std::span<const std::string> args, const CliOptions& options) {
-  return run_text_command(args, options, [&](std::string_view piece, std::string& out) {
-    out = convert(piece, options.convert);
-  });
+  const PieceConversion conversion{
+      [&](std::string_view piece, TextEvidence& evidence, std::string& out) {
+        out = convert(piece, options.convert, evidence);
+      },
+      [&](std::string_view piece, TextEvidence before) {
+        return evidence_after(piece, options.convert, before);
+      }};
+  return run_text_command(args, options, conversion);
 }
 
 int run_old(std::span<const std::string> args, const CliOptions& options) {
-  return run_text_command(args, options, [&](std::string_view piece, std::string& out) {
-    out = to_old(piece, options.ascii);
-  });
+  const PieceConversion conversion{
+      [&](std::string_view piece, TextEvidence&, std::string& out) {
+        out = to_old(piece, options.ascii);
+      },
+      nullptr};
+  return run_text_command(args, options, conversion);
 }
 
 }  // namespace
 
 // Cyrillic output takes no options: the conversion fixes its own.
 int run_cyr(std::span<const std::string> args, const CliOptions& options) {
-  return run_text_command(args, options, [](std::string_view piece, std::string& out) {
-    out = to_cyrillic(piece);
-  });
+  const PieceConversion conversion{
+      [](std::string_view piece, TextEvidence&, std::string& out) { out = to_cyrillic(piece); },
+      nullptr};
+  return run_text_command(args, options, conversion);
 }
 
 int run(std::vector<std::string> args) {

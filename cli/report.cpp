@@ -7,6 +7,7 @@
 
 #include "cli/platform.h"
 #include "core/lexicon.h"
+#include "core/session.h"
 #include "core/unicode.h"
 
 namespace vexo::cli {
@@ -86,6 +87,24 @@ std::string language_line(std::string_view label, const Tally& tally) {
   return line;
 }
 
+// Types a line word by word through a typing session, as the text service
+// does: each run of non-blank characters is one finished word, and the
+// blanks between words are kept.
+std::string type_line(std::string_view line, const ConvertOptions& options) {
+  TypingSession session;
+  std::string out;
+  std::size_t i = 0;
+  while (i < line.size()) {
+    const std::size_t start = i;
+    const bool blank = line[i] == ' ' || line[i] == '\t';
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t') == blank) ++i;
+    const std::string_view piece = line.substr(start, i - start);
+    const auto replacement = blank ? std::nullopt : session.complete_word(piece, options);
+    out += replacement ? std::string_view(replacement->word) : piece;
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string explain_report(std::string_view text, const ConvertOptions& options) {
@@ -106,7 +125,7 @@ std::string explain_report(std::string_view text, const ConvertOptions& options)
   return out;
 }
 
-Evaluation evaluate(std::string_view tests, const ConvertOptions& options) {
+Evaluation evaluate(std::string_view tests, const ConvertOptions& options, EvalPath path) {
   Evaluation evaluation;
   std::map<std::string, Tally> tallies;
   std::vector<std::string> mismatches;
@@ -126,7 +145,8 @@ Evaluation evaluate(std::string_view tests, const ConvertOptions& options) {
     const std::string_view expected = fields.size() > 2 && !fields[2].empty() ? fields[2] : input;
 
     words += count_words(input);
-    const std::string output = convert(input, options);
+    const std::string output =
+        path == EvalPath::Typing ? type_line(input, options) : convert(input, options);
     Tally& tally = tallies[std::string(label)];
     ++tally.total;
     if (output == expected) {

@@ -3,6 +3,7 @@
 // the quality measurement of `eval`.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -20,9 +21,16 @@ struct Evaluation {
   bool all_correct = true;
 };
 
+// How eval converts a line: whole, or word by word through a typing session
+// (each run of non-blank characters one finished word) as the text service
+// converts while the writer types.
+enum class EvalPath : std::uint8_t { Text, Typing };
+
 // Runs the test lines of a tab-separated file (label, input, optional
 // expected output; "#" comments and blank lines skipped) through `convert`
-// and reports the results. Only the conversions and tallying are timed.
-Evaluation evaluate(std::string_view tests, const ConvertOptions& options);
+// or the typing session and reports the results. Only the conversions and
+// tallying are timed.
+Evaluation evaluate(std::string_view tests, const ConvertOptions& options,
+                    EvalPath path = EvalPath::Text);
 
 }  // namespace vexo::cli

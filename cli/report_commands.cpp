@@ -44,8 +44,13 @@ int run_diff(std::span<const std::string> args, const CliOptions& options) {
 }
 
 int run_eval(std::span<const std::string> args, const CliOptions& options) {
+  EvalPath eval_path = EvalPath::Text;
+  if (!args.empty() && args.front() == "--typing") {
+    eval_path = EvalPath::Typing;
+    args = args.subspan(1);
+  }
   if (args.empty()) {
-    report_error("vexo eval FAYL.tsv");
+    report_error("vexo eval [--typing] FAYL.tsv");
     return 1;
   }
   const std::string& path = args.front();
@@ -59,7 +64,7 @@ int run_eval(std::span<const std::string> args, const CliOptions& options) {
     report_error(path + ": UTF-8 emas");
     return 1;
   }
-  const Evaluation evaluation = evaluate(tests, options.convert);
+  const Evaluation evaluation = evaluate(tests, options.convert, eval_path);
   return print(evaluation.report, evaluation.all_correct ? 0 : 1);
 }
 

@@ -13,10 +13,31 @@
 namespace vexo::cli {
 namespace {
 
+// Converts consecutive pieces side by side; `evidence` enters the first and
+// leaves the last.
 std::vector<std::string> convert_batch(const std::vector<std::string_view>& pieces,
-                                       const PieceConversion& convert) {
+                                       const PieceConversion& conversion, TextEvidence& evidence) {
   std::vector<std::string> outs(pieces.size());
-  run_at_once(pieces.size(), [&](std::size_t i) { convert(pieces[i], outs[i]); });
+  if (pieces.size() == 1) {
+    conversion.convert(pieces[0], evidence, outs[0]);
+    return outs;
+  }
+  // What each piece shows by itself, then what enters each.
+  std::vector<TextEvidence> entering(pieces.size(), evidence);
+  if (conversion.evidence_after) {
+    std::vector<TextEvidence> shown(pieces.size());
+    run_at_once(pieces.size(), [&](std::size_t i) {
+      shown[i] = conversion.evidence_after(pieces[i], TextEvidence{});
+    });
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      entering[i] = evidence;
+      if (shown[i].apostrophes != ApostropheUse::Unknown) evidence = shown[i];
+    }
+  }
+  run_at_once(pieces.size(), [&](std::size_t i) {
+    TextEvidence own = entering[i];
+    conversion.convert(pieces[i], own, outs[i]);
+  });
   return outs;
 }
 
@@ -57,6 +78,7 @@ unsigned effective_jobs(unsigned jobs) {
 std::string convert_in_pieces(std::string_view text, const PieceConversion& convert,
                               unsigned jobs) {
   jobs = effective_jobs(jobs);
+  TextEvidence evidence;
   std::string out;
   out.reserve(text.size() + text.size() / 8);
   while (!text.empty()) {
@@ -66,13 +88,14 @@ std::string convert_in_pieces(std::string_view text, const PieceConversion& conv
       batch.push_back(text.substr(0, length));
       text.remove_prefix(length);
     }
-    for (const std::string& piece : convert_batch(batch, convert)) out += piece;
+    for (const std::string& piece : convert_batch(batch, convert, evidence)) out += piece;
   }
   return out;
 }
 
 int stream_standard_input(const PieceConversion& convert, unsigned jobs) {
   jobs = effective_jobs(jobs);
+  TextEvidence evidence;
   std::string pending;
   bool ended = false;
   bool line_open = true;  // nothing written yet counts as an open line
@@ -104,7 +127,7 @@ int stream_standard_input(const PieceConversion& convert, unsigned jobs) {
       }
       batch.push_back(piece);
     }
-    for (const std::string& out : convert_batch(batch, convert)) {
+    for (const std::string& out : convert_batch(batch, convert, evidence)) {
       if (out.empty()) continue;
       const platform::WriteStatus status = platform::write_standard_output(out);
       if (status == platform::WriteStatus::ClosedPipe) return 0;

@@ -10,11 +10,20 @@
 #include <string>
 #include <string_view>
 
+#include "core/lib.h"
+
 namespace vexo::cli {
 
-// Appends the conversion of one piece to `out`. Called from several threads
-// at once; it must not touch shared state.
-using PieceConversion = std::function<void(std::string_view piece, std::string& out)>;
+// How a command converts a piece. `convert` sets `out` to the conversion of
+// one piece, reading and updating the evidence the pieces before it handed on;
+// it is called from several threads at once and must not touch shared state.
+// `evidence_after` (see core/lib.h) is given when the evidence matters; pieces
+// are then converted side by side only once the evidence entering each is
+// known, so the bytes are the same whatever the number of cores.
+struct PieceConversion {
+  std::function<void(std::string_view piece, TextEvidence& evidence, std::string& out)> convert;
+  std::function<TextEvidence(std::string_view piece, TextEvidence before)> evidence_after;
+};
 
 // Runs task(0) .. task(count - 1), each on a thread of its own (task 0 on
 // the calling one, and all here when no more threads can be had). An

@@ -55,6 +55,40 @@ bool has_old_mark(std::string_view word) {
   return false;
 }
 
+namespace {
+
+// The length of the capital head of an abbreviation with a suffix (HBO'ning,
+// BMT'ga): two or more capitals, an apostrophe, then lower case letters.
+// Zero for any other core.
+std::size_t abbreviation_head(std::string_view core) {
+  std::size_t i = 0;
+  std::size_t capitals = 0;
+  while (i < core.size()) {
+    const std::size_t at = i;
+    const char32_t c = next_code_point(core, i);
+    if (is_apostrophe(c)) {
+      if (capitals < 2 || i >= core.size()) return 0;
+      for (std::size_t j = i; j < core.size();) {
+        if (!is_lowercase(next_code_point(core, j))) return 0;
+      }
+      return at;
+    }
+    if (!is_uppercase(c)) return 0;
+    ++capitals;
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool shows_apostrophe_use(std::string_view core) {
+  if (!has_old_mark(core) || is_protected(core) || abbreviation_head(core) > 0) return false;
+  // A capitalised foreign name: O' or D' before a capital, lower case after (O'Neil).
+  const std::vector<char32_t> chars = decode_utf8(core);
+  return !(chars.size() > 3 && (chars[0] == 'O' || chars[0] == 'D') && is_apostrophe(chars[1]) &&
+           is_uppercase(chars[2]) && std::any_of(chars.begin() + 3, chars.end(), is_lowercase));
+}
+
 bool ConvertOptions::is_exception(std::string_view key) const {
   return std::find(exceptions.begin(), exceptions.end(), key) != exceptions.end();
 }
@@ -432,8 +466,19 @@ WordResult convert_word(std::string_view word, const ConvertOptions& options, fl
   if (options.is_exception(word_key(core))) return as_it_stood(Decision::Exception);
   if (options.guard && looks_english(core, word_score, context)) return as_it_stood(Decision::English);
 
-  std::string converted = convert_letters(core, options.tutuq, keep_sh_ch(core));
-  if (converted == core) return as_it_stood(Decision::Unchanged);
+  // The apostrophe of HBO'ning separates a suffix: it is a tutuq, not o'.
+  const std::size_t head = abbreviation_head(core);
+  std::string converted(core.substr(0, head));
+  if (head > 0) {
+    std::size_t after = head;
+    next_code_point(core, after);
+    append_utf8(converted, options.tutuq);
+    core.remove_prefix(after);
+  }
+  converted += convert_letters(core, options.tutuq, keep_sh_ch(core));
+  if (converted == word.substr(parts.leading.size(), parts.core.size())) {
+    return as_it_stood(Decision::Unchanged);
+  }
   return WordResult{joined(parts.leading, converted, parts.trailing), Decision::Converted};
 }
 
@@ -485,7 +530,7 @@ void join_name_runs(std::vector<WordSpan>& spans) {
 
 bool any_old_mark(std::string_view text, const std::vector<WordSpan>& spans) {
   return std::any_of(spans.begin(), spans.end(),
-                     [&](const WordSpan& s) { return has_old_mark(core_of(text, s)); });
+                     [&](const WordSpan& s) { return shows_apostrophe_use(core_of(text, s)); });
 }
 
 // True when the text as a whole reads as Uzbek typed without o'/g'
@@ -545,6 +590,7 @@ struct Memo {
   std::string key;
 };
 
+// English score and name class of every span's core.
 void score_spans(std::string_view text, std::vector<WordSpan>& spans, Memo& memo) {
   for (WordSpan& span : spans) {
     const std::string_view core = core_of(text, span);
@@ -557,10 +603,11 @@ void score_spans(std::string_view text, std::vector<WordSpan>& spans, Memo& memo
   }
 }
 
-// convert_word, remembered per form. Besides the word (and the options and
-// text mode, fixed for the call), its result depends on the quote carried in,
-// the foreign-name flag and the context only through the three comparisons
-// below. Hyphenated words score their parts anew and are not remembered.
+// convert_word, remembered per form. Besides the word (and the options, fixed
+// for the call), its result depends on the restore mode, the quote carried
+// in, the foreign-name flag and the context only through the three
+// comparisons below. Hyphenated words score their parts anew and are not
+// remembered.
 WordResult convert_word_memo(std::string_view word, const ConvertOptions& options, float score,
                              float context, bool text_restore_mode, bool foreign_name,
                              bool& pending_quote, Memo& memo) {
@@ -570,7 +617,8 @@ WordResult convert_word_memo(std::string_view word, const ConvertOptions& option
   }
   const unsigned flags = (pending_quote ? 1u : 0u) | (foreign_name ? 2u : 0u) |
                          (context > -1.0f ? 4u : 0u) | (context >= 1.5f ? 8u : 0u) |
-                         (context_leans_english(score, context) ? 16u : 0u);
+                         (context_leans_english(score, context) ? 16u : 0u) |
+                         (text_restore_mode ? 32u : 0u);
   memo.key.assign(word);
   memo.key.push_back(static_cast<char>('@' + flags));
   if (const Memo::Converted* known = memo.words.find(memo.key)) {
@@ -583,10 +631,22 @@ WordResult convert_word_memo(std::string_view word, const ConvertOptions& option
   return r;
 }
 
-// Converts one piece of text (see next_piece) onto the end of `out`, with a
-// report per word span when `reports` is given.
-void convert_piece(std::string_view input, const ConvertOptions& options, bool two_readings,
-                   Memo& memo, std::string& out, std::vector<WordReport>* reports) {
+// The apostrophe use one paragraph shows by itself, with its spans scored.
+ApostropheUse shown_use(std::string_view text, const std::vector<WordSpan>& spans,
+                        const ConvertOptions& options) {
+  if (!options.restore) return ApostropheUse::Unknown;
+  if (any_old_mark(text, spans)) return ApostropheUse::Written;
+  if (lacks_apostrophes(text, spans, options)) return ApostropheUse::LeftOut;
+  return ApostropheUse::Unknown;
+}
+
+// Converts one paragraph (a line with its line break) onto the end of `out`,
+// with a report per word span when `reports` is given. Its own apostrophe use
+// decides the restore mode; a paragraph that shows none is read by the
+// evidence of the paragraphs before it.
+void convert_paragraph(std::string_view input, const ConvertOptions& options, bool two_readings,
+                       TextEvidence& evidence, Memo& memo, std::string& out,
+                       std::vector<WordReport>* reports) {
   std::string buffer;
   const std::string_view text = normalize_marks(input, buffer);
   std::vector<WordSpan> spans = split_spans(text);
@@ -595,11 +655,13 @@ void convert_piece(std::string_view input, const ConvertOptions& options, bool t
     score_spans(text, spans, memo);
     join_name_runs(spans);
   }
-  const bool may_restore = options.restore && !any_old_mark(text, spans);
-  const bool text_restore_mode = may_restore && lacks_apostrophes(text, spans, options);
+  if (const ApostropheUse shown = shown_use(text, spans, options); shown != ApostropheUse::Unknown) {
+    evidence.apostrophes = shown;
+  }
+  const bool may_restore = options.restore && evidence.apostrophes != ApostropheUse::Written;
+  const bool text_restore_mode = may_restore && evidence.apostrophes == ApostropheUse::LeftOut;
   const bool two_readings_mode = two_readings && may_restore;
 
-  out.reserve(out.size() + text.size() + 16);
   if (reports != nullptr) reports->reserve(reports->size() + spans.size());
   bool pending_quote = false;
   std::size_t copied = 0;
@@ -608,9 +670,7 @@ void convert_piece(std::string_view input, const ConvertOptions& options, bool t
                                     [](const WordSpan& s) { return s.score != 0.0f; });
     for (std::size_t i = sentence.first; i <= sentence.last; ++i) {
       const WordSpan& span = spans[i];
-      const std::string_view separators = text.substr(copied, span.start - copied);
-      out.append(separators);
-      if (separators.find('\n') != std::string_view::npos) pending_quote = false;
+      out.append(text.substr(copied, span.start - copied));
 
       const float context =
           scored ? context_score(spans, sentence.first, sentence.last, i - sentence.first) : 0.0f;
@@ -632,9 +692,73 @@ void convert_piece(std::string_view input, const ConvertOptions& options, bool t
   out.append(text.substr(copied));
 }
 
+// Calls visit(paragraph) for every line of the text with its line break.
+template <typename Visit>
+void for_each_paragraph(std::string_view text, Visit&& visit) {
+  while (!text.empty()) {
+    const std::size_t line_end = text.find('\n');
+    const std::size_t length = line_end == std::string_view::npos ? text.size() : line_end + 1;
+    visit(text.substr(0, length));
+    text.remove_prefix(length);
+  }
+}
+
 bool is_space(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
+
+Conversion convert_detailed(std::string_view text, const ConvertOptions& options, bool two_readings,
+                            TextEvidence& evidence) {
+  Memo memo;
+  Conversion result;
+  result.text.reserve(text.size() + 16);
+  for_each_paragraph(text, [&](std::string_view paragraph) {
+    convert_paragraph(paragraph, options, two_readings, evidence, memo, result.text, &result.words);
+  });
+  return result;
+}
+
+Conversion convert_detailed(std::string_view text, const ConvertOptions& options,
+                            bool two_readings) {
+  TextEvidence evidence;
+  return convert_detailed(text, options, two_readings, evidence);
+}
+
+std::string convert(std::string_view text, const ConvertOptions& options, TextEvidence& evidence) {
+  Memo memo;
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  for_each_paragraph(text, [&](std::string_view paragraph) {
+    convert_paragraph(paragraph, options, false, evidence, memo, out, nullptr);
+  });
+  return out;
+}
+
+std::string convert(std::string_view text, const ConvertOptions& options) {
+  TextEvidence evidence;
+  return convert(text, options, evidence);
+}
+
+TextEvidence evidence_after(std::string_view text, const ConvertOptions& options,
+                            TextEvidence before) {
+  // The last paragraph that shows an apostrophe use decides; look backwards.
+  Memo memo;
+  std::string buffer;
+  while (!text.empty()) {
+    const std::size_t previous =
+        text.size() < 2 ? std::string_view::npos : text.rfind('\n', text.size() - 2);
+    const std::size_t start = previous == std::string_view::npos ? 0 : previous + 1;
+    const std::string_view paragraph = normalize_marks(text.substr(start), buffer);
+    std::vector<WordSpan> spans = split_spans(paragraph);
+    if (options.guard) score_spans(paragraph, spans, memo);
+    if (const ApostropheUse shown = shown_use(paragraph, spans, options);
+        shown != ApostropheUse::Unknown) {
+      return TextEvidence{shown};
+    }
+    text = text.substr(0, start);
+  }
+  return before;
+}
 
 std::size_t next_piece(std::string_view text, bool input_ended) {
   if (text.size() <= kPieceBytes) {
@@ -653,27 +777,6 @@ std::size_t next_piece(std::string_view text, bool input_ended) {
     while ((static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
   }
   return cut;
-}
-
-Conversion convert_detailed(std::string_view text, const ConvertOptions& options,
-                            bool two_readings) {
-  Memo memo;
-  Conversion result;
-  for (std::size_t length; !text.empty(); text.remove_prefix(length)) {
-    length = next_piece(text, true);
-    convert_piece(text.substr(0, length), options, two_readings, memo, result.text, &result.words);
-  }
-  return result;
-}
-
-std::string convert(std::string_view text, const ConvertOptions& options) {
-  Memo memo;
-  std::string out;
-  for (std::size_t length; !text.empty(); text.remove_prefix(length)) {
-    length = next_piece(text, true);
-    convert_piece(text.substr(0, length), options, false, memo, out, nullptr);
-  }
-  return out;
 }
 
 }  // namespace vexo

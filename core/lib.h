@@ -34,6 +34,11 @@ std::string word_key(std::string_view word);
 // followed by an apostrophe.
 bool has_old_mark(std::string_view word);
 
+// True when a word core shows its writer typing o'/g' apostrophes: it holds an
+// old-alphabet mark and is not protected, a capitalised foreign name with O'
+// or D' (O'Neil) or an abbreviation with a suffix (HBO'ning).
+bool shows_apostrophe_use(std::string_view core);
+
 struct ConvertOptions {
   std::vector<std::string> exceptions;  // word keys, compared exactly
   char32_t tutuq = kDefaultTutuq;       // written for every stand-alone apostrophe
@@ -90,17 +95,42 @@ struct WordResult {
   Decision decision = Decision::Unchanged;
 };
 
+// How the writer of a text types the o'/g' apostrophes, as the paragraphs
+// read so far show it. A paragraph (a line) with a mark of its own (o'zbek)
+// is Written and restores nothing; one without marks but with words that
+// read as typed without them (ozbek) is LeftOut and restores even short and
+// ambiguous words; a paragraph showing neither is read by the evidence before
+// it. Marks of protected words, of capitalised foreign names (O'Neil) and of
+// abbreviations with a suffix (HBO'ning) are no evidence.
+enum class ApostropheUse : std::uint8_t { Unknown = 0, Written = 1, LeftOut = 2 };
+
+// The state one paragraph hands to the next. Converting a text in pieces
+// that end at line breaks, in order, with one TextEvidence, gives the same
+// result as converting it whole.
+struct TextEvidence {
+  ApostropheUse apostrophes = ApostropheUse::Unknown;
+};
+
 // Converts a text to the new alphabet.
-//
-// A long text is converted piece by piece (see next_piece): the decisions
-// that look across a text (whether it lacks apostrophes throughout, whether
-// it has old marks at all) look across one piece. Sentences, quotes and
-// context scores never cross a line break, so they are not affected.
 std::string convert(std::string_view text, const ConvertOptions& options);
 
-// The pieces: a piece ends at the first line break at or after kPieceBytes;
-// a line longer than kMaxPieceBytes is cut after its last space (or else at
-// a character boundary) within that bound.
+// Converts the next piece of a longer text: a piece that ends at a line
+// break, or the last piece. `evidence` comes from the pieces before it and is
+// updated for the pieces after it.
+std::string convert(std::string_view text, const ConvertOptions& options, TextEvidence& evidence);
+
+// The evidence converting a piece would hand on, given the evidence before
+// it: that of its last paragraph that shows an apostrophe use, else `before`.
+// Cheaper than converting, so that pieces can be converted side by side once
+// the evidence entering each is known.
+TextEvidence evidence_after(std::string_view text, const ConvertOptions& options,
+                            TextEvidence before);
+
+// Long input is read and converted in pieces that end at line breaks: a piece
+// ends at the first line break at or after kPieceBytes. A line longer than
+// kMaxPieceBytes is the one exception: it is cut after its last space (or
+// else at a character boundary) within that bound, and its halves are then
+// converted as two paragraphs.
 inline constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
 inline constexpr std::size_t kMaxPieceBytes = std::size_t{4} << 20;
 
@@ -115,6 +145,8 @@ std::size_t next_piece(std::string_view text, bool input_ended);
 // other one as `alternative`.
 Conversion convert_detailed(std::string_view text, const ConvertOptions& options,
                             bool two_readings);
+Conversion convert_detailed(std::string_view text, const ConvertOptions& options, bool two_readings,
+                            TextEvidence& evidence);
 
 // Converts one word span. `pending_quote` carries an opening quote across the
 // words of one text.

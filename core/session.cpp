@@ -113,7 +113,7 @@ std::optional<Replacement> TypingSession::complete_word(std::string_view typed,
       convert_word(word, options, record.score, context, restore_mode_,
                    record.name_class == NameClass::ForeignName, pending_quote_);
 
-  if (has_old_mark(core)) {
+  if (shows_apostrophe_use(core)) {
     restore_mode_ = false;
   } else if (!restore_mode_ && options.restore && result.text != typed &&
              restore_apostrophes(core, false, false, false)) {

@@ -158,6 +158,29 @@ TEST(Restore, ConversionRestoresTextsTypedWithoutApostrophes) {
   EXPECT_EQ(conv("ozbek tili", exception), "ozbek tili");
 }
 
+TEST(Restore, ModeIsDecidedPerParagraph) {
+  // A paragraph's own marks decide; one without evidence follows the paragraphs before it.
+  EXPECT_EQ(conv("O'Neil HBO'ning o'zbek\nozbek otdi"), "O'Neil HBO\u02bcning \u00f6zbek\n\u00f6zbek \u00f6tdi");
+  EXPECT_EQ(conv("ozbek tilida\nvaqt otdi"), "\u00f6zbek tilida\nvaqt \u00f6tdi");
+  EXPECT_EQ(conv("o'zbek tilida\nvaqt otdi"), "\u00f6zbek tilida\nvaqt otdi");
+  EXPECT_EQ(conv("O'Neil otdi, ozbek"), "O'Neil \u00f6tdi, \u00f6zbek");  // a name is no evidence
+  EXPECT_TRUE(shows_apostrophe_use("G'ALABA"));
+  EXPECT_FALSE(shows_apostrophe_use("https://x.uz/o'z"));
+
+  // Paragraphs converted one by one with the carried evidence give the whole text.
+  const std::string text =
+      "vaqt otdi\nozbek tilida\r\nvaqt otdi\n\nO'Neil keldi\nqo'l otdi\nkitob otdi\n'bog\ntog' yoq";
+  TextEvidence evidence;
+  std::string pieces;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('\n', start), text.size() - 1) + 1;
+    pieces += convert(std::string_view(text).substr(start, end - start), {}, evidence);
+    start = end;
+  }
+  EXPECT_EQ(pieces, conv(text));
+  EXPECT_EQ(evidence.apostrophes, ApostropheUse::Written);
+}
+
 TEST(Restore, TwoReadingsAreReportedOnlyWhenAsked) {
   const Conversion otdi = convert_detailed("otdi.", {}, true);
   ASSERT_EQ(otdi.words.size(), 1u);
