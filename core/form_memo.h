@@ -7,35 +7,65 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 namespace vexo {
 
 template <typename Value>
 class FormMemo {
  public:
-  static constexpr std::size_t kMaxForms = 1 << 15;
+  static constexpr std::size_t kMaxForms = 1 << 14;
 
-  // The value remembered for a form, or nullptr.
+  // The value remembered for a form, or nullptr. Valid until the next
+  // remember().
   const Value* find(std::string_view form) const {
-    const auto it = map_.find(form);
-    return it == map_.end() ? nullptr : &it->second;
+    if (entries_.empty()) return nullptr;
+    const std::uint64_t hash = hash_of(form);
+    for (std::size_t slot = hash & kMask;; slot = (slot + 1) & kMask) {
+      const std::uint32_t number = slots_[slot];
+      if (number == 0) return nullptr;
+      const Entry& entry = entries_[number - 1];
+      if (entry.hash == hash && entry.form == form) return &entry.value;
+    }
   }
 
+  // Remembers a value for a form not remembered yet; the reference is valid
+  // until the next remember().
   const Value& remember(std::string_view form, Value value) {
-    if (map_.size() >= kMaxForms) map_.clear();
-    return map_.emplace(std::string(form), std::move(value)).first->second;
+    if (entries_.size() >= kMaxForms || slots_.empty()) {
+      entries_.clear();
+      slots_.assign(kSlots, 0);
+    }
+    const std::uint64_t hash = hash_of(form);
+    std::size_t slot = hash & kMask;
+    while (slots_[slot] != 0) slot = (slot + 1) & kMask;
+    entries_.push_back(Entry{hash, std::string(form), std::move(value)});
+    slots_[slot] = static_cast<std::uint32_t>(entries_.size());
+    return entries_.back().value;
   }
 
  private:
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  // Twice the forms, so that probe runs stay short.
+  static constexpr std::size_t kSlots = 2 * kMaxForms;
+  static constexpr std::size_t kMask = kSlots - 1;
+
+  struct Entry {
+    std::uint64_t hash;
+    std::string form;
+    Value value;
   };
-  std::unordered_map<std::string, Value, Hash, std::equal_to<>> map_;
+
+  static std::uint64_t hash_of(std::string_view form) {
+    std::uint64_t hash = 0xcbf29ce484222325ULL;  // FNV-1a, then mixed for the low bits
+    for (const char c : form) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+    return hash ^ (hash >> 29);
+  }
+
+  std::vector<Entry> entries_;
+  std::vector<std::uint32_t> slots_;
 };
 
 }  // namespace vexo

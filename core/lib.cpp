@@ -588,6 +588,7 @@ struct Memo {
   FormMemo<Scored> scores;
   FormMemo<Converted> words;
   std::string key;
+  std::string hyphenated;  // the last hyphenated word's result, which is not remembered
 };
 
 // English score and name class of every span's core.
@@ -607,28 +608,34 @@ void score_spans(std::string_view text, std::vector<WordSpan>& spans, Memo& memo
 // for the call), its result depends on the restore mode, the quote carried
 // in, the foreign-name flag and the context only through the three
 // comparisons below. Hyphenated words score their parts anew and are not
-// remembered.
-WordResult convert_word_memo(std::string_view word, const ConvertOptions& options, float score,
-                             float context, bool text_restore_mode, bool foreign_name,
-                             bool& pending_quote, Memo& memo) {
-  if (word.find('-') != std::string_view::npos) {
-    return convert_word(word, options, score, context, text_restore_mode, foreign_name,
-                        pending_quote);
-  }
+// remembered. The quote carried out is the one remembered with the result.
+struct WordOutcome {
+  std::string_view text;  // valid until the memo's next remember()
+  Decision decision;
+};
+
+WordOutcome convert_word_memo(std::string_view word, const ConvertOptions& options, float score,
+                              float context, bool text_restore_mode, bool foreign_name,
+                              bool& pending_quote, Memo& memo) {
   const unsigned flags = (pending_quote ? 1u : 0u) | (foreign_name ? 2u : 0u) |
                          (context > -1.0f ? 4u : 0u) | (context >= 1.5f ? 8u : 0u) |
                          (context_leans_english(score, context) ? 16u : 0u) |
                          (text_restore_mode ? 32u : 0u);
+  const bool hyphenated = word.find('-') != std::string_view::npos;
   memo.key.assign(word);
   memo.key.push_back(static_cast<char>('@' + flags));
-  if (const Memo::Converted* known = memo.words.find(memo.key)) {
-    pending_quote = known->pending_quote;
-    return WordResult{known->text, known->decision};
+  const Memo::Converted* known = hyphenated ? nullptr : memo.words.find(memo.key);
+  if (known == nullptr) {
+    WordResult r = convert_word(word, options, score, context, text_restore_mode, foreign_name,
+                                pending_quote);
+    if (hyphenated) {
+      memo.hyphenated = std::move(r.text);
+      return WordOutcome{memo.hyphenated, r.decision};
+    }
+    known = &memo.words.remember(memo.key, Memo::Converted{std::move(r.text), r.decision, pending_quote});
   }
-  WordResult r = convert_word(word, options, score, context, text_restore_mode, foreign_name,
-                              pending_quote);
-  memo.words.remember(memo.key, Memo::Converted{r.text, r.decision, pending_quote});
-  return r;
+  pending_quote = known->pending_quote;
+  return WordOutcome{known->text, known->decision};
 }
 
 // The apostrophe use one paragraph shows by itself, with its spans scored.
@@ -675,16 +682,17 @@ void convert_paragraph(std::string_view input, const ConvertOptions& options, bo
       const float context =
           scored ? context_score(spans, sentence.first, sentence.last, i - sentence.first) : 0.0f;
       const std::string_view word = text.substr(span.start, span.end - span.start);
-      WordResult r = convert_word_memo(word, options, span.score, context, text_restore_mode,
-                                       span.name_class == NameClass::ForeignName, pending_quote,
-                                       memo);
+      const WordOutcome r = convert_word_memo(word, options, span.score, context,
+                                              text_restore_mode,
+                                              span.name_class == NameClass::ForeignName,
+                                              pending_quote, memo);
       out += r.text;
       copied = span.end;
       if (reports == nullptr) continue;
       std::optional<std::string> alternative;
       if (two_readings_mode && context > -1.0f &&
           (r.decision == Decision::Converted || r.decision == Decision::Unchanged)) {
-        alternative = other_reading(word, r, options);
+        alternative = other_reading(word, WordResult{std::string(r.text), r.decision}, options);
       }
       reports->push_back(WordReport{std::string(word), std::move(alternative), span.score, r.decision});
     }
