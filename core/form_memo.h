@@ -17,14 +17,15 @@ namespace vexo {
 template <typename Value>
 class FormMemo {
  public:
-  static constexpr std::size_t kMaxForms = 1 << 14;
+  static constexpr std::size_t kMaxForms = 1 << 16;
 
   // The value remembered for a form, or nullptr. Valid until the next
   // remember().
   const Value* find(std::string_view form) const {
     if (entries_.empty()) return nullptr;
     const std::uint64_t hash = hash_of(form);
-    for (std::size_t slot = hash & kMask;; slot = (slot + 1) & kMask) {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
       const std::uint32_t number = slots_[slot];
       if (number == 0) return nullptr;
       const Entry& entry = entries_[number - 1];
@@ -35,22 +36,36 @@ class FormMemo {
   // Remembers a value for a form not remembered yet; the reference is valid
   // until the next remember().
   const Value& remember(std::string_view form, Value value) {
-    if (entries_.size() >= kMaxForms || slots_.empty()) {
+    if (entries_.size() >= kMaxForms) {
       entries_.clear();
-      slots_.assign(kSlots, 0);
+      slots_.assign(slots_.size(), 0);
+    } else if (2 * (entries_.size() + 1) > slots_.size()) {
+      grow();
     }
     const std::uint64_t hash = hash_of(form);
-    std::size_t slot = hash & kMask;
-    while (slots_[slot] != 0) slot = (slot + 1) & kMask;
     entries_.push_back(Entry{hash, std::string(form), std::move(value)});
-    slots_[slot] = static_cast<std::uint32_t>(entries_.size());
+    place(hash, static_cast<std::uint32_t>(entries_.size()));
     return entries_.back().value;
   }
 
  private:
-  // Twice the forms, so that probe runs stay short.
-  static constexpr std::size_t kSlots = 2 * kMaxForms;
-  static constexpr std::size_t kMask = kSlots - 1;
+  // The table starts small, for short texts, and stays at least twice the
+  // forms, so that probe runs stay short.
+  static constexpr std::size_t kFirstSlots = 64;
+
+  void grow() {
+    slots_.assign(slots_.empty() ? kFirstSlots : 2 * slots_.size(), 0);
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      place(entries_[i].hash, static_cast<std::uint32_t>(i + 1));
+    }
+  }
+
+  void place(std::uint64_t hash, std::uint32_t number) {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t slot = hash & mask;
+    while (slots_[slot] != 0) slot = (slot + 1) & mask;
+    slots_[slot] = number;
+  }
 
   struct Entry {
     std::uint64_t hash;

@@ -131,7 +131,16 @@ Lookup uzbek_lookup(std::string_view key) {
 
 namespace {
 
-using LineSet = std::unordered_set<std::string_view>;
+// The entries and the set of their lengths, which turns most absent words
+// away before they are hashed.
+struct LineSet {
+  std::unordered_set<std::string_view> entries;
+  std::uint64_t lengths = 0;  // bit n: an entry of n bytes (n < 64)
+
+  bool contains(std::string_view word) const {
+    return (word.size() >= 64 || (lengths >> word.size() & 1) != 0) && entries.contains(word);
+  }
+};
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -146,7 +155,10 @@ LineSet parse_line_list(std::string_view text) {
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     while (!line.empty() && is_blank(line.front())) line.remove_prefix(1);
     while (!line.empty() && is_blank(line.back())) line.remove_suffix(1);
-    if (!line.empty() && line.front() != '#') entries.insert(line);
+    if (!line.empty() && line.front() != '#') {
+      entries.entries.insert(line);
+      entries.lengths |= line.size() < 64 ? std::uint64_t{1} << line.size() : 0;
+    }
   }
   return entries;
 }

@@ -315,16 +315,22 @@ constexpr std::u32string_view kForeignLetters =
 // Abbreviations (SH, MCH, BMT-style consonant runs) and words written with
 // letters no Uzbek alphabet has (München, Schöne) are left as written.
 bool is_abbreviation_or_foreign(std::string_view core) {
-  const std::vector<char32_t> chars = decode_utf8(core);
-  if (chars.size() >= 2 &&
-      std::all_of(chars.begin(), chars.end(), [](char32_t c) {
-        return is_ascii_upper(c) && c != 'A' && c != 'E' && c != 'I' && c != 'O' && c != 'U';
-      }) &&
-      (chars.size() == 2 || core.ends_with("SH") || core.ends_with("CH"))) {
+  // One pass over the bytes: an all-consonant-capital core is ASCII, and the
+  // foreign letters and ö are all beyond ASCII.
+  const auto is_capital_consonant = [](char c) {
+    return c >= 'A' && c <= 'Z' && c != 'A' && c != 'E' && c != 'I' && c != 'O' && c != 'U';
+  };
+  if (core.size() >= 2 && std::all_of(core.begin(), core.end(), is_capital_consonant) &&
+      (core.size() == 2 || core.ends_with("SH") || core.ends_with("CH"))) {
     return true;
   }
   bool has_o_umlaut = false;
-  for (const char32_t c : chars) {
+  for (std::size_t i = 0; i < core.size();) {
+    if (static_cast<unsigned char>(core[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    const char32_t c = next_code_point(core, i);
     if (kForeignLetters.find(c) != std::u32string_view::npos) return true;
     if (c == 0xF6 || c == 0xD6) has_o_umlaut = true;
   }
