@@ -93,6 +93,16 @@ bool ConvertOptions::is_exception(std::string_view key) const {
   return std::find(exceptions.begin(), exceptions.end(), key) != exceptions.end();
 }
 
+namespace {
+
+// True when the word's key is on the exception list; the key is not built
+// when the list is empty, as it mostly is.
+bool is_exception_word(const ConvertOptions& options, std::string_view word) {
+  return !options.exceptions.empty() && options.is_exception(word_key(word));
+}
+
+}  // namespace
+
 std::string_view decision_label(Decision d) {
   switch (d) {
     case Decision::Converted: return "o'girildi";
@@ -445,14 +455,14 @@ WordResult convert_word(std::string_view word, const ConvertOptions& options, fl
 
   std::string_view core = parts.core;
 
-  if (options.guard && foreign_name && !options.is_exception(word_key(core))) {
+  if (options.guard && foreign_name && !is_exception_word(options, core)) {
     return as_it_stood(Decision::English);
   }
 
   // A word typed without its o'/g' apostrophes (ozbek) is read as the word
   // meant (o'zbek) from here on.
   std::string restored;
-  if (context > -1.0f && options.restore && !options.is_exception(word_key(core))) {
+  if (context > -1.0f && options.restore && !is_exception_word(options, core)) {
     if (auto r = restore_apostrophes(core, context >= 1.5f, text_restore_mode, false)) {
       restored = std::move(r->word);
       core = restored;
@@ -460,7 +470,7 @@ WordResult convert_word(std::string_view word, const ConvertOptions& options, fl
   }
 
   if (context > -1.0f && parts.leading.empty() && is_bare_old_letter(core) &&
-      !options.is_exception(word_key(core))) {
+      !is_exception_word(options, core)) {
     std::string converted = convert_letters(core, options.tutuq, false);
     if (converted != core) {
       return WordResult{joined(parts.leading, converted, parts.trailing), Decision::Converted};
@@ -469,7 +479,7 @@ WordResult convert_word(std::string_view word, const ConvertOptions& options, fl
 
   if (count_code_points(core) < 3 && has_apostrophe(core)) return as_it_stood(Decision::Unchanged);
   if (!has_convertible(core)) return as_it_stood(Decision::Unchanged);
-  if (options.is_exception(word_key(core))) return as_it_stood(Decision::Exception);
+  if (is_exception_word(options, core)) return as_it_stood(Decision::Exception);
   if (options.guard && looks_english(core, word_score, context)) return as_it_stood(Decision::English);
 
   // The apostrophe of HBO'ning separates a suffix: it is a tutuq, not o'.
@@ -548,7 +558,7 @@ bool lacks_apostrophes(std::string_view text, const std::vector<WordSpan>& spans
   if (sum <= 0.0f) return false;
   return std::any_of(spans.begin(), spans.end(), [&](const WordSpan& s) {
     const std::string_view core = core_of(text, s);
-    return !is_protected(core) && !options.is_exception(word_key(core)) &&
+    return !is_protected(core) && !is_exception_word(options, core) &&
            restore_apostrophes(core, false, false, false).has_value();
   });
 }
@@ -560,7 +570,7 @@ std::optional<std::string> other_reading(std::string_view word, const WordResult
   if (has_cyrillic(word)) return std::nullopt;
   const WordParts parts = split_word(word);
   const std::string_view core = parts.core;
-  if (options.is_exception(word_key(core)) || core.find('-') != std::string_view::npos ||
+  if (is_exception_word(options, core) || core.find('-') != std::string_view::npos ||
       core.find_first_of("GOgo") == std::string_view::npos) {
     return std::nullopt;
   }
