@@ -89,9 +89,9 @@ std::string language_line(std::string_view label, const Tally& tally) {
 
 // Types a line word by word through a typing session, as the text service
 // does: each run of non-blank characters is one finished word, and the
-// blanks between words are kept.
-std::string type_line(std::string_view line, const ConvertOptions& options) {
-  TypingSession session;
+// blanks between words are kept. The line is a paragraph of its own.
+std::string type_line(std::string_view line, const ConvertOptions& options, TypingSession& session) {
+  session.reset();
   std::string out;
   std::size_t i = 0;
   while (i < line.size()) {
@@ -128,6 +128,7 @@ std::string explain_report(std::string_view text, const ConvertOptions& options)
 Evaluation evaluate(std::string_view tests, const ConvertOptions& options, EvalPath path) {
   Evaluation evaluation;
   std::map<std::string, Tally> tallies;
+  std::map<std::string, TypingSession> sessions;  // one writer per label
   std::vector<std::string> mismatches;
   std::uint64_t words = 0;
 
@@ -145,8 +146,9 @@ Evaluation evaluate(std::string_view tests, const ConvertOptions& options, EvalP
     const std::string_view expected = fields.size() > 2 && !fields[2].empty() ? fields[2] : input;
 
     words += count_words(input);
-    const std::string output =
-        path == EvalPath::Typing ? type_line(input, options) : convert(input, options);
+    const std::string output = path == EvalPath::Typing
+                                   ? type_line(input, options, sessions[std::string(label)])
+                                   : convert(input, options);
     Tally& tally = tallies[std::string(label)];
     ++tally.total;
     if (output == expected) {

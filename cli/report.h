@@ -23,7 +23,8 @@ struct Evaluation {
 
 // How eval converts a line: whole, or word by word through a typing session
 // (each run of non-blank characters one finished word) as the text service
-// converts while the writer types.
+// converts while the writer types. The lines of one label are typed in turn
+// in one session, as paragraphs by one writer.
 enum class EvalPath : std::uint8_t { Text, Typing };
 
 // Runs the test lines of a tab-separated file (label, input, optional

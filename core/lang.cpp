@@ -327,8 +327,12 @@ std::optional<Restored> restore_hyphenated(std::string_view word, bool strong_co
   return Restored{std::move(out), false};
 }
 
-float margin_for(float own_weight, bool own_exact, bool best_exact) {
+// How much more weight the restored reading needs than the word as written.
+// In a text typed without apostrophes the word as written is no evidence of
+// its own, so the more frequent reading wins.
+float margin_for(float own_weight, bool own_exact, bool best_exact, bool text_mode) {
   if (own_weight <= 0.0f) return 1.5f;
+  if (text_mode) return 0.0f;
   if (own_exact) return best_exact ? 1.2f : 1.8f;
   return best_exact ? 0.8f : 1.8f;
 }
@@ -366,7 +370,8 @@ bool has_two_readings(std::string_view key, std::string_view restored) {
 }
 
 std::optional<Restored> restore_apostrophes(std::string_view word, bool strong_context,
-                                            bool text_mode, bool two_readings) {
+                                            bool text_mode, bool two_readings,
+                                            const Neighbours& neighbours) {
   if (contains(word, "-")) return restore_hyphenated(word, strong_context, text_mode);
 
   const std::string key = word_key(word);
@@ -414,7 +419,13 @@ std::optional<Restored> restore_apostrophes(std::string_view word, bool strong_c
   if (!best) return std::nullopt;
 
   const float floor = english ? 3.0f : 2.0f;
-  if (best->weight < floor || best->weight < own_weight + margin_for(own_weight, own_exact, best_exact)) {
+  std::optional<bool> chosen;
+  if (text_mode && own_exact && best_exact && own_weight > 0.0f) {
+    chosen = prefers_restored(key, own_weight, best_key, best->weight, neighbours);
+  }
+  if (chosen ? !*chosen
+             : best->weight < floor ||
+                   best->weight <= own_weight + margin_for(own_weight, own_exact, best_exact, text_mode)) {
     return std::nullopt;
   }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/context.h"
 #include "core/lib.h"
 
 namespace vexo {
@@ -46,9 +47,11 @@ struct Restored {
 };
 
 // Restores the o' and g' apostrophes of a word typed without them, when the
-// lists say a restored form is the word meant.
+// lists say a restored form is the word meant. In text mode, a word that reads
+// two ways (oz/o'z) is settled by the context model and the neighbours.
 std::optional<Restored> restore_apostrophes(std::string_view word, bool strong_context,
-                                            bool text_mode, bool two_readings);
+                                            bool text_mode, bool two_readings,
+                                            const Neighbours& neighbours = {});
 
 // True when a key and its restored key are two different words with the same
 // endings: both stems are frequent listed Uzbek words of similar weight and

@@ -414,7 +414,7 @@ WordResult convert_hyphenated(const WordParts& parts, const ConvertOptions& opti
 
 WordResult convert_word(std::string_view word, const ConvertOptions& options, float word_score,
                         float context, bool text_restore_mode, bool foreign_name,
-                        bool& pending_quote) {
+                        bool& pending_quote, const Neighbours& neighbours) {
   const auto as_it_stood = [&](Decision d) { return WordResult{std::string(word), d}; };
 
   // A word holding Cyrillic letters is transliterated whole; the Latin rules
@@ -462,8 +462,12 @@ WordResult convert_word(std::string_view word, const ConvertOptions& options, fl
   // A word typed without its o'/g' apostrophes (ozbek) is read as the word
   // meant (o'zbek) from here on.
   std::string restored;
-  if (context > -1.0f && options.restore && !is_exception_word(options, core)) {
-    if (auto r = restore_apostrophes(core, context >= 1.5f, text_restore_mode, false)) {
+  // A capitalised word inside a sentence is a name (Roza, Gor), restored only
+  // where the text lacks apostrophes throughout.
+  const bool name = neighbours.mid_sentence && !text_restore_mode && !core.empty() &&
+                    is_ascii_upper(static_cast<unsigned char>(core.front()));
+  if (context > -1.0f && options.restore && !name && !is_exception_word(options, core)) {
+    if (auto r = restore_apostrophes(core, context >= 1.5f, text_restore_mode, false, neighbours)) {
       restored = std::move(r->word);
       core = restored;
     }
@@ -622,8 +626,8 @@ void score_spans(std::string_view text, std::vector<WordSpan>& spans, Memo& memo
 
 // convert_word, remembered per form. Besides the word (and the options, fixed
 // for the call), its result depends on the restore mode, the quote carried
-// in, the foreign-name flag and the context only through the three
-// comparisons below. Hyphenated words score their parts anew and are not
+// in, the foreign-name flag, the neighbours and the context only through the
+// three comparisons below. Hyphenated words score their parts anew and are not
 // remembered. The quote carried out is the one remembered with the result.
 struct WordOutcome {
   std::string_view text;  // valid until the memo's next remember()
@@ -632,18 +636,24 @@ struct WordOutcome {
 
 WordOutcome convert_word_memo(std::string_view word, const ConvertOptions& options, float score,
                               float context, bool text_restore_mode, bool foreign_name,
-                              bool& pending_quote, Memo& memo) {
+                              bool& pending_quote, const Neighbours& neighbours, Memo& memo) {
   const unsigned flags = (pending_quote ? 1u : 0u) | (foreign_name ? 2u : 0u) |
                          (context > -1.0f ? 4u : 0u) | (context >= 1.5f ? 8u : 0u) |
                          (context_leans_english(score, context) ? 16u : 0u) |
-                         (text_restore_mode ? 32u : 0u);
+                         (text_restore_mode ? 32u : 0u) | (neighbours.mid_sentence ? 64u : 0u);
   const bool hyphenated = word.find('-') != std::string_view::npos;
-  memo.key.assign(word);
-  memo.key.push_back(static_cast<char>('@' + flags));
+  // The word and its neighbours, then the lengths that tell them apart.
+  memo.key.assign(word).append(neighbours.left).append(neighbours.right);
+  for (const std::size_t length : {word.size(), neighbours.left.size()}) {
+    const auto n = static_cast<std::uint32_t>(length);
+    memo.key.append({static_cast<char>(n), static_cast<char>(n >> 8), static_cast<char>(n >> 16),
+                     static_cast<char>(n >> 24)});
+  }
+  memo.key.push_back(static_cast<char>(flags));
   const Memo::Converted* known = hyphenated ? nullptr : memo.words.find(memo.key);
   if (known == nullptr) {
     WordResult r = convert_word(word, options, score, context, text_restore_mode, foreign_name,
-                                pending_quote);
+                                pending_quote, neighbours);
     if (hyphenated) {
       memo.hyphenated = std::move(r.text);
       return WordOutcome{memo.hyphenated, r.decision};
@@ -698,10 +708,17 @@ void convert_paragraph(std::string_view input, const ConvertOptions& options, bo
       const float context =
           scored ? context_score(spans, sentence.first, sentence.last, i - sentence.first) : 0.0f;
       const std::string_view word = text.substr(span.start, span.end - span.start);
+      std::string left;
+      std::string right;
+      if (text_restore_mode) {
+        if (i > sentence.first) left = bare_key(core_of(text, spans[i - 1]));
+        if (i < sentence.last) right = bare_key(core_of(text, spans[i + 1]));
+      }
       const WordOutcome r = convert_word_memo(word, options, span.score, context,
                                               text_restore_mode,
                                               span.name_class == NameClass::ForeignName,
-                                              pending_quote, memo);
+                                              pending_quote, Neighbours{left, right, i > sentence.first},
+                                              memo);
       out += r.text;
       copied = span.end;
       if (reports == nullptr) continue;

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/context.h"
+
 namespace vexo {
 
 inline constexpr char32_t kDefaultTutuq = 0x02BC;
@@ -150,9 +152,10 @@ Conversion convert_detailed(std::string_view text, const ConvertOptions& options
 
 // Converts one word span. `pending_quote` carries an opening quote across the
 // words of one text.
+// `neighbours` are the bare keys of the words around it in its sentence.
 WordResult convert_word(std::string_view word, const ConvertOptions& options, float word_score,
                         float context_score, bool text_restore_mode, bool foreign_name,
-                        bool& pending_quote);
+                        bool& pending_quote, const Neighbours& neighbours = {});
 
 // Composes the few decomposed and comma-below letters the new alphabet uses
 // (s + U+0327 -> ş, Ș -> Ş, ...). Returns `text` itself when nothing changes;

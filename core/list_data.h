@@ -12,6 +12,7 @@ namespace vexo::list_data {
 extern const Lexicon uzbek;          // core/data/uzbek.tsv
 extern const Lexicon english;        // core/data/english.tsv
 extern const Lexicon sh_exceptions;  // core/data/sh_exceptions.tsv
+extern const Lexicon context;        // core/data/context.tsv
 
 // Line lists: one lowercase entry per line, CR LF line ends, '#' comments.
 extern const std::string_view brands_text;         // core/data/brands.txt

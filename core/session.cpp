@@ -82,8 +82,8 @@ NameClass smoothed_name_class(NameClass name_class, std::span<const WordSpan> hi
 
 void TypingSession::reset() {
   history_.clear();
+  previous_key_.clear();
   pending_quote_ = false;
-  restore_mode_ = false;
 }
 
 std::optional<Replacement> TypingSession::complete_word(std::string_view typed,
@@ -111,7 +111,9 @@ std::optional<Replacement> TypingSession::complete_word(std::string_view typed,
 
   WordResult result =
       convert_word(word, options, record.score, context, restore_mode_,
-                   record.name_class == NameClass::ForeignName, pending_quote_);
+                   record.name_class == NameClass::ForeignName, pending_quote_,
+                   Neighbours{restore_mode_ ? std::string_view(previous_key_) : std::string_view(), {},
+                              !history_.empty()});
 
   if (shows_apostrophe_use(core)) {
     restore_mode_ = false;
@@ -122,7 +124,9 @@ std::optional<Replacement> TypingSession::complete_word(std::string_view typed,
 
   if (record.sentence_end) {
     history_.clear();
+    previous_key_.clear();
   } else {
+    previous_key_ = bare_key(core);
     if (history_.size() == kHistoryLimit) history_.erase(history_.begin());
     history_.push_back(record);
   }

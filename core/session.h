@@ -33,8 +33,10 @@ class TypingSession {
   // The most preceding words a session remembers.
   static constexpr std::size_t kHistoryLimit = 8;
 
-  // Forgets the preceding words, an open quote and the restore mode. Callers
-  // reset at a paragraph break or when the writer moves elsewhere.
+  // Forgets the preceding words and an open quote, but not the restore mode:
+  // how the writer types apostrophes carries into the next paragraph until a
+  // word of it shows otherwise. Callers reset at a paragraph break or when
+  // the writer moves elsewhere; a new session starts without a restore mode.
   void reset();
 
   // Converts one finished word as typed, with any punctuation typed with it
@@ -49,6 +51,7 @@ class TypingSession {
 
  private:
   std::vector<WordSpan> history_;
+  std::string previous_key_;  // bare key of the word before, within the sentence
   bool pending_quote_ = false;
   bool restore_mode_ = false;
 };

@@ -115,6 +115,48 @@ bool is_number_hyphen_word(const std::vector<char32_t>& core) {
   return true;
 }
 
+// A word as a side of a punctuation typo: at least `min_letters` letters and
+// apostrophes only, once the punctuation around it is split off.
+bool is_plain_word(std::string_view part, std::size_t min_letters) {
+  const std::vector<char32_t> chars = decode_utf8(split_word(part).core);
+  return chars.size() >= min_letters && std::all_of(chars.begin(), chars.end(), [](char32_t c) {
+           return is_letter(c) || is_apostrophe(c);
+         });
+}
+
+// Where a span holds two words joined by a punctuation typo (bo'ladi.Bu,
+// so'raydi,to'lov, yangilanmaydi(hech), the offset at which the second word
+// starts; 0 when it holds none. A dot joins only before a capital that is not
+// a domain ending (kun.uz, Sh.Rashidov stay whole), and both sides must be
+// plain words, so links, paths, numbers and code are never cut.
+std::size_t joined_word_start(std::string_view span) {
+  constexpr std::size_t kMinLetters = 3;
+  for (std::size_t i = 0; i < span.size();) {
+    const std::size_t at = i;
+    const char32_t c = next_code_point(span, i);
+    if (c != '.' && c != ',' && c != ';' && c != '!' && c != '?' && c != '(') continue;
+    const std::size_t start = c == '(' ? at : i;
+    const std::string_view left = span.substr(0, start);
+    const std::string_view right = span.substr(start);
+    if (right.empty() || !is_plain_word(left, kMinLetters) || !is_plain_word(right, 2)) return 0;
+    if (c == '.') {
+      std::size_t j = 0;
+      const std::string_view core = split_word(right).core;
+      if (!is_uppercase(next_code_point(core, j)) || is_domain_ending(ascii_lower(core))) return 0;
+    }
+    return start;
+  }
+  return 0;
+}
+
+void push_span(std::string_view text, std::size_t start, std::size_t end, std::vector<WordSpan>& spans) {
+  if (const std::size_t second = joined_word_start(text.substr(start, end - start)); second > 0) {
+    spans.push_back(WordSpan{start, start + second});
+    start += second;
+  }
+  spans.push_back(WordSpan{start, end});
+}
+
 }  // namespace
 
 std::vector<WordSpan> split_spans(std::string_view text) {
@@ -133,12 +175,12 @@ std::vector<WordSpan> split_spans(std::string_view text) {
       continue;
     }
     if (in_span) {
-      spans.push_back(WordSpan{span_start, at});
+      push_span(text, span_start, at, spans);
       in_span = false;
     }
     if ((c == '\n' || c == 0x2026) && !spans.empty()) spans.back().sentence_end = true;
   }
-  if (in_span) spans.push_back(WordSpan{span_start, text.size()});
+  if (in_span) push_span(text, span_start, text.size(), spans);
   for (WordSpan& span : spans) mark_end(text, span);
   return spans;
 }

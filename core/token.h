@@ -13,7 +13,9 @@
 namespace vexo {
 
 // Cuts a text into word spans at white space, en and em dashes and the
-// ellipsis, and marks the spans that end a sentence or a clause.
+// ellipsis, and between two words joined by a punctuation typo (bo'ladi.Bu,
+// so'raydi,to'lov, yangilanmaydi(hech), and marks the spans that end a
+// sentence or a clause.
 std::vector<WordSpan> split_spans(std::string_view text);
 
 // A sentence as an inclusive index range [first, last] into a span list: it

@@ -158,6 +158,31 @@ TEST(Restore, ConversionRestoresTextsTypedWithoutApostrophes) {
   EXPECT_EQ(conv("ozbek tili", exception), "ozbek tili");
 }
 
+TEST(Restore, TextModeTakesTheLikelierReading) {
+  // Apostrophes left out throughout: the more frequent reading wins, and the
+  // neighbours settle words that read two ways.
+  EXPECT_EQ(conv("U oz uyiga qaytdi, ozbek qol"), "U \u00f6z uyiga qaytdi, \u00f6zbek q\u00f6l");
+  EXPECT_EQ(conv("ozbek otadi"), "\u00f6zbek \u00f6tadi");
+  EXPECT_EQ(conv("ozbek bir oz, juda oz"), "\u00f6zbek bir oz, juda oz");
+  EXPECT_EQ(conv("ozbek bor olib"), "\u00f6zbek bor olib");  // far more frequent as written
+  // No evidence of left-out apostrophes: ambiguous words stay.
+  EXPECT_EQ(conv("vaqt oz qoldi"), "vaqt oz qoldi");
+  EXPECT_EQ(conv("qol"), "qol");
+
+  EXPECT_EQ(prefers_restored("oz", 4.18f, "o'z", 5.3f, {}), true);
+  EXPECT_EQ(prefers_restored("oz", 4.18f, "o'z", 5.3f, {"bir", ""}), false);
+  EXPECT_EQ(prefers_restored("oz", 4.18f, "o'z", 5.3f, {"", "toxtab"}), false);
+  EXPECT_EQ(prefers_restored("kitob", 4.0f, "ki'tob", 5.0f, {}), std::nullopt);
+  EXPECT_EQ(bare_key("O\u2018zbek-G'OR"), "ozbek-gor");
+}
+
+TEST(Restore, NamesInsideASentenceAreNotRestored) {
+  // Outside a text typed without apostrophes, a capitalised word inside a
+  // sentence is a name; at the start of a sentence it is a word.
+  EXPECT_EQ(conv("Toshkentda Gor bilan o'tirdik."), "Toşkentda Gor bilan ötirdik.");
+  EXPECT_EQ(conv("Ozbekiston. Bu yerda Gor."), "\u00d6zbekiston. Bu yerda \u011eor.");
+}
+
 TEST(Restore, ModeIsDecidedPerParagraph) {
   // A paragraph's own marks decide; one without evidence follows the paragraphs before it.
   EXPECT_EQ(conv("O'Neil HBO'ning o'zbek\nozbek otdi"), "O'Neil HBO\u02bcning \u00f6zbek\n\u00f6zbek \u00f6tdi");

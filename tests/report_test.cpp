@@ -105,7 +105,7 @@ TEST(Eval, TalliesPerLanguageAndReportsMismatchesByLine) {
 TEST(Eval, ExitStatusAndErrors) {
   const auto usage = vexo({"eval"});
   EXPECT_EQ(usage.status, 1);
-  EXPECT_EQ(usage.err, "vexo eval FAYL.tsv\n");
+  EXPECT_EQ(usage.err, "vexo eval [--typing] FAYL.tsv\n");
   EXPECT_EQ(usage.out, "");
 
   const auto missing = vexo({"eval", "/nonexistent/t.tsv"});
@@ -120,6 +120,12 @@ TEST(Eval, ExitStatusAndErrors) {
   EXPECT_EQ(mismatch.status, 1);
   EXPECT_TRUE(mismatch.out.starts_with("2:uz  choy\n")) << mismatch.out;
   EXPECT_EQ(vexo({"eval", write_temp("latin1.tsv", "uz\tsh\xe9har\n")}).status, 1);
+
+  // Typed word by word, the lines of a label are paragraphs by one writer:
+  // the apostrophes left out in the first carry into the second.
+  const std::string typed = write_temp("typed.tsv", "x\tozbek\t\u00f6zbek\nx\tvaqt otdi\tvaqt \u00f6tdi\n");
+  EXPECT_EQ(vexo({"eval", typed}).status, 1);
+  EXPECT_EQ(vexo({"eval", "--typing", typed}).status, 0);
 }
 
 TEST(Diff, ListsChangedWordsByLine) {

@@ -19,6 +19,18 @@ TEST(SplitSpans, CutsAtWhiteSpaceDashesAndEllipsis) {
             (std::vector<std::string>{"a", "b", "c", "d", "e", "f"}));
 }
 
+TEST(SplitSpans, SplitsWordsJoinedByAPunctuationTypo) {
+  using Spans = std::vector<std::string>;
+  EXPECT_EQ(span_texts("bo\u02bbladi.Bu so'raydi,to'lov yangilanmaydi(hech)"),
+            (Spans{"bo\u02bbladi.", "Bu", "so'raydi,", "to'lov", "yangilanmaydi", "(hech)"}));
+  EXPECT_TRUE(split_spans("salom.Bu")[0].sentence_end);
+  // Domains, initials, numbers, links, paths and code stay whole.
+  for (const char* whole : {"kun.uz", "Kun.Uz", "Sh.Rashidov", "ab.Cd", "1,5", "2024.Yil", "x.uz/a,b",
+                            "https://a.b/c,Def", "print(x)", "f(x,y)", "a,b", "fayl.txt"}) {
+    EXPECT_EQ(span_texts(whole), Spans{whole}) << whole;
+  }
+}
+
 TEST(SplitSpans, MarksSentenceAndClauseEnds) {
   const auto spans = split_spans("bir,  ikki uch. to'rt! (besh?) \"olti.\" yetti\u2026 sakkiz\n to'qqiz");
   ASSERT_EQ(spans.size(), 9u);

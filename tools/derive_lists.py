@@ -329,7 +329,12 @@ def uzbek_lexicon(raw):
         # Uzbek unless frequent or attested in Cyrillic spelling (the Debian
         # list is transliterated from Cyrillic). The other dictionary's affix
         # rules accept too much English (shop, finish, french) to count here.
-        if word in english_words and word not in debian_forms and modern < ENGLISH_IN_UZBEK_MIN:
+        # The Cyrillic OCR list attests a loanword the same way (match, marsh,
+        # chip are матч, марш, чип) when running text also shows it; alone it
+        # holds quoted English too (shop).
+        loanword = word in cyrillic_ranks and modern >= 1
+        if (word in english_words and word not in debian_forms and not loanword
+                and modern < ENGLISH_IN_UZBEK_MIN):
             continue
         # One- and two-letter tokens are mostly initials, units and numerals.
         if len(word) <= 2 and not in_dictionary and modern < SHORT_FORM_MIN:
@@ -355,9 +360,12 @@ def uzbek_lexicon(raw):
         slip) it occurs at least 3 times and more often than slips would
         explain, 1 in 100 of the apostrophe form (otdi 15 against o'tdi 325);
         or the Cyrillic OCR list, where no apostrophe can be lost (ў, ғ are
-        letters), ranks it at least 1/5 as high (tola, tugma, otash); or a
-        dictionary accepts it and it is not known only from the Latin OCR
-        list, which lost many apostrophes (bogi, boshligi are such losses).
+        letters), holds it and ranks it at least 1/5 as high as the
+        apostrophe form, or does not hold that form (tola, tugma, otash,
+        posti); or the dictionary transliterated from Cyrillic accepts it
+        (yollagan: hired). The Latin dictionary's acceptance does not count:
+        its affix rules build bare spellings from bare stems (ozining,
+        bolim), and the Latin OCR list lost many apostrophes (bogi, boshligi).
         A rare own word keeps a low weight, so restoration still prefers a far
         more frequent apostrophe form.
         """
@@ -367,9 +375,9 @@ def uzbek_lexicon(raw):
             return True
         plain_rank = cyrillic_ranks.get(plain)
         rank = cyrillic_ranks.get(apostrophe)
-        if plain_rank and rank and plain_rank <= rank * BARE_CYRILLIC_RATIO:
+        if plain_rank and (not rank or plain_rank <= rank * BARE_CYRILLIC_RATIO):
             return True
-        return plain in accepted and (plain in counts or plain not in candidates)
+        return plain in debian_forms
 
     # Bare spellings of apostrophe words: weight 0.0 unless a word of their own.
     bare_forms = set()
@@ -395,7 +403,11 @@ def uzbek_lexicon(raw):
 def english_list():
     weights = {}
     for size, weight in ENGLISH_TIERS:
-        for word in scowl_words("words", size):
+        # Words SCOWL lists only capitalised (English, British, Turkish) are
+        # English words too; the converter compares lowercase keys.
+        capitalised = {w.lower() for w in scowl_words("upper", size)
+                       if re.fullmatch(r"[A-Z][a-z]+('s)?", w)}
+        for word in sorted(scowl_words("words", size) | capitalised):
             if not re.fullmatch(r"[a-z]+('s)?", word) or word in weights:
                 continue
             if size > ENGLISH_POSSESSIVES_UP_TO and word.endswith("'s"):
