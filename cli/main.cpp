@@ -6,6 +6,7 @@
 #include "core/reverse.h"
 #include "core/to_cyr.h"
 #include "core/unicode.h"
+#include "core/version.h"
 
 namespace vexo::cli {
 namespace {
@@ -24,6 +25,7 @@ constexpr std::string_view kHelp =
     "                                .docx, .xlsx, .txt, .md ni formatini saqlab o'girish;\n"
     "                                standart chiqish: FAYL.yangi.docx (--old bilan FAYL.eski.docx)\n"
     "  vexo diff [--old] [MATN...]   nima o'zgarishini ko'rsatish (qator: eski \u2192 yangi), yozmaydi\n"
+    "  vexo --version, -V            dastur versiyasi\n"
     "\n"
     "SOZLAMALAR:\n"
     "  --no-guard      inglizcha so'zlarni himoya qilmaslik\n"
@@ -33,7 +35,7 @@ constexpr std::string_view kHelp =
     "  --dry-run, -n   (file) faylga yozmasdan o'zgarishlar ro'yxati va soni\n"
     "  --in-place      (file) kirish faylining o'ziga yozish\n";
 
-constexpr std::string_view kVersion = "vexo 0.3.0\n";
+constexpr std::string_view kVersion = "vexo " VEXO_VERSION "\n";
 
 // The text of the arguments, converted whole, or standard input, converted
 // piece by piece as it comes.

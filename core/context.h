@@ -13,10 +13,13 @@ namespace vexo {
 // apostrophes (bare_key); empty where there is none or where they are not
 // needed. A typing session knows only the word before. `mid_sentence` tells
 // a word after the first of its sentence: capitalised there, it is a name.
+// `written` tells a paragraph that shows apostrophes typed: there only a
+// form that is no word as written (boladi) is restored.
 struct Neighbours {
   std::string_view left;
   std::string_view right;
   bool mid_sentence = false;
+  bool written = false;  // the paragraph shows apostrophes typed: words stay as written
 };
 
 // The key of a word with the apostrophes after o and g dropped (o'zbek ->

@@ -381,12 +381,14 @@ std::optional<Restored> restore_apostrophes(std::string_view word, bool strong_c
     return std::nullopt;
   }
   if (!text_mode && is_ambiguous(key)) return std::nullopt;
+  // A paragraph that shows apostrophes typed keeps every word as written.
+  if (neighbours.written && uzbek_lookup(key).weight > 0.0f) return std::nullopt;
   const bool english = is_english(key);
   if (english && !strong_context) return std::nullopt;
 
   // A frequent word as written is taken as meant, unless the whole text lacks
   // apostrophes.
-  const Lookup own = uzbek_lookup(key);
+  const Lookup own = uzbek_analysis(key);
   const float own_weight = own.found ? own.weight : 0.0f;
   const bool own_exact = lexicon_lookup(uzbek_lexicon(), key).found;
   if (!text_mode && own_weight >= (own_exact ? 3.3f : 3.2f)) return std::nullopt;
@@ -406,7 +408,7 @@ std::optional<Restored> restore_apostrophes(std::string_view word, bool strong_c
   const std::uint32_t end = 1u << positions.size();
   for (std::uint32_t mask = 1; mask < end; ++mask) {
     std::string candidate = with_apostrophes(key_chars, positions, mask);
-    const Lookup found = uzbek_lookup(candidate);
+    const Lookup found = uzbek_analysis(candidate);
     if (!found.found) continue;
     const bool exact = lexicon_lookup(uzbek_lexicon(), candidate).found;
     const Candidate c{mask, found.weight, exact && found.weight >= 2.0f, std::popcount(mask)};

@@ -104,11 +104,11 @@ void for_each_stem(std::string_view word, Visit&& visit) {
 
 }  // namespace
 
-Lookup uzbek_lookup(std::string_view key) {
-  const Lexicon& lexicon = uzbek_lexicon();
-  if (const Lookup exact = lexicon_lookup(lexicon, key); exact.found) return exact;
+namespace {
 
-  Lookup best;
+Lookup lookup_from(const Lookup& exact, std::string_view key) {
+  const Lexicon& lexicon = uzbek_lexicon();
+  Lookup best = exact;
   const auto count = [&best](float weight) {
     if (!best.found || weight > best.weight) best = Lookup{true, weight};
   };
@@ -124,6 +124,18 @@ Lookup uzbek_lookup(std::string_view key) {
     });
   });
   return best;
+}
+
+}  // namespace
+
+Lookup uzbek_lookup(std::string_view key) {
+  const Lookup exact = lexicon_lookup(uzbek_lexicon(), key);
+  return exact.found ? exact : lookup_from(exact, key);
+}
+
+Lookup uzbek_analysis(std::string_view key) {
+  const Lookup exact = lexicon_lookup(uzbek_lexicon(), key);
+  return exact.found && exact.weight <= 0.0f ? exact : lookup_from(exact, key);
 }
 
 // ---------------------------------------------------------------------------

@@ -36,8 +36,15 @@ struct Lookup {
 Lookup lexicon_lookup(const Lexicon& lexicon, std::string_view key);
 
 // Lookup in the Uzbek lexicon that also strips up to two known suffixes
-// (weights times 0.8 and 0.6 for one and two suffixes).
+// (weights times 0.8 and 0.6 for one and two suffixes) from a word not
+// listed whole.
 Lookup uzbek_lookup(std::string_view key);
+
+// Like uzbek_lookup, but a word listed whole weighs as much as its listing or
+// its best analysis says, whichever is more (a rare ko'rsatilishiga by the
+// common ko'rsatilishi), except that a bare spelling listed at 0.0 (ozbek)
+// weighs nothing. Restoration judges readings by this.
+Lookup uzbek_analysis(std::string_view key);
 
 // The 66 suffixes uzbek_lookup strips, in the order it tries them.
 std::span<const std::string_view> lexicon_suffixes();

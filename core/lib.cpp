@@ -640,7 +640,8 @@ WordOutcome convert_word_memo(std::string_view word, const ConvertOptions& optio
   const unsigned flags = (pending_quote ? 1u : 0u) | (foreign_name ? 2u : 0u) |
                          (context > -1.0f ? 4u : 0u) | (context >= 1.5f ? 8u : 0u) |
                          (context_leans_english(score, context) ? 16u : 0u) |
-                         (text_restore_mode ? 32u : 0u) | (neighbours.mid_sentence ? 64u : 0u);
+                         (text_restore_mode ? 32u : 0u) | (neighbours.mid_sentence ? 64u : 0u) |
+                         (neighbours.written ? 128u : 0u);
   const bool hyphenated = word.find('-') != std::string_view::npos;
   // The word and its neighbours, then the lengths that tell them apart.
   memo.key.assign(word).append(neighbours.left).append(neighbours.right);
@@ -714,11 +715,12 @@ void convert_paragraph(std::string_view input, const ConvertOptions& options, bo
         if (i > sentence.first) left = bare_key(core_of(text, spans[i - 1]));
         if (i < sentence.last) right = bare_key(core_of(text, spans[i + 1]));
       }
-      const WordOutcome r = convert_word_memo(word, options, span.score, context,
-                                              text_restore_mode,
-                                              span.name_class == NameClass::ForeignName,
-                                              pending_quote, Neighbours{left, right, i > sentence.first},
-                                              memo);
+      const WordOutcome r = convert_word_memo(
+          word, options, span.score, context, text_restore_mode,
+          span.name_class == NameClass::ForeignName, pending_quote,
+          Neighbours{left, right, i > sentence.first,
+                     evidence.apostrophes == ApostropheUse::Written},
+          memo);
       out += r.text;
       copied = span.end;
       if (reports == nullptr) continue;

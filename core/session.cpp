@@ -84,6 +84,7 @@ void TypingSession::reset() {
   history_.clear();
   previous_key_.clear();
   pending_quote_ = false;
+  paragraph_written_ = false;
 }
 
 std::optional<Replacement> TypingSession::complete_word(std::string_view typed,
@@ -109,17 +110,21 @@ std::optional<Replacement> TypingSession::complete_word(std::string_view typed,
   float context = context_score(std::span(sentence.begin(), last + 1), 0, position, position);
   if (context < 0.0f && keeps_context_floor(core, record.score)) context = 0.0f;
 
+  const bool text_mode = apostrophes_ == ApostropheUse::LeftOut;
   WordResult result =
-      convert_word(word, options, record.score, context, restore_mode_,
+      convert_word(word, options, record.score, context, text_mode,
                    record.name_class == NameClass::ForeignName, pending_quote_,
-                   Neighbours{restore_mode_ ? std::string_view(previous_key_) : std::string_view(), {},
-                              !history_.empty()});
+                   Neighbours{text_mode ? std::string_view(previous_key_) : std::string_view(), {},
+                              !history_.empty(), apostrophes_ == ApostropheUse::Written});
 
+  // As in whole-text conversion, a mark makes the paragraph Written; else a
+  // word typed without its apostrophes makes it LeftOut.
   if (shows_apostrophe_use(core)) {
-    restore_mode_ = false;
-  } else if (!restore_mode_ && options.restore && result.text != typed &&
+    apostrophes_ = ApostropheUse::Written;
+    paragraph_written_ = true;
+  } else if (!text_mode && !paragraph_written_ && options.restore && result.text != typed &&
              restore_apostrophes(core, false, false, false)) {
-    restore_mode_ = true;
+    apostrophes_ = ApostropheUse::LeftOut;
   }
 
   if (record.sentence_end) {

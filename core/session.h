@@ -47,13 +47,14 @@ class TypingSession {
   // offsets are 0: the session keeps no text.
   std::span<const WordSpan> history() const { return history_; }
   bool pending_quote() const { return pending_quote_; }
-  bool restore_mode() const { return restore_mode_; }
+  bool restore_mode() const { return apostrophes_ == ApostropheUse::LeftOut; }
 
  private:
   std::vector<WordSpan> history_;
   std::string previous_key_;  // bare key of the word before, within the sentence
   bool pending_quote_ = false;
-  bool restore_mode_ = false;
+  ApostropheUse apostrophes_ = ApostropheUse::Unknown;  // the writer's habit so far
+  bool paragraph_written_ = false;  // a mark typed since the last reset
 };
 
 }  // namespace vexo

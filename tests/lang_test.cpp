@@ -188,6 +188,9 @@ TEST(Restore, ModeIsDecidedPerParagraph) {
   EXPECT_EQ(conv("O'Neil HBO'ning o'zbek\nozbek otdi"), "O'Neil HBO\u02bcning \u00f6zbek\n\u00f6zbek \u00f6tdi");
   EXPECT_EQ(conv("ozbek tilida\nvaqt otdi"), "\u00f6zbek tilida\nvaqt \u00f6tdi");
   EXPECT_EQ(conv("o'zbek tilida\nvaqt otdi"), "\u00f6zbek tilida\nvaqt otdi");
+  // Where apostrophes are typed, a word as written stays; a misspelling is still mended.
+  EXPECT_EQ(conv("o'zbek sozlab boladi"), "\u00f6zbek sozlab b\u00f6ladi");
+  EXPECT_EQ(conv("kitob sozlab"), "kitob s\u00f6zlab");
   EXPECT_EQ(conv("O'Neil otdi, ozbek"), "O'Neil \u00f6tdi, \u00f6zbek");  // a name is no evidence
   EXPECT_TRUE(shows_apostrophe_use("G'ALABA"));
   EXPECT_FALSE(shows_apostrophe_use("https://x.uz/o'z"));

@@ -127,6 +127,16 @@ TEST(UzbekLookup, StripsUpToTwoSuffixes) {
   EXPECT_FALSE(uzbek_lookup("xyzlar").found);
   EXPECT_FALSE(uzbek_lookup("").found);
   EXPECT_FALSE(uzbek_lookup("\xc3\xa7\xc3\xa7lar").found);  // two characters before the suffix
+
+  // For restoration a rare form listed whole weighs as its common stem says;
+  // a bare spelling still weighs nothing.
+  const Lookup rare = uzbek("ko'rsatilishiga");
+  ASSERT_TRUE(rare.found);
+  EXPECT_FLOAT_EQ(uzbek_lookup("ko'rsatilishiga").weight, rare.weight);
+  EXPECT_FLOAT_EQ(uzbek_analysis("ko'rsatilishiga").weight, uzbek("ko'rsatilishi").weight * 0.8f);
+  EXPECT_GT(uzbek_analysis("ko'rsatilishiga").weight, rare.weight);
+  EXPECT_EQ(uzbek_analysis("ozbek").weight, 0.0f);
+  EXPECT_FLOAT_EQ(uzbek_analysis("kitobdek").weight, kitob * 0.8f);
 }
 
 TEST(LineLists, HoldEntriesButNotComments) {

@@ -22,8 +22,8 @@ for file in i686/vexo_tsf.dll x86_64/vexo_tsf.dll x86_64/vexo.exe; do
   fi
 done
 
-version=$(sed -n 's/^project(vexo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-[ -n "$version" ] || { echo "no version in CMakeLists.txt" >&2; exit 1; }
+# The version the Windows build was configured with (written by CMake).
+version=$(cat "$root/build-windows/x86_64/vexo-version")
 work=$root/build-windows/installer
 mkdir -p "$work"
 # The licence page shows the text as it stands; Windows wants CR LF.

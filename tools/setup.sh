@@ -2,7 +2,7 @@
 # Installs the Debian packages vexo builds and tests with (run as root).
 set -euo pipefail
 packages=(
-  cmake g++ make pkg-config python3
+  cmake g++ make pkg-config python3 groff-base bash-completion
   libicu-dev zlib1g-dev libzip-dev libexpat1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3-docx python3-openpyxl

@@ -13,7 +13,8 @@ shopt -s inherit_errexit
 cd "$(dirname "$0")/.."
 root=$(pwd)
 dist=$root/build-windows/dist
-version=$(sed -n 's/^project(vexo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+# The version the Windows build was configured with (written by CMake).
+version=$(cat "$root/build-windows/x86_64/vexo-version")
 setup=$root/build-windows/vexo-setup-$version.exe
 [ -f "$setup" ] || { echo "run tools/build-installer.sh first" >&2; exit 1; }
 

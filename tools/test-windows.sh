@@ -2,7 +2,8 @@
 # Tests the Windows programs built by tools/build-windows.sh: the x86_64 test
 # suite through CTest with Wine as the emulator, vexo.exe end to end under
 # Wine (its results compared with the Linux build's), and static checks of
-# both architectures' outputs (exact export list, no non-system DLL imports).
+# both architectures' outputs (exact export list, no non-system DLL imports,
+# version resources carrying the version the build was configured with).
 # Run as root on Debian 12; installs Wine (64-bit only) when it is missing.
 set -euo pipefail
 shopt -s inherit_errexit
@@ -65,7 +66,7 @@ r=$(printf 'shahar\r\nchoy\n' | vexo | od -An -tx1 | tr -d ' \n')
 expect "standard input to a pipe, bytes kept" "$(printf 'şahar\r\nçoy\n' | od -An -tx1 | tr -d ' \n')" "$r"
 vexo old --ascii "Özbekiston şahar" >redirected.txt
 expect "output to a file, no CR added" $'O\'zbekiston shahar\nx' "$(out cat redirected.txt)"
-r=$(vexo --version); expect "version" "vexo 0.3.0" "$r"
+r=$(vexo --version); expect "version" "vexo $(cat "$root/build-windows/x86_64/vexo-version")" "$r"
 # On a terminal Wine gives the program a console, written with WriteConsoleW;
 # its control sequences and line-end CRs are not part of the text.
 r=$(timeout 60 script -qec "$wine '$dist/x86_64/vexo.exe' 'O‘zbekiston shahar'" /dev/null </dev/null |
@@ -127,6 +128,13 @@ for arch in i686 x86_64; do
     if echo "$imports" | grep -qiE 'libstdc|libgcc|winpthread|zlib|libz'; then
       fail "$binary imports $imports"
     fi
+    version=$(cat "$root/build-windows/$arch/vexo-version")
+    resource=$("$arch-w64-mingw32-windres" -J coff -O rc -i "$binary")
+    for line in "FILEVERSION ${version//./, }, 0" "PRODUCTVERSION ${version//./, }, 0" \
+      "VALUE \"FileVersion\", \"$version\"" "VALUE \"ProductVersion\", \"$version\"" \
+      "VALUE \"ProductName\", \"vexo\"" "VALUE \"OriginalFilename\", \"$(basename "$binary")\""; do
+      grep -qF "$line" <<<"$resource" || fail "$binary version resource lacks: $line"
+    done
   done
   got=$("$objdump" -p "$dist/$arch/vexo_tsf.dll" |
     sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/s/^\s*\[ *[0-9]*\] //p' | tr '\n' ' ')

@@ -25,3 +25,22 @@ endif()
 # inside std::string concatenation (GCC bug 105651), fatal with -Werror.
 string(REPLACE "-O3" "-O2" CMAKE_CXX_FLAGS_RELEASE "${CMAKE_CXX_FLAGS_RELEASE}")
 string(REPLACE "-O3" "-O2" CMAKE_C_FLAGS_RELEASE "${CMAKE_C_FLAGS_RELEASE}")
+
+# A version resource for a program or DLL, from the project version, so that
+# Windows shows the product name and version in the file's properties.
+enable_language(RC)
+function(vexo_version_resource target description)
+  set(VEXO_RC_NAME ${target})
+  set(VEXO_RC_DESCRIPTION "${description}")
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "EXECUTABLE")
+    set(VEXO_RC_FILE ${target}.exe)
+    set(VEXO_RC_TYPE VFT_APP)
+  else()
+    set(VEXO_RC_FILE ${target}.dll)
+    set(VEXO_RC_TYPE VFT_DLL)
+  endif()
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/tools/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
