@@ -118,13 +118,6 @@ void report_file_error(std::string_view path, std::string_view message) {
   complain(std::string(path) + ": " + std::string(message));
 }
 
-// The converted bytes of one file and the words that changed.
-struct FileResult {
-  std::string bytes;
-  std::vector<Change> changes;
-  std::string error;  // empty on success
-};
-
 FileResult convert_text_file(std::string_view bytes, const TextSettings& settings) {
   if (!is_valid_utf8(bytes)) return {{}, {}, "matn UTF-8 emas (faylni UTF-8 sifatida saqlang)"};
   const bool marked = bytes.starts_with(kByteOrderMark);
@@ -147,7 +140,13 @@ FileResult convert_package_file(std::string_view bytes, PackageKind kind,
 
 void print(std::string_view text) { (void)platform::write_standard_output(text); }
 
-// Converts one file; false when it failed (the failure is already reported).
+std::string refusal(std::string_view path) {
+  std::string message(".");
+  message += ascii_lower(file_extension(path));
+  message += " qo'llab-quvvatlanmaydi \u2014 .docx, .xlsx yoki matn (.txt, .md) sifatida saqlang";
+  return message;
+}
+
 // A file read and converted in memory, or the reason it could not be.
 struct PreparedFile {
   FileKind kind = FileKind::Text;
@@ -160,21 +159,12 @@ PreparedFile prepare_file(const std::string& path, const FileRun& run) {
   PreparedFile file;
   file.kind = file_kind(path);
   if (file.kind == FileKind::Refused) {
-    file.result.error = ".";
-    file.result.error += ascii_lower(file_extension(path));
-    file.result.error +=
-        " qo'llab-quvvatlanmaydi \u2014 .docx, .xlsx yoki matn (.txt, .md) sifatida saqlang";
+    file.result = convert_file_bytes(path, {}, run.settings);
     return file;
   }
   std::string bytes;
   if (!platform::read_file(path, bytes, file.result.error)) return file;
-  file.result = file.kind == FileKind::Text
-                    ? convert_text_file(bytes, run.settings)
-                    : convert_package_file(bytes,
-                                           file.kind == FileKind::Spreadsheet
-                                               ? PackageKind::Spreadsheet
-                                               : PackageKind::WordProcessing,
-                                           run.settings);
+  file.result = convert_file_bytes(path, bytes, run.settings);
   return file;
 }
 
@@ -184,7 +174,7 @@ bool finish_file(const std::string& path, const FileRun& run, const PreparedFile
   const FileKind kind = file.kind;
   const FileResult& result = file.result;
   std::string error;
-  if (!result.error.empty()) {
+  if (!result.ok()) {
     report_file_error(path, result.error);
     return false;
   }
@@ -227,6 +217,19 @@ bool finish_file(const std::string& path, const FileRun& run, const PreparedFile
 }
 
 }  // namespace
+
+FileResult convert_file_bytes(std::string_view name, std::string_view bytes,
+                              const TextSettings& settings) {
+  switch (file_kind(name)) {
+    case FileKind::Refused: return {{}, {}, refusal(name)};
+    case FileKind::Text: return convert_text_file(bytes, settings);
+    case FileKind::WordProcessing:
+      return convert_package_file(bytes, PackageKind::WordProcessing, settings);
+    case FileKind::Spreadsheet:
+      return convert_package_file(bytes, PackageKind::Spreadsheet, settings);
+  }
+  return {{}, {}, refusal(name)};
+}
 
 int run_file(std::span<const std::string> args, const CliOptions& options) {
   const std::optional<FileRun> run = read_arguments(args, options);

@@ -1,10 +1,15 @@
-// The pieces of `vexo file` that are pure functions of names: what kind of
-// file a path is and where its result goes by default. run_file (app.h) is
-// the command itself.
+// The pieces of `vexo file` that need no file system: what kind of file a
+// path is, where its result goes by default, and the conversion of a file's
+// bytes. run_file (app.h) is the command itself; the browser page calls
+// convert_file_bytes directly.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "cli/changes.h"
+#include "cli/ooxml.h"
 
 namespace vexo::cli {
 
@@ -22,5 +27,20 @@ FileKind file_kind(std::string_view path);
 // mode) + the extension as written, so hujjat.docx gives hujjat.yangi.docx
 // and README gives README.yangi.
 std::string default_output_path(std::string_view path, bool old_mode);
+
+// The converted bytes of one file and the words that changed, or the message
+// that says why there are none.
+struct FileResult {
+  std::string bytes;
+  std::vector<Change> changes;
+  std::string error;  // empty on success
+  bool ok() const { return error.empty(); }
+};
+
+// Converts the bytes of the file `name` as `vexo file` does; the kind comes
+// from the name. Plain text must be UTF-8 (a byte-order mark is kept);
+// refused kinds give the advice to save in a supported format.
+FileResult convert_file_bytes(std::string_view name, std::string_view bytes,
+                              const TextSettings& settings);
 
 }  // namespace vexo::cli

@@ -345,7 +345,8 @@ bool is_ending_chain(std::string_view text, int depth) {
   const auto continues = [&](std::string_view ending) {
     return text.starts_with(ending) && is_ending_chain(text.substr(ending.size()), depth + 1);
   };
-  return std::ranges::any_of(lexicon_suffixes(), continues) ||
+  const std::span<const std::string_view> suffixes = lexicon_suffixes();
+  return std::any_of(suffixes.begin(), suffixes.end(), continues) ||
          std::any_of(kVerbEndings.begin(), kVerbEndings.end(), continues);
 }
 

@@ -13,7 +13,7 @@ shift || true
 targets=("$@")
 if [ "${#targets[@]}" -eq 0 ]; then
   targets=(convert_fuzz reverse_fuzz session_fuzz capi_fuzz ooxml_part_fuzz ooxml_package_fuzz
-           align_fuzz settings_fuzz keymap_fuzz)
+           align_fuzz marked_words_fuzz settings_fuzz keymap_fuzz)
 fi
 jobs=${VEXO_JOBS:-$(nproc)}
 

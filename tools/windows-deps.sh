@@ -42,48 +42,8 @@ if [ -f "$prefix/.complete" ]; then
 fi
 
 # --- sources -----------------------------------------------------------------
-# Source packages need a deb-src entry; derive one from the configured mirror.
-enable_sources() {
-  if grep -rqs '^deb-src\|^Types:.*deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-    return
-  fi
-  log "enabling source packages"
-  sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
-    >/etc/apt/sources.list.d/vexo-deb-src.sources
-  apt-get update >&2
-}
-
-# Unpacks one source package (Debian patches applied) once and prints its tree.
-# The installed version comes first; when the mirror no longer serves it, the
-# newest Debian revision of the same upstream release is taken instead.
-# Packages are fetched one at a time: one failed download would abort a batch.
-unpacked_source() {
-  local package=$1 version=$2
-  local dir=$cache/src/${package}_$version
-  if [ ! -f "$dir/.complete" ]; then
-    enable_sources
-    rm -rf "$dir" && mkdir -p "$dir"
-    local upstream=${version%-*} candidate fetched=
-    local candidates=("$version")
-    while read -r candidate; do
-      [ "${candidate%-*}" = "$upstream" ] && [ "$candidate" != "$version" ] &&
-        candidates+=("$candidate")
-    done < <(apt-cache showsrc "$package" | sed -n 's/^Version: //p' | sort -rV)
-    for candidate in "${candidates[@]}"; do
-      log "fetching source $package=$candidate"
-      if (cd "$dir" && apt-get source --download-only "$package=$candidate" >&2); then
-        fetched=$candidate
-        break
-      fi
-      rm -f "$dir"/*
-    done
-    [ -n "$fetched" ] || { log "no source package for $package $upstream"; exit 1; }
-    (cd "$dir" && dpkg-source --no-check -x ./*.dsc tree >&2)
-    echo "$fetched" >"$dir/version"
-    touch "$dir/.complete"
-  fi
-  echo "$dir/tree"
-}
+# shellcheck source=tools/deb-source.sh
+source "$here/deb-source.sh"
 
 expat_src=$(unpacked_source expat "$expat_v")
 libzip_src=$(unpacked_source libzip "$libzip_v")
