@@ -11,7 +11,6 @@
 #include "cli/changes.h"
 #include "cli/ooxml.h"
 #include "cli/platform.h"
-#include "cli/stream.h"
 #include "core/unicode.h"
 
 namespace vexo::cli {
@@ -147,33 +146,20 @@ std::string refusal(std::string_view path) {
   return message;
 }
 
-// A file read and converted in memory, or the reason it could not be.
-struct PreparedFile {
-  FileKind kind = FileKind::Text;
-  FileResult result;
-};
-
-// The part of a file's conversion that touches nothing shared, so that
-// several files can go through it at once.
-PreparedFile prepare_file(const std::string& path, const FileRun& run) {
-  PreparedFile file;
-  file.kind = file_kind(path);
-  if (file.kind == FileKind::Refused) {
-    file.result = convert_file_bytes(path, {}, run.settings);
-    return file;
+// Converts one file; false when it failed (the failure is already reported).
+bool convert_file(const std::string& path, const FileRun& run) {
+  const FileKind kind = file_kind(path);
+  if (kind == FileKind::Refused) {
+    report_file_error(path, refusal(path));
+    return false;
   }
   std::string bytes;
-  if (!platform::read_file(path, bytes, file.result.error)) return file;
-  file.result = convert_file_bytes(path, bytes, run.settings);
-  return file;
-}
-
-// Reports, lists or writes a prepared file; files are finished one at a time
-// in the order given.
-bool finish_file(const std::string& path, const FileRun& run, const PreparedFile& file) {
-  const FileKind kind = file.kind;
-  const FileResult& result = file.result;
   std::string error;
+  if (!platform::read_file(path, bytes, error)) {
+    report_file_error(path, error);
+    return false;
+  }
+  const FileResult result = convert_file_bytes(path, bytes, run.settings);
   if (!result.ok()) {
     report_file_error(path, result.error);
     return false;
@@ -234,16 +220,9 @@ FileResult convert_file_bytes(std::string_view name, std::string_view bytes,
 int run_file(std::span<const std::string> args, const CliOptions& options) {
   const std::optional<FileRun> run = read_arguments(args, options);
   if (!run) return 1;
-  // Up to `jobs` files are held converted at once.
-  const std::size_t jobs = effective_jobs(options.jobs);
   bool all_succeeded = true;
-  for (std::size_t first = 0; first < run->files.size(); first += jobs) {
-    const std::size_t count = std::min(jobs, run->files.size() - first);
-    std::vector<PreparedFile> prepared(count);
-    run_at_once(count, [&](std::size_t i) { prepared[i] = prepare_file(run->files[first + i], *run); });
-    for (std::size_t i = 0; i < count; ++i) {
-      if (!finish_file(run->files[first + i], *run, prepared[i])) all_succeeded = false;
-    }
+  for (const std::string& path : run->files) {
+    if (!convert_file(path, *run)) all_succeeded = false;
   }
   return all_succeeded ? 0 : 1;
 }
