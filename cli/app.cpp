@@ -5,6 +5,23 @@
 #include "core/unicode.h"
 
 namespace vexo::cli {
+namespace {
+
+// A -j value: a whole number from 1 to kMaxJobs.
+bool parse_jobs(std::string_view text, unsigned& jobs) {
+  constexpr unsigned kMaxJobs = 256;
+  if (text.empty() || text.size() > 3) return false;
+  unsigned value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (value == 0 || value > kMaxJobs) return false;
+  jobs = value;
+  return true;
+}
+
+}  // namespace
 
 int write_output(std::string_view text) {
   const platform::WriteStatus status = platform::write_standard_output(text);
@@ -17,8 +34,12 @@ CliOptions take_global_options(std::vector<std::string>& args) {
   CliOptions options;
   std::vector<std::string> rest;
   rest.reserve(args.size());
-  for (std::string& arg : args) {
-    if (arg == "--no-guard") {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string& arg = args[i];
+    if ((arg == "-j" && i + 1 < args.size() && parse_jobs(args[i + 1], options.jobs)) ||
+        (arg.starts_with("-j") && parse_jobs(std::string_view(arg).substr(2), options.jobs))) {
+      i += arg == "-j" ? 1 : 0;
+    } else if (arg == "--no-guard") {
       options.convert.guard = false;
     } else if (arg == "--no-cyrillic") {
       options.convert.cyrillic = false;

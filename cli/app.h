@@ -15,10 +15,11 @@ namespace vexo::cli {
 struct CliOptions {
   ConvertOptions convert;
   bool ascii = false;  // --ascii: plain ' apostrophes in old-spelling output
+  unsigned jobs = 0;   // -j N: pieces or files converted at once; 0 = one per core
 };
 
-// Removes the global options (--no-guard, --no-cyrillic, --ascii, --tutuq=C)
-// wherever they stand and returns the options they set.
+// Removes the global options (--no-guard, --no-cyrillic, --ascii, --tutuq=C,
+// -j N) wherever they stand and returns the options they set.
 CliOptions take_global_options(std::vector<std::string>& args);
 
 // Runs one command line (without the program name); returns the exit status.

@@ -2,6 +2,7 @@
 // and the plain text commands (convert, old, cyr).
 #include "cli/app.h"
 #include "cli/platform.h"
+#include "cli/stream.h"
 #include "core/reverse.h"
 #include "core/to_cyr.h"
 #include "core/unicode.h"
@@ -30,30 +31,53 @@ constexpr std::string_view kHelp =
     "  --no-guard      inglizcha so'zlarni himoya qilmaslik\n"
     "  --no-cyrillic   kirill matnga tegmaslik\n"
     "  --tutuq=C       chiqishdagi tutuq belgisi (standart: \u02bc U+02BC)\n"
+    "  -j N            bir vaqtda N ta yadroda ishlash (standart: barcha yadrolar)\n"
     "  --dry-run, -n   (file) faylga yozmasdan o'zgarishlar ro'yxati va soni\n"
     "  --in-place      (file) kirish faylining o'ziga yozish\n";
 
 constexpr std::string_view kVersion = "vexo " VEXO_VERSION "\n";
 
-int run_convert(std::span<const std::string> args, const CliOptions& options) {
+// The text of the arguments, converted whole, or standard input, converted
+// piece by piece as it comes.
+int run_text_command(std::span<const std::string> args, const CliOptions& options,
+                     const PieceConversion& convert_piece) {
+  if (args.empty()) return stream_standard_input(convert_piece, options.jobs);
   const std::optional<std::string> text = take_text(args);
   if (!text) return 1;
-  return write_result(convert(*text, options.convert));
+  std::string out;
+  TextEvidence evidence;
+  convert_piece.convert(*text, evidence, out);
+  return write_result(out);
+}
+
+int run_convert(std::span<const std::string> args, const CliOptions& options) {
+  const PieceConversion conversion{
+      [&](std::string_view piece, TextEvidence& evidence, std::string& out) {
+        out = convert(piece, options.convert, evidence);
+      },
+      [&](std::string_view piece, TextEvidence before) {
+        return evidence_after(piece, options.convert, before);
+      }};
+  return run_text_command(args, options, conversion);
 }
 
 int run_old(std::span<const std::string> args, const CliOptions& options) {
-  const std::optional<std::string> text = take_text(args);
-  if (!text) return 1;
-  return write_result(to_old(*text, options.ascii));
+  const PieceConversion conversion{
+      [&](std::string_view piece, TextEvidence&, std::string& out) {
+        out = to_old(piece, options.ascii);
+      },
+      nullptr};
+  return run_text_command(args, options, conversion);
 }
 
 }  // namespace
 
 // Cyrillic output takes no options: the conversion fixes its own.
-int run_cyr(std::span<const std::string> args, const CliOptions&) {
-  const std::optional<std::string> text = take_text(args);
-  if (!text) return 1;
-  return write_result(to_cyrillic(*text));
+int run_cyr(std::span<const std::string> args, const CliOptions& options) {
+  const PieceConversion conversion{
+      [](std::string_view piece, TextEvidence&, std::string& out) { out = to_cyrillic(piece); },
+      nullptr};
+  return run_text_command(args, options, conversion);
 }
 
 int run(std::vector<std::string> args) {

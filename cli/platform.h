@@ -25,6 +25,11 @@ bool arguments(int argc, char** argv, std::vector<std::string>& out, std::size_t
 // Reads all of standard input as bytes. False when reading failed.
 bool read_standard_input(std::string& out);
 
+// Appends what standard input has ready, at most about 64 KiB (a console is
+// read whole), to `out`; `ended` becomes true at the end of the input. False
+// when reading failed.
+bool read_standard_input_some(std::string& out, bool& ended);
+
 enum class WriteStatus { Ok, ClosedPipe, Failed };
 
 // Writes bytes to standard output, entirely or not at all as far as the

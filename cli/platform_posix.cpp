@@ -88,6 +88,18 @@ bool arguments(int argc, char** argv, std::vector<std::string>& out, std::size_t
   return true;
 }
 
+bool read_standard_input_some(std::string& out, bool& ended) {
+  char buffer[1 << 16];
+  while (true) {
+    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    ended = n == 0;
+    out.append(buffer, static_cast<std::size_t>(n));
+    return true;
+  }
+}
+
 bool read_standard_input(std::string& out) {
   out.clear();
   char buffer[1 << 16];

@@ -276,6 +276,27 @@ bool read_standard_input(std::string& out) {
   }
 }
 
+bool read_standard_input_some(std::string& out, bool& ended) {
+  const HANDLE h = ::GetStdHandle(STD_INPUT_HANDLE);
+  if (h == nullptr || h == INVALID_HANDLE_VALUE) return false;
+  if (is_console(h)) {
+    std::string all;
+    if (!read_console(h, all)) return false;
+    out += all;
+    ended = true;
+    return true;
+  }
+  char buffer[kChunk];
+  DWORD n = 0;
+  if (!::ReadFile(h, buffer, sizeof buffer, &n, nullptr)) {
+    if (::GetLastError() != ERROR_BROKEN_PIPE) return false;
+    n = 0;
+  }
+  ended = n == 0;
+  out.append(buffer, n);
+  return true;
+}
+
 WriteStatus write_standard_output(std::string_view bytes) {
   const DWORD err = write_stream(STD_OUTPUT_HANDLE, bytes);
   if (err == 0) return WriteStatus::Ok;

@@ -5,11 +5,12 @@ _vexo() {
   local cur prev words cword split
   _init_completion -s || return
 
-  local globals="--no-guard --no-cyrillic --ascii --tutuq="
+  local globals="--no-guard --no-cyrillic --ascii --tutuq= -j"
   local command="" i
   for ((i = 1; i < cword; i++)); do
     case ${words[i]} in
-      --no-guard | --no-cyrillic | --ascii | --tutuq=*) ;;
+      --no-guard | --no-cyrillic | --ascii | --tutuq=* | -j?*) ;;
+      -j) ((i++)) ;;
       *) command=${words[i]} && break ;;
     esac
   done

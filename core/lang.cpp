@@ -212,7 +212,7 @@ constexpr std::array<std::string_view, 14> kEnglishStemSuffixes = {
 
 bool passes_score_test(std::string_view core, float word_score, float context) {
   if (has_sh_or_ch(core) && !has_apostrophe(core)) {
-    if (word_score + 1.5f * context < 0.0f) return true;
+    if (context_leans_english(word_score, context)) return true;
     return word_score <= -2.0f && !uzbek_lookup(word_key(core)).found;
   }
   return word_score <= -5.0f;

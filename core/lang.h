@@ -31,8 +31,15 @@ struct WordStanding {
 // Whether the word's key is an Uzbek word and whether it is an English word.
 WordStanding is_uzbek_word(std::string_view word);
 
-// The final English test of the per-word pipeline.
+// The final English test of the per-word pipeline. The context enters it
+// only through context_leans_english.
 bool looks_english(std::string_view core, float word_score, float context_score);
+
+// True when a word's score and its sentence's context, weighed together,
+// lean English.
+inline bool context_leans_english(float word_score, float context_score) {
+  return word_score + 1.5f * context_score < 0.0f;
+}
 
 struct Restored {
   std::string word;

@@ -26,14 +26,23 @@ std::uint64_t fnv1a64(std::string_view bytes) {
   return hash;
 }
 
+// A slot holds a word number below kNumberBits and the top bits of the
+// word's hash above them, so a probe compares words only when the tags agree.
+constexpr unsigned kNumberBits = 20;
+constexpr std::uint32_t kNumberMask = (1u << kNumberBits) - 1;
+
 }  // namespace
 
 Lookup lexicon_lookup(const Lexicon& lexicon, std::string_view key) {
   if (lexicon.slots.empty()) return Lookup{};
   const std::size_t mask = lexicon.slots.size() - 1;
-  for (std::size_t slot = fnv1a64(key) & mask;; slot = (slot + 1) & mask) {
-    const std::uint32_t number = lexicon.slots[slot];
-    if (number == 0) return Lookup{};
+  const std::uint64_t hash = fnv1a64(key);
+  const auto tag = static_cast<std::uint32_t>(hash >> (64 - (32 - kNumberBits))) << kNumberBits;
+  for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    const std::uint32_t value = lexicon.slots[slot];
+    if (value == 0) return Lookup{};
+    if ((value & ~kNumberMask) != tag) continue;
+    const std::uint32_t number = value & kNumberMask;
     const std::uint32_t begin = lexicon.offsets[number - 1];
     const std::uint32_t end = lexicon.offsets[number];
     if (lexicon.words.substr(begin, end - begin) == key) {
@@ -134,7 +143,16 @@ Lookup uzbek_analysis(std::string_view key) {
 
 namespace {
 
-using LineSet = std::unordered_set<std::string_view>;
+// The entries and the set of their lengths, which turns most absent words
+// away before they are hashed.
+struct LineSet {
+  std::unordered_set<std::string_view> entries;
+  std::uint64_t lengths = 0;  // bit n: an entry of n bytes (n < 64)
+
+  bool contains(std::string_view word) const {
+    return (word.size() >= 64 || (lengths >> word.size() & 1) != 0) && entries.contains(word);
+  }
+};
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -149,7 +167,10 @@ LineSet parse_line_list(std::string_view text) {
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     while (!line.empty() && is_blank(line.front())) line.remove_prefix(1);
     while (!line.empty() && is_blank(line.back())) line.remove_suffix(1);
-    if (!line.empty() && line.front() != '#') entries.insert(line);
+    if (!line.empty() && line.front() != '#') {
+      entries.entries.insert(line);
+      entries.lengths |= line.size() < 64 ? std::uint64_t{1} << line.size() : 0;
+    }
   }
   return entries;
 }

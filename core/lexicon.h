@@ -14,7 +14,8 @@ namespace vexo {
 
 // A hashed lexicon: words concatenated in ascending byte order, N + 1 offsets,
 // N weights, and a power-of-two open-addressing slot table (64-bit FNV-1a,
-// linear probing; 0 is an empty slot, otherwise a 1-based word number).
+// linear probing). A slot is 0 when empty; otherwise its low 20 bits hold a
+// 1-based word number and its top 12 bits the top 12 bits of the word's hash.
 struct Lexicon {
   std::string_view words;
   std::span<const std::uint32_t> offsets;

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "core/cyrillic.h"
+#include "core/form_memo.h"
 #include "core/lang.h"
 #include "core/lexicon.h"
 #include "core/token.h"
@@ -91,6 +92,16 @@ bool shows_apostrophe_use(std::string_view core) {
 bool ConvertOptions::is_exception(std::string_view key) const {
   return std::find(exceptions.begin(), exceptions.end(), key) != exceptions.end();
 }
+
+namespace {
+
+// True when the word's key is on the exception list; the key is not built
+// when the list is empty, as it mostly is.
+bool is_exception_word(const ConvertOptions& options, std::string_view word) {
+  return !options.exceptions.empty() && options.is_exception(word_key(word));
+}
+
+}  // namespace
 
 std::string_view decision_label(Decision d) {
   switch (d) {
@@ -314,16 +325,22 @@ constexpr std::u32string_view kForeignLetters =
 // Abbreviations (SH, MCH, BMT-style consonant runs) and words written with
 // letters no Uzbek alphabet has (München, Schöne) are left as written.
 bool is_abbreviation_or_foreign(std::string_view core) {
-  const std::vector<char32_t> chars = decode_utf8(core);
-  if (chars.size() >= 2 &&
-      std::all_of(chars.begin(), chars.end(), [](char32_t c) {
-        return is_ascii_upper(c) && c != 'A' && c != 'E' && c != 'I' && c != 'O' && c != 'U';
-      }) &&
-      (chars.size() == 2 || core.ends_with("SH") || core.ends_with("CH"))) {
+  // One pass over the bytes: an all-consonant-capital core is ASCII, and the
+  // foreign letters and ö are all beyond ASCII.
+  const auto is_capital_consonant = [](char c) {
+    return c >= 'A' && c <= 'Z' && c != 'A' && c != 'E' && c != 'I' && c != 'O' && c != 'U';
+  };
+  if (core.size() >= 2 && std::all_of(core.begin(), core.end(), is_capital_consonant) &&
+      (core.size() == 2 || core.ends_with("SH") || core.ends_with("CH"))) {
     return true;
   }
   bool has_o_umlaut = false;
-  for (const char32_t c : chars) {
+  for (std::size_t i = 0; i < core.size();) {
+    if (static_cast<unsigned char>(core[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    const char32_t c = next_code_point(core, i);
     if (kForeignLetters.find(c) != std::u32string_view::npos) return true;
     if (c == 0xF6 || c == 0xD6) has_o_umlaut = true;
   }
@@ -447,7 +464,7 @@ WordResult convert_word(std::string_view word, const ConvertOptions& options, fl
 
   std::string_view core = parts.core;
 
-  if (options.guard && foreign_name && !options.is_exception(word_key(core))) {
+  if (options.guard && foreign_name && !is_exception_word(options, core)) {
     return as_it_stood(Decision::English);
   }
 
@@ -458,7 +475,7 @@ WordResult convert_word(std::string_view word, const ConvertOptions& options, fl
   // where the text lacks apostrophes throughout.
   const bool name = neighbours.mid_sentence && !text_restore_mode && !core.empty() &&
                     is_ascii_upper(static_cast<unsigned char>(core.front()));
-  if (context > -1.0f && options.restore && !name && !options.is_exception(word_key(core))) {
+  if (context > -1.0f && options.restore && !name && !is_exception_word(options, core)) {
     if (auto r = restore_apostrophes(core, context >= 1.5f, text_restore_mode, false, neighbours)) {
       restored = std::move(r->word);
       core = restored;
@@ -466,7 +483,7 @@ WordResult convert_word(std::string_view word, const ConvertOptions& options, fl
   }
 
   if (context > -1.0f && parts.leading.empty() && is_bare_old_letter(core) &&
-      !options.is_exception(word_key(core))) {
+      !is_exception_word(options, core)) {
     std::string converted = convert_letters(core, options.tutuq, false);
     if (converted != core) {
       return WordResult{joined(parts.leading, converted, parts.trailing), Decision::Converted};
@@ -475,7 +492,7 @@ WordResult convert_word(std::string_view word, const ConvertOptions& options, fl
 
   if (count_code_points(core) < 3 && has_apostrophe(core)) return as_it_stood(Decision::Unchanged);
   if (!has_convertible(core)) return as_it_stood(Decision::Unchanged);
-  if (options.is_exception(word_key(core))) return as_it_stood(Decision::Exception);
+  if (is_exception_word(options, core)) return as_it_stood(Decision::Exception);
   if (options.guard && looks_english(core, word_score, context)) return as_it_stood(Decision::English);
 
   // The apostrophe of HBO'ning separates a suffix: it is a tutuq, not o'.
@@ -503,15 +520,6 @@ bool is_name(NameClass c) { return c == NameClass::ForeignName || c == NameClass
 
 std::string_view core_of(std::string_view text, const WordSpan& span) {
   return split_word(text.substr(span.start, span.end - span.start)).core;
-}
-
-// English score and name class of every span's core.
-void score_spans(std::string_view text, std::vector<WordSpan>& spans) {
-  for (WordSpan& span : spans) {
-    const std::string_view core = core_of(text, span);
-    span.score = english_score(core);
-    span.name_class = name_class(core);
-  }
 }
 
 // Names written next to each other (Charlotte Church, Smith & Ashworth) form
@@ -563,7 +571,7 @@ bool lacks_apostrophes(std::string_view text, const std::vector<WordSpan>& spans
   if (sum <= 0.0f) return false;
   return std::any_of(spans.begin(), spans.end(), [&](const WordSpan& s) {
     const std::string_view core = core_of(text, s);
-    return !is_protected(core) && !options.is_exception(word_key(core)) &&
+    return !is_protected(core) && !is_exception_word(options, core) &&
            restore_apostrophes(core, false, false, false).has_value();
   });
 }
@@ -575,7 +583,7 @@ std::optional<std::string> other_reading(std::string_view word, const WordResult
   if (has_cyrillic(word)) return std::nullopt;
   const WordParts parts = split_word(word);
   const std::string_view core = parts.core;
-  if (options.is_exception(word_key(core)) || core.find('-') != std::string_view::npos ||
+  if (is_exception_word(options, core) || core.find('-') != std::string_view::npos ||
       core.find_first_of("GOgo") == std::string_view::npos) {
     return std::nullopt;
   }
@@ -593,30 +601,111 @@ std::optional<std::string> other_reading(std::string_view word, const WordResult
 
 namespace {
 
-// Converts one paragraph (a line with its line break) into `result`. Its own
-// apostrophe use decides the restore mode; a paragraph that shows none is
-// read by the evidence of the paragraphs before it.
+// What one conversion call remembers about the forms it has met: the English
+// score and name class of a core, and the result of a word for the few facts
+// about its neighbours that the per-word decisions look at.
+struct Memo {
+  struct Scored {
+    float score = 0.0f;
+    NameClass name_class = NameClass::Plain;
+  };
+  struct Converted {
+    std::string text;
+    Decision decision = Decision::Unchanged;
+    bool pending_quote = false;
+  };
+  FormMemo<Scored> scores;
+  FormMemo<Converted> words;
+  std::string key;
+  std::string hyphenated;  // the last hyphenated word's result, which is not remembered
+};
+
+// English score and name class of every span's core.
+void score_spans(std::string_view text, std::vector<WordSpan>& spans, Memo& memo) {
+  for (WordSpan& span : spans) {
+    const std::string_view core = core_of(text, span);
+    const Memo::Scored* scored = memo.scores.find(core);
+    if (scored == nullptr) {
+      scored = &memo.scores.remember(core, Memo::Scored{english_score(core), name_class(core)});
+    }
+    span.score = scored->score;
+    span.name_class = scored->name_class;
+  }
+}
+
+// convert_word, remembered per form. Besides the word (and the options, fixed
+// for the call), its result depends on the restore mode, the quote carried
+// in, the foreign-name flag, the neighbours and the context only through the
+// three comparisons below. Hyphenated words score their parts anew and are not
+// remembered. The quote carried out is the one remembered with the result.
+struct WordOutcome {
+  std::string_view text;  // valid until the memo's next remember()
+  Decision decision;
+};
+
+WordOutcome convert_word_memo(std::string_view word, const ConvertOptions& options, float score,
+                              float context, bool text_restore_mode, bool foreign_name,
+                              bool& pending_quote, const Neighbours& neighbours, Memo& memo) {
+  const unsigned flags = (pending_quote ? 1u : 0u) | (foreign_name ? 2u : 0u) |
+                         (context > -1.0f ? 4u : 0u) | (context >= 1.5f ? 8u : 0u) |
+                         (context_leans_english(score, context) ? 16u : 0u) |
+                         (text_restore_mode ? 32u : 0u) | (neighbours.mid_sentence ? 64u : 0u) |
+                         (neighbours.written ? 128u : 0u);
+  const bool hyphenated = word.find('-') != std::string_view::npos;
+  // The word and its neighbours, then the lengths that tell them apart.
+  memo.key.assign(word).append(neighbours.left).append(neighbours.right);
+  for (const std::size_t length : {word.size(), neighbours.left.size()}) {
+    const auto n = static_cast<std::uint32_t>(length);
+    memo.key.append({static_cast<char>(n), static_cast<char>(n >> 8), static_cast<char>(n >> 16),
+                     static_cast<char>(n >> 24)});
+  }
+  memo.key.push_back(static_cast<char>(flags));
+  const Memo::Converted* known = hyphenated ? nullptr : memo.words.find(memo.key);
+  if (known == nullptr) {
+    WordResult r = convert_word(word, options, score, context, text_restore_mode, foreign_name,
+                                pending_quote, neighbours);
+    if (hyphenated) {
+      memo.hyphenated = std::move(r.text);
+      return WordOutcome{memo.hyphenated, r.decision};
+    }
+    known = &memo.words.remember(memo.key, Memo::Converted{std::move(r.text), r.decision, pending_quote});
+  }
+  pending_quote = known->pending_quote;
+  return WordOutcome{known->text, known->decision};
+}
+
+// The apostrophe use one paragraph shows by itself, with its spans scored.
+ApostropheUse shown_use(std::string_view text, const std::vector<WordSpan>& spans,
+                        const ConvertOptions& options) {
+  if (!options.restore) return ApostropheUse::Unknown;
+  if (any_old_mark(text, spans)) return ApostropheUse::Written;
+  if (lacks_apostrophes(text, spans, options)) return ApostropheUse::LeftOut;
+  return ApostropheUse::Unknown;
+}
+
+// Converts one paragraph (a line with its line break) onto the end of `out`,
+// with a report per word span when `reports` is given. Its own apostrophe use
+// decides the restore mode; a paragraph that shows none is read by the
+// evidence of the paragraphs before it.
 void convert_paragraph(std::string_view input, const ConvertOptions& options, bool two_readings,
-                       TextEvidence& evidence, Conversion& result) {
+                       TextEvidence& evidence, Memo& memo, std::string& out,
+                       std::vector<WordReport>* reports) {
   std::string buffer;
   const std::string_view text = normalize_marks(input, buffer);
   std::vector<WordSpan> spans = split_spans(text);
 
   if (options.guard) {
-    score_spans(text, spans);
+    score_spans(text, spans, memo);
     join_name_runs(spans);
   }
-  if (options.restore) {
-    if (any_old_mark(text, spans)) {
-      evidence.apostrophes = ApostropheUse::Written;
-    } else if (lacks_apostrophes(text, spans, options)) {
-      evidence.apostrophes = ApostropheUse::LeftOut;
-    }
+  if (const ApostropheUse shown = shown_use(text, spans, options); shown != ApostropheUse::Unknown) {
+    evidence.apostrophes = shown;
   }
   const bool may_restore = options.restore && evidence.apostrophes != ApostropheUse::Written;
   const bool text_restore_mode = may_restore && evidence.apostrophes == ApostropheUse::LeftOut;
   const bool two_readings_mode = two_readings && may_restore;
 
+  if (reports != nullptr) reports->reserve(reports->size() + spans.size());
   bool pending_quote = false;
   std::size_t copied = 0;
   for (const Sentence& sentence : split_sentences(spans)) {
@@ -624,7 +713,7 @@ void convert_paragraph(std::string_view input, const ConvertOptions& options, bo
                                     [](const WordSpan& s) { return s.score != 0.0f; });
     for (std::size_t i = sentence.first; i <= sentence.last; ++i) {
       const WordSpan& span = spans[i];
-      result.text.append(text.substr(copied, span.start - copied));
+      out.append(text.substr(copied, span.start - copied));
 
       const float context =
           scored ? context_score(spans, sentence.first, sentence.last, i - sentence.first) : 0.0f;
@@ -635,35 +724,49 @@ void convert_paragraph(std::string_view input, const ConvertOptions& options, bo
         if (i > sentence.first) left = bare_key(core_of(text, spans[i - 1]));
         if (i < sentence.last) right = bare_key(core_of(text, spans[i + 1]));
       }
-      WordResult r = convert_word(word, options, span.score, context, text_restore_mode,
-                                  span.name_class == NameClass::ForeignName, pending_quote,
-                                  Neighbours{left, right, i > sentence.first,
-                                             evidence.apostrophes == ApostropheUse::Written});
+      const WordOutcome r = convert_word_memo(
+          word, options, span.score, context, text_restore_mode,
+          span.name_class == NameClass::ForeignName, pending_quote,
+          Neighbours{left, right, i > sentence.first,
+                     evidence.apostrophes == ApostropheUse::Written},
+          memo);
+      out += r.text;
+      copied = span.end;
+      if (reports == nullptr) continue;
       std::optional<std::string> alternative;
       if (two_readings_mode && context > -1.0f &&
           (r.decision == Decision::Converted || r.decision == Decision::Unchanged)) {
-        alternative = other_reading(word, r, options);
+        alternative = other_reading(word, WordResult{std::string(r.text), r.decision}, options);
       }
-      result.text += r.text;
-      result.words.push_back(WordReport{std::string(word), std::move(alternative), span.score, r.decision});
-      copied = span.end;
+      reports->push_back(WordReport{std::string(word), std::move(alternative), span.score, r.decision});
     }
   }
-  result.text.append(text.substr(copied));
+  out.append(text.substr(copied));
 }
+
+// Calls visit(paragraph) for every line of the text with its line break.
+template <typename Visit>
+void for_each_paragraph(std::string_view text, Visit&& visit) {
+  while (!text.empty()) {
+    const std::size_t line_end = text.find('\n');
+    const std::size_t length = line_end == std::string_view::npos ? text.size() : line_end + 1;
+    visit(text.substr(0, length));
+    text.remove_prefix(length);
+  }
+}
+
+bool is_space(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
 Conversion convert_detailed(std::string_view text, const ConvertOptions& options, bool two_readings,
                             TextEvidence& evidence) {
+  Memo memo;
   Conversion result;
   result.text.reserve(text.size() + 16);
-  while (!text.empty()) {
-    const std::size_t line_end = text.find('\n');
-    const std::size_t length = line_end == std::string_view::npos ? text.size() : line_end + 1;
-    convert_paragraph(text.substr(0, length), options, two_readings, evidence, result);
-    text.remove_prefix(length);
-  }
+  for_each_paragraph(text, [&](std::string_view paragraph) {
+    convert_paragraph(paragraph, options, two_readings, evidence, memo, result.text, &result.words);
+  });
   return result;
 }
 
@@ -674,12 +777,58 @@ Conversion convert_detailed(std::string_view text, const ConvertOptions& options
 }
 
 std::string convert(std::string_view text, const ConvertOptions& options, TextEvidence& evidence) {
-  return convert_detailed(text, options, false, evidence).text;
+  Memo memo;
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  for_each_paragraph(text, [&](std::string_view paragraph) {
+    convert_paragraph(paragraph, options, false, evidence, memo, out, nullptr);
+  });
+  return out;
 }
 
 std::string convert(std::string_view text, const ConvertOptions& options) {
   TextEvidence evidence;
   return convert(text, options, evidence);
+}
+
+TextEvidence evidence_after(std::string_view text, const ConvertOptions& options,
+                            TextEvidence before) {
+  // The last paragraph that shows an apostrophe use decides; look backwards.
+  Memo memo;
+  std::string buffer;
+  while (!text.empty()) {
+    const std::size_t previous =
+        text.size() < 2 ? std::string_view::npos : text.rfind('\n', text.size() - 2);
+    const std::size_t start = previous == std::string_view::npos ? 0 : previous + 1;
+    const std::string_view paragraph = normalize_marks(text.substr(start), buffer);
+    std::vector<WordSpan> spans = split_spans(paragraph);
+    if (options.guard) score_spans(paragraph, spans, memo);
+    if (const ApostropheUse shown = shown_use(paragraph, spans, options);
+        shown != ApostropheUse::Unknown) {
+      return TextEvidence{shown};
+    }
+    text = text.substr(0, start);
+  }
+  return before;
+}
+
+std::size_t next_piece(std::string_view text, bool input_ended) {
+  if (text.size() <= kPieceBytes) {
+    if (input_ended) return text.size();
+  } else if (const std::size_t line_end = text.find('\n', kPieceBytes - 1);
+             line_end != std::string_view::npos && line_end < kMaxPieceBytes) {
+    return line_end + 1;
+  }
+  if (text.size() <= kMaxPieceBytes) return input_ended ? text.size() : 0;
+  // A line longer than kMaxPieceBytes: cut after a space, or failing that at
+  // a character boundary.
+  std::size_t cut = kMaxPieceBytes;
+  while (cut > kPieceBytes && !is_space(text[cut - 1])) --cut;
+  if (cut == kPieceBytes) {
+    cut = kMaxPieceBytes;
+    while ((static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  }
+  return cut;
 }
 
 }  // namespace vexo

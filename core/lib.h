@@ -121,6 +121,27 @@ std::string convert(std::string_view text, const ConvertOptions& options);
 // updated for the pieces after it.
 std::string convert(std::string_view text, const ConvertOptions& options, TextEvidence& evidence);
 
+// The evidence converting a piece would hand on, given the evidence before
+// it: that of its last paragraph that shows an apostrophe use, else `before`.
+// Cheaper than converting, so that pieces can be converted side by side once
+// the evidence entering each is known.
+TextEvidence evidence_after(std::string_view text, const ConvertOptions& options,
+                            TextEvidence before);
+
+// Long input is read and converted in pieces that end at line breaks: a piece
+// ends at the first line break at or after kPieceBytes. A line longer than
+// kMaxPieceBytes is the one exception: it is cut after its last space (or
+// else at a character boundary) within that bound, and its halves are then
+// converted as two paragraphs.
+inline constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+inline constexpr std::size_t kMaxPieceBytes = std::size_t{4} << 20;
+
+// The length of the first piece of `text`, or 0 when it cannot be told before
+// more input comes (never 0 when `input_ended` and the text is not empty).
+// The cut depends on the text alone, so every reader that feeds text in any
+// slices finds the same pieces.
+std::size_t next_piece(std::string_view text, bool input_ended);
+
 // Converts a text and reports the decision for every word span. With
 // `two_readings`, words whose restored apostrophes allow two readings carry the
 // other one as `alternative`.

@@ -96,10 +96,23 @@ bool is_valid_utf8(std::string_view bytes) {
   return true;
 }
 
-bool is_white_space(char32_t c) { return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE); }
-bool is_alphabetic(char32_t c) { return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_ALPHABETIC); }
-bool is_lowercase(char32_t c) { return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_LOWERCASE); }
-bool is_uppercase(char32_t c) { return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_UPPERCASE); }
+// ASCII answers without asking ICU; they are the same as ICU's.
+bool is_white_space(char32_t c) {
+  if (c < 0x80) return c == ' ' || (c >= 0x09 && c <= 0x0D);
+  return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE);
+}
+bool is_alphabetic(char32_t c) {
+  if (c < 0x80) return is_ascii_letter(c);
+  return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_ALPHABETIC);
+}
+bool is_lowercase(char32_t c) {
+  if (c < 0x80) return is_ascii_lower(c);
+  return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_LOWERCASE);
+}
+bool is_uppercase(char32_t c) {
+  if (c < 0x80) return is_ascii_upper(c);
+  return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_UPPERCASE);
+}
 
 bool is_numeric(char32_t c) {
   return u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_NUMERIC_TYPE) != U_NT_NONE;

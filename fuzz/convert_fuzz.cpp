@@ -4,7 +4,10 @@
 //  - the separators between word spans are copied byte for byte, in order;
 //  - the reported words are the spans of the normalised input, in order;
 //  - a text with nothing convertible comes back unchanged;
-//  - converting the output back to the old spelling works.
+//  - converting the output back to the old spelling works;
+//  - converting the text in two pieces cut at a line break, with the
+//    evidence carried, gives the same bytes, and evidence_after tells the
+//    evidence the first piece hands on.
 // The C interface's vexo_convert gets the raw bytes, valid or not.
 #include <cstddef>
 #include <cstdint>
@@ -52,6 +55,17 @@ void check_conversion(std::string_view input, const vexo::ConvertOptions& option
 
   const std::string back = vexo::to_old(result.text, two_readings);
   check(vexo::is_valid_utf8(back), "to_old output is valid UTF-8");
+
+  const std::size_t line_break = input.find('\n', input.size() / 2);
+  if (line_break != std::string_view::npos) {
+    const std::string_view first = input.substr(0, line_break + 1);
+    vexo::TextEvidence evidence;
+    const vexo::TextEvidence told = vexo::evidence_after(first, options, evidence);
+    std::string pieces = vexo::convert(first, options, evidence);
+    check(told.apostrophes == evidence.apostrophes, "evidence_after agrees with convert");
+    pieces += vexo::convert(input.substr(line_break + 1), options, evidence);
+    check(pieces == result.text, "pieces cut at a line break convert as the whole");
+  }
 }
 
 }  // namespace

@@ -33,7 +33,9 @@ void expect_well_formed(const Lexicon& lexicon, std::size_t min_words) {
   EXPECT_GE(slots, 2 * n);
 
   std::vector<int> seen(n, 0);
-  for (const std::uint32_t number : lexicon.slots) {
+  for (const std::uint32_t slot : lexicon.slots) {
+    const std::uint32_t number = slot & 0xFFFFF;  // the hash tag sits above
+    ASSERT_EQ(slot == 0, number == 0);
     ASSERT_LE(number, n);
     if (number != 0) ++seen[number - 1];
   }

@@ -7,7 +7,9 @@ Usage: gen_lexicon.py OUTPUT.cpp (NAME=FILE.tsv | NAME=FILE.txt)...
 A .tsv file (word TAB weight per line) becomes a hashed lexicon named NAME:
 the words sorted by bytes and concatenated, N + 1 offsets, N weights and a
 power-of-two slot table of at least twice N entries (64-bit FNV-1a home slot,
-linear probing, 0 = empty, else a 1-based word number). A .txt file becomes
+linear probing, 0 = empty, else the 1-based word number in the low NUMBER_BITS
+bits and the top TAG_BITS bits of the hash above them, so that most probes of
+an absent word end without touching the words). A .txt file becomes
 the string_view NAME holding the text as it stands. The result is checked
 before it is written, and written through a temporary file.
 """
@@ -20,6 +22,8 @@ import sys
 FNV_OFFSET = 0xCBF29CE484222325
 FNV_PRIME = 0x100000001B3
 MASK64 = (1 << 64) - 1
+NUMBER_BITS = 20  # must match kNumberBits in core/lexicon.cpp
+TAG_BITS = 32 - NUMBER_BITS
 
 
 def fnv1a64(data):
@@ -27,6 +31,10 @@ def fnv1a64(data):
     for b in data:
         h = ((h ^ b) * FNV_PRIME) & MASK64
     return h
+
+
+def slot_value(number, h):
+    return ((h >> (64 - TAG_BITS)) << NUMBER_BITS) | number
 
 
 def read_weights(path):
@@ -64,12 +72,14 @@ def build_table(entries):
     size = 1
     while size < 2 * max(len(entries), 1):
         size *= 2
+    assert len(entries) < (1 << NUMBER_BITS), "too many words for the slot format"
     slots = [0] * size
     for number, (w, _) in enumerate(entries, 1):
-        slot = fnv1a64(w) & (size - 1)
+        h = fnv1a64(w)
+        slot = h & (size - 1)
         while slots[slot]:
             slot = (slot + 1) & (size - 1)
-        slots[slot] = number
+        slots[slot] = slot_value(number, h)
     return words, offsets, weights, slots
 
 
@@ -79,8 +89,9 @@ def check_table(entries, words, offsets, weights, slots):
     assert offsets[0] == 0 and offsets[-1] == len(words) and len(weights) == len(entries)
     assert all(entries[i][0] < entries[i + 1][0] for i in range(len(entries) - 1))
     for number, (w, _) in enumerate(entries, 1):
-        slot = fnv1a64(w) & (size - 1)
-        while slots[slot] != number:
+        h = fnv1a64(w)
+        slot = h & (size - 1)
+        while slots[slot] != slot_value(number, h):
             assert slots[slot] != 0, f"{w!r} not reachable"
             slot = (slot + 1) & (size - 1)
 

@@ -1,0 +1,46 @@
+// Text commands on long input: the text is cut into pieces (next_piece in
+// core/lib.h), which convert independently, several at once, and are written
+// in order as soon as they are done.
+//
+// Memory stays bounded whatever the input size: at most `jobs` pieces (of at
+// most kMaxPieceBytes each) are held with their results at any time.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "core/lib.h"
+
+namespace vexo::cli {
+
+// How a command converts a piece. `convert` sets `out` to the conversion of
+// one piece, reading and updating the evidence the pieces before it handed on;
+// it is called from several threads at once and must not touch shared state.
+// `evidence_after` (see core/lib.h) is given when the evidence matters; pieces
+// are then converted side by side only once the evidence entering each is
+// known, so the bytes are the same whatever the number of cores.
+struct PieceConversion {
+  std::function<void(std::string_view piece, TextEvidence& evidence, std::string& out)> convert;
+  std::function<TextEvidence(std::string_view piece, TextEvidence before)> evidence_after;
+};
+
+// Runs task(0) .. task(count - 1), each on a thread of its own (task 0 on
+// the calling one, and all here when no more threads can be had). An
+// exception of any task reaches the caller once all are done.
+void run_at_once(std::size_t count, const std::function<void(std::size_t)>& task);
+
+// The number of pieces converted at once for a -j value: 0 means one per core.
+unsigned effective_jobs(unsigned jobs);
+
+// Converts a whole text with up to `jobs` pieces at once. The result is the
+// same bytes whatever `jobs` is.
+std::string convert_in_pieces(std::string_view text, const PieceConversion& convert, unsigned jobs);
+
+// Converts standard input to standard output piece by piece and ends the
+// output with a line feed. Input that is not UTF-8 stops the work at the piece
+// that holds it (the pieces before it are written) and is reported; a reader
+// that went away stops the work silently. Returns the exit status.
+int stream_standard_input(const PieceConversion& convert, unsigned jobs);
+
+}  // namespace vexo::cli
