@@ -119,7 +119,7 @@ async function main() {
     const downloads = fs.mkdtempSync(path.join(work, 'downloads-'));
     const cdp = await page.createCDPSession();
     await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
-    const document = path.join(fixtures, 'letter.docx');
+    const document = path.join(fixtures, 'lo', 'letter.docx');
     const expected = path.join(work, 'letter.yangi.docx');
     const line = native(['file', document, '-o', expected]);
     await (await page.$('#files')).uploadFile(document);
