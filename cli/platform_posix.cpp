@@ -280,7 +280,10 @@ bool ReplacementFile::commit(const std::optional<FileAttributes>& attributes, st
     // both, else the group alone; the mode afterwards, since a change of
     // owner clears the set-id bits.
     if (::fchown(fd, attributes->owner, attributes->group) != 0) {
-      (void)::fchown(fd, static_cast<uid_t>(-1), attributes->group);
+      // A group that cannot be kept either leaves the writer's; as with
+      // sed -i, that is no failure.
+      const int group_kept = ::fchown(fd, static_cast<uid_t>(-1), attributes->group);
+      static_cast<void>(group_kept);
     }
     if (::fchmod(fd, static_cast<mode_t>(attributes->mode)) != 0) err = errno;
   }
