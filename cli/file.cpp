@@ -299,6 +299,7 @@ bool convert_text_file(const std::string& path, platform::InputFile& input, cons
     report_file_error(path, error);
     return false;
   }
+  input.close();
   std::optional<DecodedText> decoded = decode_text(bytes);
   if (!decoded) {
     report_file_error(path, "matn UTF-8 emas (faylni UTF-8 sifatida saqlang)");
@@ -358,6 +359,9 @@ bool convert_package_file(const std::string& path, platform::InputFile& file, Pa
     }
     return false;
   }
+  // The input may be the target (--in-place), which Windows cannot replace
+  // while it is open.
+  file.close();
   if (!replacement.commit(destination->attributes, error)) {
     report_file_error(destination->output, error);
     return false;

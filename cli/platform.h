@@ -59,6 +59,9 @@ class InputFile {
   // Up to `length` bytes at `offset`: the count read (0 at the end), or -1.
   std::int64_t read_at(std::uint64_t offset, char* out, std::size_t length, std::string& error);
   bool read_all(std::string& out, std::string& error);
+  // Lets go of the file, so that it can be replaced (Windows refuses to
+  // rename over a file that is still open).
+  void close();
 
  private:
   std::intptr_t handle_ = -1;

@@ -145,8 +145,11 @@ bool read_file(const std::string& path, std::string& out, std::string& error) {
   return true;
 }
 
-InputFile::~InputFile() {
+InputFile::~InputFile() { close(); }
+
+void InputFile::close() {
   if (handle_ >= 0) ::close(static_cast<int>(handle_));
+  handle_ = -1;
 }
 
 bool InputFile::open(const std::string& path, std::string& error) {

@@ -332,8 +332,11 @@ bool read_file(const std::string& path, std::string& out, std::string& error) {
   }
 }
 
-InputFile::~InputFile() {
+InputFile::~InputFile() { close(); }
+
+void InputFile::close() {
   if (handle_ != -1) ::CloseHandle(raw(handle_));
+  handle_ = -1;
 }
 
 bool InputFile::open(const std::string& path, std::string& error) {
