@@ -120,8 +120,12 @@ class ReplacementFile {
 
 // Replaces `path` with `bytes` through a ReplacementFile. On failure the
 // target is untouched and `error` holds the system's description.
-bool replace_file(const std::string& path, std::string_view bytes,
-                  const std::optional<FileAttributes>& attributes, std::string& error);
+inline bool replace_file(const std::string& path, std::string_view bytes,
+                         const std::optional<FileAttributes>& attributes, std::string& error) {
+  ReplacementFile file;
+  return file.begin(path, error) && file.write_at(0, bytes, error) &&
+         file.commit(attributes, error);
+}
 
 // The suffixes of the files a ReplacementFile puts beside its target.
 inline constexpr std::string_view kTemporarySuffix = ".vexo-tmp";

@@ -328,13 +328,6 @@ void ReplacementFile::unlock() {
   lock_handle_ = -1;
 }
 
-bool replace_file(const std::string& path, std::string_view bytes,
-                  const std::optional<FileAttributes>& attributes, std::string& error) {
-  ReplacementFile file;
-  return file.begin(path, error) && file.write_at(0, bytes, error) &&
-         file.commit(attributes, error);
-}
-
 bool same_file(const std::string& a, const std::string& b) {
   struct stat first {}, second {};
   if (::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0) return false;

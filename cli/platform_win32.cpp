@@ -517,13 +517,6 @@ void ReplacementFile::unlock() {
   lock_handle_ = -1;
 }
 
-bool replace_file(const std::string& path, std::string_view bytes,
-                  const std::optional<FileAttributes>& attributes, std::string& error) {
-  ReplacementFile file;
-  return file.begin(path, error) && file.write_at(0, bytes, error) &&
-         file.commit(attributes, error);
-}
-
 bool same_file(const std::string& a, const std::string& b) {
   const std::optional<std::wstring> wide_a = to_wide(a), wide_b = to_wide(b);
   if (!wide_a || !wide_b) return false;
