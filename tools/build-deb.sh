@@ -8,15 +8,8 @@ set -euo pipefail
 shopt -s inherit_errexit
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
-need=(dpkg-dev file binutils)
-missing=()
-for p in "${need[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get -o DPkg::Lock::Timeout=900 install -y --no-install-recommends "${missing[@]}" >&2
-fi
+source tools/apt.sh
+apt_install_missing dpkg-dev file binutils
 
 build=build-deb
 # Dated by the last commit, so that two builds of one commit give one package.

@@ -3,17 +3,10 @@
 # that runs do not disturb each other or a user's LibreOffice.
 #   lo_convert FILTER OUTDIR FILE...   e.g. lo_convert docx:"MS Word 2007 XML" out a.fodt
 
+source "$(dirname "${BASH_SOURCE[0]}")/apt.sh"
+
 lo_install() {
-  local packages=(libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui)
-  local missing=() p
-  for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-  done
-  if [ "${#missing[@]}" -gt 0 ]; then
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get -o DPkg::Lock::Timeout=900 update
-    apt-get -o DPkg::Lock::Timeout=900 install -y --no-install-recommends "${missing[@]}"
-  fi
+  apt_install_missing libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui
 }
 
 lo_profile=

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages vexo builds and tests with (run as root).
 set -euo pipefail
+source "$(dirname "$0")/apt.sh"
 packages=(
   cmake g++ make pkg-config python3 groff-base bash-completion
   libicu-dev zlib1g-dev libzip-dev libexpat1-dev
@@ -8,12 +9,4 @@ packages=(
   python3-docx python3-openpyxl
   clang libclang-rt-dev
 )
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get -o DPkg::Lock::Timeout=900 update
-  apt-get -o DPkg::Lock::Timeout=900 install -y --no-install-recommends "${missing[@]}"
-fi
+apt_install_missing "${packages[@]}"
