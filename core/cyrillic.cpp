@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -24,20 +25,20 @@ bool is_cyrillic_vowel(char32_t lower) {
 
 // е reads "ye" where it starts a syllable: at the start of the word, after a
 // non-letter, after a vowel or after a hard or soft sign.
-bool e_starts_syllable(const std::vector<char32_t>& chars, std::size_t i) {
+bool e_starts_syllable(std::span<const char32_t> chars, std::size_t i) {
   if (i == 0 || !is_letter(chars[i - 1])) return true;
   const char32_t prev = lower_first(chars[i - 1]);
   return is_cyrillic_vowel(prev) || prev == U'ъ' || prev == U'ь';
 }
 
 // ц reads "ts" after a vowel and "s" everywhere else.
-bool ts_after_vowel(const std::vector<char32_t>& chars, std::size_t i) {
+bool ts_after_vowel(std::span<const char32_t> chars, std::size_t i) {
   return i > 0 && is_cyrillic_vowel(lower_first(chars[i - 1]));
 }
 
 // The Latin replacement for a lowercase Cyrillic letter, or nullopt when the
 // letter has none and is to be copied.
-std::optional<std::u32string_view> replacement(const std::vector<char32_t>& chars, std::size_t i,
+std::optional<std::u32string_view> replacement(std::span<const char32_t> chars, std::size_t i,
                                                char32_t lower, const char32_t& tutuq) {
   switch (lower) {
     case U'а': return U"a";
@@ -85,7 +86,7 @@ std::optional<std::u32string_view> replacement(const std::vector<char32_t>& char
 // which is lowercase: words written in capitals (ЁШЛАР), and the capital
 // part of an abbreviation followed by a lowercase suffix (ЯИМдаги). One pass
 // over the word, whatever its length.
-std::vector<bool> capital_runs(const std::vector<char32_t>& chars) {
+std::vector<bool> capital_runs(std::span<const char32_t> chars) {
   std::vector<bool> marks(chars.size(), false);
   std::size_t i = 0;
   while (i < chars.size()) {
@@ -161,7 +162,8 @@ bool has_cyrillic(std::string_view text) {
 }
 
 std::string transliterate_cyrillic(std::string_view word, char32_t tutuq) {
-  const std::vector<char32_t> chars = decode_utf8(word);
+  const DecodedWord decoded(word);
+  const std::span<const char32_t> chars = decoded.chars();
   std::optional<std::vector<bool>> capitals;  // made on the first capital digraph
   std::string out;
   out.reserve(word.size() + word.size() / 4);

@@ -130,11 +130,34 @@ std::optional<std::string_view> cyrillic_exception(std::string_view key) {
 
 std::optional<ListedSpelling> find_listed_spelling(std::span<const char32_t> word) {
   const PrefixKey k = key_of(word);
-  if (const auto whole = cyrillic_exception(k.key)) return ListedSpelling{*whole, word.size()};
-  if (word.size() <= kMinStem) return std::nullopt;
+  if (word.size() < kMinStem) {
+    if (const auto whole = cyrillic_exception(k.key)) return ListedSpelling{*whole, word.size()};
+    return std::nullopt;
+  }
+  // The whole word and every stem tried begin with its first kMinStem
+  // characters: only the listed keys that begin so are searched.
+  const std::string_view head = std::string_view(k.key).substr(0, k.ends[kMinStem - 1]);
+  const auto first = std::lower_bound(
+      cyrillic_spellings.begin(), cyrillic_spellings.end(), head,
+      [](const CyrillicSpelling& entry, std::string_view h) { return entry.key < h; });
+  const auto last = std::find_if(first, cyrillic_spellings.end(), [&](const CyrillicSpelling& e) {
+    return !e.key.starts_with(head);
+  });
+  const std::span<const CyrillicSpelling> candidates(first, last);
+  if (candidates.empty()) return std::nullopt;
+  const auto listed_in = [&](std::string_view key) -> std::optional<std::string_view> {
+    const auto it = std::lower_bound(
+        candidates.begin(), candidates.end(), key,
+        [](const CyrillicSpelling& entry, std::string_view k) { return entry.key < k; });
+    if (it == candidates.end() || it->key != key) return std::nullopt;
+    return it->cyrillic;
+  };
+
+  if (const auto whole = listed_in(k.key)) return ListedSpelling{*whole, word.size()};
+  if (word.size() == kMinStem) return std::nullopt;
   std::optional<PrefixKey> old;  // made when a listed stem is found
   for (std::size_t stem = word.size() - 1; stem >= kMinStem; --stem) {
-    const auto listed = cyrillic_exception(std::string_view(k.key).substr(0, k.ends[stem - 1]));
+    const auto listed = listed_in(std::string_view(k.key).substr(0, k.ends[stem - 1]));
     if (!listed) continue;
     if (!old) old = old_key_of(word);
     if (!is_stem_with_endings(*old, stem)) continue;

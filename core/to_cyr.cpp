@@ -8,6 +8,7 @@
 
 #include "core/cyrillic.h"
 #include "core/cyrillic_exceptions.h"
+#include "core/form_memo.h"
 #include "core/lang.h"
 #include "core/lexicon.h"
 #include "core/reverse.h"
@@ -37,6 +38,12 @@ bool is_new_letter(char32_t c) {
 }
 
 bool has_new_letter(std::string_view text) {
+  // The new letters are two bytes long, led by C3, C4 or C5.
+  const bool maybe = std::any_of(text.begin(), text.end(), [](char byte) {
+    const auto b = static_cast<unsigned char>(byte);
+    return b >= 0xC3 && b <= 0xC5;
+  });
+  if (!maybe) return false;
   for (std::size_t i = 0; i < text.size();) {
     if (is_new_letter(next_code_point(text, i))) return true;
   }
@@ -107,7 +114,7 @@ bool is_lower_letter(char32_t c) { return is_letter(c) && is_lowercase(c); }
 
 // ts is written ц only before the endings of Latin loanwords (aktsiya,
 // revolyutsion, ...); elsewhere it stays two letters (abzats -> абзатс).
-bool ts_ending_follows(const std::vector<char32_t>& piece, std::size_t at) {
+bool ts_ending_follows(std::span<const char32_t> piece, std::size_t at) {
   static constexpr std::array<std::u32string_view, 5> kEndings = {U"iya", U"ion", U"ey", U"ent",
                                                                    U"ept"};
   for (const std::u32string_view ending : kEndings) {
@@ -121,7 +128,7 @@ bool ts_ending_follows(const std::vector<char32_t>& piece, std::size_t at) {
   return false;
 }
 
-bool follows(const std::vector<char32_t>& piece, std::size_t at, std::u32string_view text) {
+bool follows(std::span<const char32_t> piece, std::size_t at, std::u32string_view text) {
   if (at + text.size() > piece.size()) return false;
   for (std::size_t k = 0; k < text.size(); ++k) {
     if (lower_first(piece[at + k]) != text[k]) return false;
@@ -132,7 +139,7 @@ bool follows(const std::vector<char32_t>& piece, std::size_t at, std::u32string_
 // The s of the Latin loanword endings written with ц: reaksiya -> реакция,
 // konsepsiya -> концепция, konferensiya -> конференция, sentr -> центр,
 // konsentratsiya -> концентрация. Words with a true с are listed apart.
-bool s_is_tse(const std::vector<char32_t>& piece, std::size_t k) {
+bool s_is_tse(std::span<const char32_t> piece, std::size_t k) {
   const char32_t next = k + 1 < piece.size() ? lower_first(piece[k + 1]) : 0;
   if (next != 'e' && next != 'i') return false;
   if (follows(piece, k + 1, U"entr")) return true;
@@ -149,7 +156,7 @@ bool s_is_tse(const std::vector<char32_t>& piece, std::size_t k) {
 
 // Writes piece[from..] letter by letter; the characters before `from` are
 // still looked at as context.
-void append_letters(std::string& out, const std::vector<char32_t>& piece, std::size_t from) {
+void append_letters(std::string& out, std::span<const char32_t> piece, std::size_t from) {
   std::size_t k = from;
   while (k < piece.size()) {
     const char32_t c = piece[k];
@@ -308,7 +315,7 @@ void append_in_case_of(std::string& out, std::string_view cyrillic,
 
 // Writes a piece by its listed spelling, or a listed stem followed by Uzbek
 // endings (konsertlari -> концертлари). Returns false when neither is listed.
-bool append_listed(std::string& out, const std::vector<char32_t>& piece) {
+bool append_listed(std::string& out, std::span<const char32_t> piece) {
   const std::optional<ListedSpelling> listed = find_listed_spelling(piece);
   if (!listed) return false;
   append_in_case_of(out, listed->cyrillic, std::span<const char32_t>(piece).first(listed->length));
@@ -321,15 +328,15 @@ void append_piece(std::string& out, std::string_view piece) {
     out += piece;
     return;
   }
-  const std::vector<char32_t> chars = decode_utf8(piece);
-  if (!append_listed(out, chars)) append_letters(out, chars, 0);
+  const DecodedWord decoded(piece);
+  if (!append_listed(out, decoded.chars())) append_letters(out, decoded.chars(), 0);
 }
 
 void append_core(std::string& out, std::string_view core) {
   // A few listed spellings are hyphenated (Nyu-York); the pieces of any other
   // hyphenated or slash-joined word are written one by one.
   if (core.find('-') != std::string_view::npos && core.find('/') == std::string_view::npos &&
-      !stays_latin(core) && append_listed(out, decode_utf8(core))) {
+      !stays_latin(core) && append_listed(out, DecodedWord(core).chars())) {
     return;
   }
   std::size_t start = 0;
@@ -451,11 +458,38 @@ ConvertOptions without_guard(const ConvertOptions& options) {
   return o;
 }
 
-}  // namespace
+// What one call of to_cyrillic remembers about the forms it has met: the
+// Cyrillic of a new-alphabet core and the English score of a core. Both are
+// pure functions of the form.
+struct FormsMet {
+  FormMemo<std::string> cyrillic;
+  FormMemo<float> scores;
+};
 
-std::string to_cyrillic_word(std::string_view word, const ConvertOptions& options,
-                             const WordPlace& place, bool& pending_quote) {
-  const auto as_it_stood = [&] { return std::string(word); };
+void append_core_of(std::string& out, std::string_view core, FormsMet* met) {
+  if (met == nullptr) {
+    append_core(out, core);
+    return;
+  }
+  if (const std::string* known = met->cyrillic.find(core)) {
+    out += *known;
+    return;
+  }
+  std::string written;
+  append_core(written, core);
+  out += met->cyrillic.remember(core, std::move(written));
+}
+
+float score_of(std::string_view core, FormsMet& met) {
+  if (const float* known = met.scores.find(core)) return *known;
+  return met.scores.remember(core, score_of(core));
+}
+
+// Appends the Cyrillic of one word span (or the span itself where it stays
+// Latin) to `out`.
+void append_word(std::string& out, std::string_view word, const ConvertOptions& options,
+                 const WordPlace& place, bool& pending_quote, FormsMet* met) {
+  const auto as_it_stood = [&] { out.append(word); };
   if (has_cyrillic(word)) return as_it_stood();
 
   const WordParts parts = split_word(word);
@@ -466,11 +500,11 @@ std::string to_cyrillic_word(std::string_view word, const ConvertOptions& option
     rest_place.score = score_of(rest);
     rest_place.sentence_start = false;
     rest_place.line_start = false;
-    std::string out(parts.leading);
+    out.append(parts.leading);
     out.append(parts.core.substr(0, digits));
-    out += to_cyrillic_word(rest, options, rest_place, fresh_quote);
+    append_word(out, rest, options, rest_place, fresh_quote, met);
     out.append(parts.trailing);
-    return out;
+    return;
   }
   if (is_line_numeral(parts, place)) return as_it_stood();
 
@@ -518,16 +552,23 @@ std::string to_cyrillic_word(std::string_view word, const ConvertOptions& option
     return as_it_stood();
   }
 
-  std::string out;
-  out.reserve(converted.size() * 2);
   out.append(next.leading);
-  append_core(out, next.core);
+  append_core_of(out, next.core, met);
   if (hard_sign) {
     std::size_t end = next.core.size();
     const bool capital = is_upper_letter(previous_code_point(next.core, end));
     append_utf8(out, capital ? U'Ъ' : U'ъ');
   }
   out.append(trailing);
+}
+
+}  // namespace
+
+std::string to_cyrillic_word(std::string_view word, const ConvertOptions& options,
+                             const WordPlace& place, bool& pending_quote) {
+  std::string out;
+  out.reserve(word.size() * 2);
+  append_word(out, word, options, place, pending_quote, nullptr);
   return out;
 }
 
@@ -535,8 +576,9 @@ std::string to_cyrillic(std::string_view input) {
   std::string buffer;
   const std::string_view text = normalize_marks(input, buffer);
   std::vector<WordSpan> spans = split_spans(text);
+  FormsMet met;
   for (WordSpan& span : spans) {
-    span.score = score_of(split_word(text.substr(span.start, span.end - span.start)).core);
+    span.score = score_of(split_word(text.substr(span.start, span.end - span.start)).core, met);
   }
 
   const ConvertOptions options = cyrillic_options();
@@ -557,7 +599,7 @@ std::string to_cyrillic(std::string_view input) {
       place.sentence_start = i == sentence.first;
       place.line_start = i == 0 || new_line;
       const std::string_view word = text.substr(span.start, span.end - span.start);
-      out += to_cyrillic_word(word, options, place, pending_quote);
+      append_word(out, word, options, place, pending_quote, &met);
       copied = span.end;
     }
   }

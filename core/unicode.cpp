@@ -55,6 +55,17 @@ std::vector<char32_t> decode_utf8(std::string_view text) {
   return out;
 }
 
+DecodedWord::DecodedWord(std::string_view text) {
+  // A code point takes at least one byte, so a text of kInline bytes fits.
+  char32_t* out = inline_.data();
+  if (text.size() > kInline) {
+    heap_.resize(text.size());
+    out = heap_.data();
+  }
+  data_ = out;
+  for (std::size_t i = 0; i < text.size();) out[size_++] = next_code_point(text, i);
+}
+
 std::size_t count_code_points(std::string_view text) {
   std::size_t n = 0;
   for (const char ch : text) n += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
@@ -96,30 +107,6 @@ bool is_valid_utf8(std::string_view bytes) {
   return true;
 }
 
-// ASCII answers without asking ICU; they are the same as ICU's.
-bool is_white_space(char32_t c) {
-  if (c < 0x80) return c == ' ' || (c >= 0x09 && c <= 0x0D);
-  return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE);
-}
-bool is_alphabetic(char32_t c) {
-  if (c < 0x80) return is_ascii_letter(c);
-  return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_ALPHABETIC);
-}
-bool is_lowercase(char32_t c) {
-  if (c < 0x80) return is_ascii_lower(c);
-  return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_LOWERCASE);
-}
-bool is_uppercase(char32_t c) {
-  if (c < 0x80) return is_ascii_upper(c);
-  return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_UPPERCASE);
-}
-
-bool is_numeric(char32_t c) {
-  return u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_NUMERIC_TYPE) != U_NT_NONE;
-}
-
-bool is_letter(char32_t c) { return is_ascii_letter(c) || (c >= 0xAA && is_alphabetic(c)); }
-
 namespace {
 
 using CaseMap = int32_t (*)(UChar*, int32_t, const UChar*, int32_t, const char*, UErrorCode*);
@@ -144,30 +131,135 @@ void append_mapped(std::string& out, char32_t c, CaseMap map) {
   }
 }
 
+void append_case_mapped(std::string& out, char32_t c, UProperty changes, CaseMap map) {
+  if (!u_hasBinaryProperty(static_cast<UChar32>(c), changes)) {
+    append_utf8(out, c);
+  } else {
+    append_mapped(out, c, map);
+  }
+}
+
+// The characters below kTabled (Latin, Greek and Cyrillic letters, spacing
+// modifiers such as the tutuq) come up in nearly every word; their answers
+// are asked of ICU once, on first use, and kept.
+constexpr char32_t kTabled = 0x500;
+// Full case mappings of these characters are at most three characters long;
+// a longer one would be asked of ICU each time.
+constexpr std::size_t kMaxMappedBytes = 8;
+
+struct Mapping {
+  bool kept = false;
+  unsigned char size = 0;
+  char bytes[kMaxMappedBytes] = {};
+
+  std::string_view view() const { return {bytes, size}; }
+};
+
+struct CharInfo {
+  bool white_space = false;
+  bool alphabetic = false;
+  bool lowercase = false;
+  bool uppercase = false;
+  char32_t lower_first = 0;
+  Mapping lower;
+  Mapping upper;
+};
+
+Mapping mapping_of(char32_t c, UProperty changes, CaseMap map) {
+  std::string mapped;
+  append_case_mapped(mapped, c, changes, map);
+  Mapping m;
+  if (mapped.size() > kMaxMappedBytes) return m;
+  m.kept = true;
+  m.size = static_cast<unsigned char>(mapped.size());
+  mapped.copy(m.bytes, mapped.size());
+  return m;
+}
+
+struct CharTable {
+  CharInfo chars[kTabled];
+};
+
+// Asks ICU about every tabled character; run once.
+void fill(CharTable& table) {
+  for (char32_t c = 0; c < kTabled; ++c) {
+    const auto u = static_cast<UChar32>(c);
+    CharInfo& info = table.chars[c];
+    info.white_space = u_hasBinaryProperty(u, UCHAR_WHITE_SPACE);
+    info.alphabetic = u_hasBinaryProperty(u, UCHAR_ALPHABETIC);
+    info.lowercase = u_hasBinaryProperty(u, UCHAR_LOWERCASE);
+    info.uppercase = u_hasBinaryProperty(u, UCHAR_UPPERCASE);
+    info.lower = mapping_of(c, UCHAR_CHANGES_WHEN_LOWERCASED, u_strToLower);
+    info.upper = mapping_of(c, UCHAR_CHANGES_WHEN_UPPERCASED, u_strToUpper);
+    std::size_t i = 0;
+    info.lower_first = info.lower.size == 0 ? c : next_code_point(info.lower.view(), i);
+  }
+}
+
+const CharTable& make_table() {
+  static CharTable table;
+  fill(table);
+  return table;
+}
+
+inline const CharInfo& tabled(char32_t c) {
+  static const CharTable& table = make_table();
+  return table.chars[c];
+}
+
 }  // namespace
+
+// ASCII answers without asking ICU; they are the same as ICU's.
+bool is_white_space(char32_t c) {
+  if (c < 0x80) return c == ' ' || (c >= 0x09 && c <= 0x0D);
+  if (c < kTabled) return tabled(c).white_space;
+  return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE);
+}
+bool is_alphabetic(char32_t c) {
+  if (c < 0x80) return is_ascii_letter(c);
+  if (c < kTabled) return tabled(c).alphabetic;
+  return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_ALPHABETIC);
+}
+bool is_lowercase(char32_t c) {
+  if (c < 0x80) return is_ascii_lower(c);
+  if (c < kTabled) return tabled(c).lowercase;
+  return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_LOWERCASE);
+}
+bool is_uppercase(char32_t c) {
+  if (c < 0x80) return is_ascii_upper(c);
+  if (c < kTabled) return tabled(c).uppercase;
+  return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_UPPERCASE);
+}
+
+bool is_numeric(char32_t c) {
+  return u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_NUMERIC_TYPE) != U_NT_NONE;
+}
+
+bool is_letter(char32_t c) { return is_ascii_letter(c) || (c >= 0xAA && is_alphabetic(c)); }
 
 void append_lower(std::string& out, char32_t c) {
   if (c < 0x80) {
     out.push_back(static_cast<char>(is_ascii_upper(c) ? c + 32 : c));
-  } else if (!u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_CHANGES_WHEN_LOWERCASED)) {
-    append_utf8(out, c);
+  } else if (c < kTabled && tabled(c).lower.kept) {
+    out.append(tabled(c).lower.view());
   } else {
-    append_mapped(out, c, u_strToLower);
+    append_case_mapped(out, c, UCHAR_CHANGES_WHEN_LOWERCASED, u_strToLower);
   }
 }
 
 void append_upper(std::string& out, char32_t c) {
   if (c < 0x80) {
     out.push_back(static_cast<char>(is_ascii_lower(c) ? c - 32 : c));
-  } else if (!u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_CHANGES_WHEN_UPPERCASED)) {
-    append_utf8(out, c);
+  } else if (c < kTabled && tabled(c).upper.kept) {
+    out.append(tabled(c).upper.view());
   } else {
-    append_mapped(out, c, u_strToUpper);
+    append_case_mapped(out, c, UCHAR_CHANGES_WHEN_UPPERCASED, u_strToUpper);
   }
 }
 
 char32_t lower_first(char32_t c) {
   if (c < 0x80) return is_ascii_upper(c) ? c + 32 : c;
+  if (c < kTabled && tabled(c).lower.kept) return tabled(c).lower_first;
   if (!u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_CHANGES_WHEN_LOWERCASED)) return c;
   std::string mapped;
   append_mapped(mapped, c, u_strToLower);

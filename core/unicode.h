@@ -2,10 +2,13 @@
 // properties the converter asks about, and full case mappings.
 //
 // Properties and mappings come from ICU; nothing here is a hand-written table.
+// Those of the characters below U+0500 are asked once, on first use, and kept.
 // All functions assume valid UTF-8 unless their name says otherwise.
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +28,24 @@ void append_utf8(std::string& out, char32_t c);
 
 // Decodes a whole valid UTF-8 text.
 std::vector<char32_t> decode_utf8(std::string_view text);
+
+// A word of valid UTF-8 decoded into code points, held inline when it is
+// short, so that decoding a word costs no allocation.
+class DecodedWord {
+ public:
+  explicit DecodedWord(std::string_view text);
+  DecodedWord(const DecodedWord&) = delete;
+  DecodedWord& operator=(const DecodedWord&) = delete;
+
+  std::span<const char32_t> chars() const { return {data_, size_}; }
+
+ private:
+  static constexpr std::size_t kInline = 64;
+  std::array<char32_t, kInline> inline_;
+  std::vector<char32_t> heap_;
+  const char32_t* data_ = nullptr;
+  std::size_t size_ = 0;
+};
 
 // Number of code points in valid UTF-8 text.
 std::size_t count_code_points(std::string_view text);

@@ -1,6 +1,8 @@
 #include "core/unicode.h"
 
 #include <gtest/gtest.h>
+#include <unicode/uchar.h>
+#include <unicode/ustring.h>
 
 namespace vexo {
 namespace {
@@ -39,6 +41,33 @@ TEST(Properties, FollowTheCharacterDatabase) {
   EXPECT_TRUE(is_letter(0x02BC));   // modifier letters are alphabetic
   EXPECT_FALSE(is_letter(0xA9));
   EXPECT_TRUE(is_numeric(0x0663));  // Arabic-Indic three
+}
+
+// The answers kept for the first characters agree with ICU's, on both sides
+// of where the kept ones end.
+TEST(Properties, KeptAnswersAreIcus) {
+  for (char32_t c = 0; c < 0x800; ++c) {
+    const auto u = static_cast<UChar32>(c);
+    SCOPED_TRACE(u);
+    ASSERT_EQ(is_white_space(c), u_hasBinaryProperty(u, UCHAR_WHITE_SPACE) != 0);
+    ASSERT_EQ(is_alphabetic(c), u_hasBinaryProperty(u, UCHAR_ALPHABETIC) != 0);
+    ASSERT_EQ(is_lowercase(c), u_hasBinaryProperty(u, UCHAR_LOWERCASE) != 0);
+    ASSERT_EQ(is_uppercase(c), u_hasBinaryProperty(u, UCHAR_UPPERCASE) != 0);
+    std::string one;
+    append_utf8(one, c);
+    for (const bool lower : {true, false}) {
+      UChar src[2] = {static_cast<UChar>(c), 0};
+      UChar dst[8] = {};
+      UErrorCode status = U_ZERO_ERROR;
+      const int32_t n = (lower ? u_strToLower : u_strToUpper)(dst, 8, src, 1, "", &status);
+      std::string icu;
+      for (int32_t k = 0; k < n; ++k) append_utf8(icu, dst[k]);  // no surrogates below U+0800
+      ASSERT_EQ(lower ? to_lower(one) : to_upper(one), icu);
+      if (lower) {
+        ASSERT_EQ(lower_first(c), decode_utf8(icu).front());
+      }
+    }
+  }
 }
 
 }  // namespace
