@@ -389,18 +389,36 @@ std::string old_key(std::string_view core) {
   return word_key(has_new_letter(core) ? to_old(core, true) : std::string(core));
 }
 
+// Letter pairs that Uzbek spelling does not have inside a word (Google,
+// Facebook, Tweet); Uzbek compounds that have them are in the lexicon.
+bool has_foreign_pair(std::string_view core) {
+  static constexpr std::array<std::string_view, 3> kPairs = {"oo", "ee", "ck"};
+  const std::string lower = ascii_lower(core);
+  return std::any_of(kPairs.begin(), kPairs.end(), [&](std::string_view pair) {
+    return lower.find(pair) != std::string::npos;
+  });
+}
+
+// True when a capitalised word is the name of something foreign whatever
+// its place: capitals say nothing at the start of a sentence, but letters
+// Uzbek does not write together do.
+bool capital_says_nothing(std::string_view core, const WordPlace& place) {
+  return place.sentence_start && !has_foreign_pair(core);
+}
+
 // True when the word is to be read as Uzbek whatever its English score.
 bool reads_as_uzbek(std::string_view core, const WordPlace& place) {
   if (!has_letter(core)) return false;
   if (uzbek_lookup(old_key(core)).found) return place.context > kEnglishSentence;
   if (place.score > -2.0f || place.context < kUzbekSentence) return false;
-  return !is_capitalised(core) || place.sentence_start;
+  return !is_capitalised(core) || capital_says_nothing(core, place);
 }
 
-// A capitalised word inside a sentence that the Uzbek lexicon does not know
-// and whose letters lean English is a foreign name (Google, Galaxy).
+// A capitalised word that the Uzbek lexicon does not know and whose letters
+// lean English is a foreign name (Google, Galaxy), unless it opens its
+// sentence and its letters could be Uzbek.
 bool is_foreign_name(std::string_view core, const WordPlace& place) {
-  return is_capitalised(core) && !place.sentence_start && place.score < 0.0f &&
+  return is_capitalised(core) && !capital_says_nothing(core, place) && place.score < 0.0f &&
          !uzbek_lookup(old_key(core)).found;
 }
 

@@ -177,6 +177,10 @@ TEST(ToCyrillic, EnglishInsideUzbekTextStaysLatin) {
   EXPECT_EQ(to_cyrillic("Microsoft va Google kompaniyalari, Photoshopda ishlash"),
             "Microsoft ва Google компаниялари, Photoshopda ишлаш");
   EXPECT_EQ(to_cyrillic("Smartfon Galaxy taqdim etildi"), "Смартфон Galaxy тақдим этилди");
+  // At the start of a sentence too, where letters and not capitals tell.
+  EXPECT_EQ(to_cyrillic("Kecha bordik. Google yangi telefon chiqardi, Booking esa yangi xizmat."),
+            "Кеча бордик. Google янги телефон чиқарди, Booking эса янги хизмат.");
+  EXPECT_EQ(to_cyrillic("Booking yangi xizmat taqdim etdi."), "Booking янги хизмат тақдим этди.");
 }
 
 TEST(ToCyrillic, GuardKeepsEnglishLeaningWordsInLatin) {
