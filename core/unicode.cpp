@@ -6,12 +6,10 @@
 
 namespace vexo {
 
-char32_t next_code_point(std::string_view text, std::size_t& i) {
+namespace unicode_detail {
+
+char32_t next_multibyte(std::string_view text, std::size_t& i) {
   const auto b0 = static_cast<unsigned char>(text[i]);
-  if (b0 < 0x80) {
-    ++i;
-    return b0;
-  }
   int extra = b0 >= 0xF0 ? 3 : b0 >= 0xE0 ? 2 : 1;
   char32_t c = b0 & (0x3F >> extra);
   ++i;
@@ -21,6 +19,26 @@ char32_t next_code_point(std::string_view text, std::size_t& i) {
   return c;
 }
 
+void append_multibyte(std::string& out, char32_t c) {
+  if (c < 0x800) {
+    const char bytes[2] = {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+    out.append(bytes, 2);
+  } else if (c < 0x10000) {
+    const char bytes[3] = {static_cast<char>(0xE0 | (c >> 12)),
+                           static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+                           static_cast<char>(0x80 | (c & 0x3F))};
+    out.append(bytes, 3);
+  } else {
+    const char bytes[4] = {static_cast<char>(0xF0 | (c >> 18)),
+                           static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
+                           static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+                           static_cast<char>(0x80 | (c & 0x3F))};
+    out.append(bytes, 4);
+  }
+}
+
+}  // namespace unicode_detail
+
 char32_t previous_code_point(std::string_view text, std::size_t& i) {
   std::size_t start = i - 1;
   while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
@@ -28,24 +46,6 @@ char32_t previous_code_point(std::string_view text, std::size_t& i) {
   const char32_t c = next_code_point(text, j);
   i = start;
   return c;
-}
-
-void append_utf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
 }
 
 std::vector<char32_t> decode_utf8(std::string_view text) {
@@ -215,27 +215,36 @@ bool is_white_space(char32_t c) {
   if (c < kTabled) return tabled(c).white_space;
   return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE);
 }
+// Beyond ASCII: the header answers ASCII itself.
+namespace unicode_detail {
+
 bool is_alphabetic(char32_t c) {
-  if (c < 0x80) return is_ascii_letter(c);
   if (c < kTabled) return tabled(c).alphabetic;
   return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_ALPHABETIC);
 }
 bool is_lowercase(char32_t c) {
-  if (c < 0x80) return is_ascii_lower(c);
   if (c < kTabled) return tabled(c).lowercase;
   return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_LOWERCASE);
 }
 bool is_uppercase(char32_t c) {
-  if (c < 0x80) return is_ascii_upper(c);
   if (c < kTabled) return tabled(c).uppercase;
   return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_UPPERCASE);
 }
 
+char32_t lower_first(char32_t c) {
+  if (c < kTabled && tabled(c).lower.kept) return tabled(c).lower_first;
+  if (!u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_CHANGES_WHEN_LOWERCASED)) return c;
+  std::string mapped;
+  append_mapped(mapped, c, u_strToLower);
+  std::size_t i = 0;
+  return mapped.empty() ? c : next_code_point(mapped, i);
+}
+
+}  // namespace unicode_detail
+
 bool is_numeric(char32_t c) {
   return u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_NUMERIC_TYPE) != U_NT_NONE;
 }
-
-bool is_letter(char32_t c) { return is_ascii_letter(c) || (c >= 0xAA && is_alphabetic(c)); }
 
 void append_lower(std::string& out, char32_t c) {
   if (c < 0x80) {
@@ -255,16 +264,6 @@ void append_upper(std::string& out, char32_t c) {
   } else {
     append_case_mapped(out, c, UCHAR_CHANGES_WHEN_UPPERCASED, u_strToUpper);
   }
-}
-
-char32_t lower_first(char32_t c) {
-  if (c < 0x80) return is_ascii_upper(c) ? c + 32 : c;
-  if (c < kTabled && tabled(c).lower.kept) return tabled(c).lower_first;
-  if (!u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_CHANGES_WHEN_LOWERCASED)) return c;
-  std::string mapped;
-  append_mapped(mapped, c, u_strToLower);
-  std::size_t i = 0;
-  return mapped.empty() ? c : next_code_point(mapped, i);
 }
 
 std::string to_lower(std::string_view text) {

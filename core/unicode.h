@@ -15,16 +15,45 @@
 
 namespace vexo {
 
+// The parts of the functions below that go beyond ASCII; ASCII, most of any
+// text, is answered inline.
+namespace unicode_detail {
+char32_t next_multibyte(std::string_view text, std::size_t& i);
+void append_multibyte(std::string& out, char32_t c);
+bool is_alphabetic(char32_t c);
+bool is_lowercase(char32_t c);
+bool is_uppercase(char32_t c);
+char32_t lower_first(char32_t c);
+}  // namespace unicode_detail
+
+inline bool is_ascii_upper(char32_t c) { return c >= 'A' && c <= 'Z'; }
+inline bool is_ascii_lower(char32_t c) { return c >= 'a' && c <= 'z'; }
+inline bool is_ascii_letter(char32_t c) { return is_ascii_upper(c) || is_ascii_lower(c); }
+inline bool is_ascii_digit(char32_t c) { return c >= '0' && c <= '9'; }
+
 // Decodes the code point starting at byte `i` of valid UTF-8 text and advances
 // `i` past it.
-char32_t next_code_point(std::string_view text, std::size_t& i);
+inline char32_t next_code_point(std::string_view text, std::size_t& i) {
+  const auto b0 = static_cast<unsigned char>(text[i]);
+  if (b0 < 0x80) {
+    ++i;
+    return b0;
+  }
+  return unicode_detail::next_multibyte(text, i);
+}
 
 // Decodes the code point that ends just before byte `i` and moves `i` back to
 // its first byte.
 char32_t previous_code_point(std::string_view text, std::size_t& i);
 
 // Appends the UTF-8 encoding of `c` to `out`.
-void append_utf8(std::string& out, char32_t c);
+inline void append_utf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else {
+    unicode_detail::append_multibyte(out, c);
+  }
+}
 
 // Decodes a whole valid UTF-8 text.
 std::vector<char32_t> decode_utf8(std::string_view text);
@@ -55,19 +84,22 @@ bool is_valid_utf8(std::string_view bytes);
 
 // Unicode properties.
 bool is_white_space(char32_t c);
-bool is_alphabetic(char32_t c);
 bool is_numeric(char32_t c);
-bool is_lowercase(char32_t c);
-bool is_uppercase(char32_t c);
+inline bool is_alphabetic(char32_t c) {
+  return c < 0x80 ? is_ascii_letter(c) : unicode_detail::is_alphabetic(c);
+}
+inline bool is_lowercase(char32_t c) {
+  return c < 0x80 ? is_ascii_lower(c) : unicode_detail::is_lowercase(c);
+}
+inline bool is_uppercase(char32_t c) {
+  return c < 0x80 ? is_ascii_upper(c) : unicode_detail::is_uppercase(c);
+}
 
 // An ASCII letter, or a character from U+00AA upwards with the Alphabetic
 // property: what the converter calls a letter.
-bool is_letter(char32_t c);
-
-inline bool is_ascii_upper(char32_t c) { return c >= 'A' && c <= 'Z'; }
-inline bool is_ascii_lower(char32_t c) { return c >= 'a' && c <= 'z'; }
-inline bool is_ascii_letter(char32_t c) { return is_ascii_upper(c) || is_ascii_lower(c); }
-inline bool is_ascii_digit(char32_t c) { return c >= '0' && c <= '9'; }
+inline bool is_letter(char32_t c) {
+  return is_ascii_letter(c) || (c >= 0xAA && unicode_detail::is_alphabetic(c));
+}
 
 // Appends the full lowercase (or uppercase) mapping of one character, which
 // may be several characters long.
@@ -76,7 +108,10 @@ void append_upper(std::string& out, char32_t c);
 
 // The first character of the full lowercase mapping of `c` (c itself when it
 // has none): enough to tell one letter from another whatever its case.
-char32_t lower_first(char32_t c);
+inline char32_t lower_first(char32_t c) {
+  if (c < 0x80) return is_ascii_upper(c) ? c + 32 : c;
+  return unicode_detail::lower_first(c);
+}
 
 // Full lowercase and uppercase mappings of a text, character by character.
 std::string to_lower(std::string_view text);
