@@ -117,7 +117,26 @@ float pattern_score(std::string_view key) {
   return score;
 }
 
+namespace {
+
+// True when the word has no Latin letter and none that lowercases to one:
+// only Cyrillic characters (two bytes, lead byte D0 to D3) and ASCII that is
+// no letter.
+bool is_cyrillic_or_signs(std::string_view word) {
+  for (const char byte : word) {
+    const auto b = static_cast<unsigned char>(byte);
+    if (b < 0x80 ? is_ascii_letter(b) : b >= 0xC0 && (b < 0xD0 || b > 0xD3)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 float english_score(std::string_view word) {
+  // Every listed word, suffix, contraction and letter pattern is spelled
+  // with Latin letters, so a word without one scores nothing: most words of
+  // a Cyrillic text are settled here.
+  if (is_cyrillic_or_signs(word)) return 0.0f;
   const std::string key = word_key(word);
   if (key.empty()) return 0.0f;
   if (const std::optional<float> contraction = contraction_score(key)) return *contraction;

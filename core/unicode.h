@@ -39,6 +39,11 @@ inline char32_t next_code_point(std::string_view text, std::size_t& i) {
     ++i;
     return b0;
   }
+  if (b0 < 0xE0 && i + 1 < text.size()) {  // two bytes: Latin, Greek, Cyrillic
+    const auto b1 = static_cast<unsigned char>(text[i + 1]);
+    i += 2;
+    return (char32_t{b0} & 0x1F) << 6 | (b1 & 0x3F);
+  }
   return unicode_detail::next_multibyte(text, i);
 }
 

@@ -2,8 +2,12 @@
 // conversion, with the embedded word lists.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/lang.h"
+#include "core/lexicon.h"
 #include "core/lib.h"
+#include "core/unicode.h"
 
 namespace vexo {
 namespace {
@@ -45,6 +49,23 @@ TEST(EnglishScore, LetterPatternsScoreUnknownWords) {
   // A made-up word in neither list scores by its letters alone.
   EXPECT_FLOAT_EQ(english_score("zzwzz"), -3.0f);
   EXPECT_FLOAT_EQ(english_score("zzqzz"), 2.5f);
+}
+
+// Words without a Latin letter score nothing without being looked up, which
+// holds while every listed word and suffix has one.
+TEST(EnglishScore, ListsAreSpelledWithLatinLetters) {
+  const auto has_latin = [](std::string_view w) {
+    return std::any_of(w.begin(), w.end(), [](char c) { return is_ascii_letter(c); });
+  };
+  for (const Lexicon* lexicon : {&uzbek_lexicon(), &english_lexicon()}) {
+    for (std::size_t i = 0; i + 1 < lexicon->offsets.size(); ++i) {
+      const std::string_view w = lexicon->words.substr(
+          lexicon->offsets[i], lexicon->offsets[i + 1] - lexicon->offsets[i]);
+      ASSERT_TRUE(has_latin(w)) << w;
+    }
+  }
+  for (const std::string_view suffix : lexicon_suffixes()) ASSERT_TRUE(has_latin(suffix));
+  EXPECT_FLOAT_EQ(english_score("\u0422\u043e\u0448\u043a\u0435\u043d\u0442"), 0.0f);
 }
 
 TEST(EnglishScore, ListedWordsScoreByTheirWeights) {
