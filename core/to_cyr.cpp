@@ -563,10 +563,9 @@ void append_word(std::string& out, std::string_view word, const ConvertOptions& 
   const bool hard_sign = trailing.size() >= 2 && trailing.starts_with(kTutuq);
   if (hard_sign) {
     trailing.remove_prefix(kTutuq.size());
-  } else if (!has_apostrophe(next.core) && !has_new_letter(next.core) &&
-             (is_foreign_name(next.core, place) ||
+  } else if ((is_foreign_name(next.core, place) ||
               !passes_guard(next.core, place.score, place.context)) &&
-             !uzbek()) {
+             !has_apostrophe(next.core) && !has_new_letter(next.core) && !uzbek()) {
     return as_it_stood();
   }
 
