@@ -25,16 +25,27 @@ struct PrefixKey {
   std::vector<std::size_t> ends;
 };
 
+void append_key(std::string& key, char32_t c) {
+  if (is_apostrophe(c)) {
+    append_utf8(key, U'\u02bc');
+  } else {
+    append_lower(key, c);
+  }
+}
+
+// The lookup key alone; a short word's fits in the string itself.
+std::string key_text(std::span<const char32_t> word) {
+  std::string key;
+  for (const char32_t c : word) append_key(key, c);
+  return key;
+}
+
 PrefixKey key_of(std::span<const char32_t> word) {
   PrefixKey k;
   k.key.reserve(word.size() + 4);
   k.ends.reserve(word.size());
   for (const char32_t c : word) {
-    if (is_apostrophe(c)) {
-      append_utf8(k.key, U'\u02bc');
-    } else {
-      append_lower(k.key, c);
-    }
+    append_key(k.key, c);
     k.ends.push_back(k.key.size());
   }
   return k;
@@ -129,14 +140,15 @@ std::optional<std::string_view> cyrillic_exception(std::string_view key) {
 }
 
 std::optional<ListedSpelling> find_listed_spelling(std::span<const char32_t> word) {
-  const PrefixKey k = key_of(word);
   if (word.size() < kMinStem) {
-    if (const auto whole = cyrillic_exception(k.key)) return ListedSpelling{*whole, word.size()};
+    const auto whole = cyrillic_exception(key_text(word));
+    if (whole) return ListedSpelling{*whole, word.size()};
     return std::nullopt;
   }
   // The whole word and every stem tried begin with its first kMinStem
-  // characters: only the listed keys that begin so are searched.
-  const std::string_view head = std::string_view(k.key).substr(0, k.ends[kMinStem - 1]);
+  // characters: only the listed keys that begin so are searched, and most
+  // words are turned away by their head alone.
+  const std::string head = key_text(word.first(kMinStem));
   const auto first = std::lower_bound(
       cyrillic_spellings.begin(), cyrillic_spellings.end(), head,
       [](const CyrillicSpelling& entry, std::string_view h) { return entry.key < h; });
@@ -145,6 +157,7 @@ std::optional<ListedSpelling> find_listed_spelling(std::span<const char32_t> wor
   });
   const std::span<const CyrillicSpelling> candidates(first, last);
   if (candidates.empty()) return std::nullopt;
+  const PrefixKey k = key_of(word);
   const auto listed_in = [&](std::string_view key) -> std::optional<std::string_view> {
     const auto it = std::lower_bound(
         candidates.begin(), candidates.end(), key,

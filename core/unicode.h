@@ -55,6 +55,9 @@ char32_t previous_code_point(std::string_view text, std::size_t& i);
 inline void append_utf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    const char bytes[2] = {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+    out.append(bytes, 2);
   } else {
     unicode_detail::append_multibyte(out, c);
   }
