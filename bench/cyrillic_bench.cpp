@@ -4,9 +4,13 @@
 #include <benchmark/benchmark.h>
 
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "core/cyrillic.h"
 #include "core/lib.h"
 #include "core/to_cyr.h"
+#include "core/token.h"
 
 namespace {
 
@@ -43,6 +47,32 @@ void BM_ToCyrillic(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_ToCyrillic)->Unit(benchmark::kMillisecond);
+
+// The same text already in the new alphabet: its words with new letters skip
+// the old-to-new conversion, so the Cyrillic writing weighs more.
+void BM_ToCyrillicFromNewAlphabet(benchmark::State& state) {
+  static const std::string text = vexo::convert(latin_text(), vexo::ConvertOptions{});
+  for (auto _ : state) benchmark::DoNotOptimize(vexo::to_cyrillic(text));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_ToCyrillicFromNewAlphabet)->Unit(benchmark::kMillisecond);
+
+// The letter-by-letter transliteration alone, word by word, without the
+// text pipeline around it.
+void BM_TransliterateCyrillicWords(benchmark::State& state) {
+  const std::string& text = cyrillic_text();
+  std::vector<std::string_view> words;
+  for (const vexo::WordSpan& span : vexo::split_spans(text)) {
+    words.push_back(std::string_view(text).substr(span.start, span.end - span.start));
+  }
+  for (auto _ : state) {
+    for (const std::string_view word : words) {
+      benchmark::DoNotOptimize(vexo::transliterate_cyrillic(word, U'\u02bc'));
+    }
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * words.size()));
+}
+BENCHMARK(BM_TransliterateCyrillicWords)->Unit(benchmark::kMillisecond);
 
 void BM_ConvertCyrillicInput(benchmark::State& state) {
   const std::string& text = cyrillic_text();
