@@ -209,14 +209,13 @@ inline const CharInfo& tabled(char32_t c) {
 
 }  // namespace
 
-// ASCII answers without asking ICU; they are the same as ICU's.
+// Beyond ASCII: the header answers ASCII itself, as ICU would.
+namespace unicode_detail {
+
 bool is_white_space(char32_t c) {
-  if (c < 0x80) return c == ' ' || (c >= 0x09 && c <= 0x0D);
   if (c < kTabled) return tabled(c).white_space;
   return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE);
 }
-// Beyond ASCII: the header answers ASCII itself.
-namespace unicode_detail {
 
 bool is_alphabetic(char32_t c) {
   if (c < kTabled) return tabled(c).alphabetic;

@@ -20,6 +20,7 @@ namespace vexo {
 namespace unicode_detail {
 char32_t next_multibyte(std::string_view text, std::size_t& i);
 void append_multibyte(std::string& out, char32_t c);
+bool is_white_space(char32_t c);
 bool is_alphabetic(char32_t c);
 bool is_lowercase(char32_t c);
 bool is_uppercase(char32_t c);
@@ -91,7 +92,9 @@ std::size_t count_code_points(std::string_view text);
 bool is_valid_utf8(std::string_view bytes);
 
 // Unicode properties.
-bool is_white_space(char32_t c);
+inline bool is_white_space(char32_t c) {
+  return c < 0x80 ? c == ' ' || (c >= 0x09 && c <= 0x0D) : unicode_detail::is_white_space(c);
+}
 bool is_numeric(char32_t c);
 inline bool is_alphabetic(char32_t c) {
   return c < 0x80 ? is_ascii_letter(c) : unicode_detail::is_alphabetic(c);
