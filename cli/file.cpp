@@ -76,6 +76,7 @@ constexpr std::string_view kHelp =
     "  --old                 yangi alifbodan eski lotinga\n"
     "  --dry-run, -n         yozmasdan o'zgarishlar ro'yxati va soni\n"
     "  --in-place            kirish faylining o'ziga yozish (ruxsatlar va egasi saqlanadi)\n"
+    "  -j N                  bir vaqtda N ta fayl (standart: har yadroga bittadan)\n"
     "  --                    bundan keyingi hamma narsa fayl nomi\n"
     "  -h, --help            shu yordam\n";
 
