@@ -192,6 +192,7 @@ bool input_is_output(const std::string& input, const std::string& output) {
 class ChangeCounter final : public ChangeSink {
  public:
   void add(std::string_view, std::string_view, std::string_view) override { ++count; }
+  bool counts_only() const override { return true; }
   std::size_t count = 0;
 };
 
