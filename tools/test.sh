@@ -28,7 +28,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DVEXO_WERROR=ON -DVEXO_TSAN=ON \
   -DVEXO_SANITIZE=OFF -DVEXO_BUILD_TESTS=ON -DVEXO_BUILD_BENCH=OFF
 cmake --build build-tsan -j "$jobs" --target capi_thread_tests file_jobs_tests
-TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure --no-tests=error \
+TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tools/tsan.supp" ctest --test-dir build-tsan --output-on-failure --no-tests=error \
   -R '^(CApiThreads|FileJobs)\.'
 
 # Every fuzz target for a short while, built with clang, ASan and UBSan.
