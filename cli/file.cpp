@@ -337,11 +337,11 @@ void report_written(FileReport& report, const std::string& path, const std::stri
 
 // A dry run's listing, under the file's name when there are several files.
 void print_listing(FileReport& report, const std::string& path, const FileRun& run,
-                   const std::string& listing) {
+                   std::string listing) {
   if (run.files.size() > 1) {
     report.print(path + "\n");
   }
-  report.print(listing);
+  report.print(std::move(listing));
 }
 
 // Reads an input file from its start on.
@@ -370,7 +370,9 @@ bool convert_text_file(const std::string& path, platform::InputFile& input, cons
     ChangeListing listing(run.files.size() > 1 ? "  " : "");
     const TextFileEnd end = convert_text_file(read, nullptr, listing, options, error);
     if (end != TextFileEnd::Done) return input_failed(end);
-    print_listing(report, path, run, listing.take_lines() + listing.summary());
+    std::string lines = listing.take_lines();
+    lines += listing.summary();
+    print_listing(report, path, run, std::move(lines));
     return true;
   }
   FileReport held;
