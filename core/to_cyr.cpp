@@ -428,7 +428,7 @@ bool is_foreign_name(std::string_view core, const WordPlace& place) {
 bool passes_guard(std::string_view core, float word_score, float context) {
   // The English I, which the Uzbek lexicon also holds as a letter.
   if (core == "I" && context <= kEnglishSentence) return false;
-  const bool leans_uzbek = word_score + 1.5f * context >= 0.0f;
+  const bool leans_uzbek = !context_leans_english(word_score, context);
   if (word_score > -2.0f) return leans_uzbek;
   return leans_uzbek && uzbek_lookup(word_key(core)).found;
 }
@@ -476,12 +476,21 @@ ConvertOptions without_guard(const ConvertOptions& options) {
   return o;
 }
 
+// What a word span is written as, and the quote it leaves open.
+struct WordWritten {
+  std::string text;
+  bool pending_quote = false;
+};
+
 // What one call of to_cyrillic remembers about the forms it has met: the
-// Cyrillic of a new-alphabet core and the English score of a core. Both are
-// pure functions of the form.
+// Cyrillic of a new-alphabet core, the English score of a core, and what a
+// whole word span is written as in one kind of place. All are pure functions
+// of what they are keyed by.
 struct FormsMet {
   FormMemo<std::string> cyrillic;
   FormMemo<float> scores;
+  FormMemo<WordWritten> words;
+  std::string key;  // a word and its place flags, rebuilt for each word
 };
 
 void append_core_of(std::string& out, std::string_view core, FormsMet* met) {
@@ -579,6 +588,49 @@ void append_word(std::string& out, std::string_view word, const ConvertOptions& 
   out.append(trailing);
 }
 
+// True when what a word span is written as depends on nothing but the word
+// and the flags of place_flags(). Digits may head a number prefix, whose rest
+// is scored on its own, and hyphens and slashes join parts that are scored
+// and converted one by one: their comparisons are not the word's.
+bool written_by_form(std::string_view word) {
+  return std::none_of(word.begin(), word.end(), [](char c) {
+    return c == '-' || c == '/' || (c >= '0' && c <= '9');
+  });
+}
+
+// Every way the place of a word and the quote carried in bear on how it is
+// written: the sentence and line it opens, and each comparison of the
+// sentence's context that append_word and convert_word make (alone, or with
+// the word's own score, which is a function of the word).
+char place_flags(const WordPlace& place, bool pending_quote) {
+  const float context = place.context;
+  const unsigned flags = (pending_quote ? 1u : 0u) | (place.sentence_start ? 2u : 0u) |
+                         (place.line_start ? 4u : 0u) | (context > kEnglishSentence ? 8u : 0u) |
+                         (context >= kUzbekSentence ? 16u : 0u) |
+                         (context_leans_english(place.score, context) ? 32u : 0u);
+  return static_cast<char>(flags);
+}
+
+// append_word, remembered per word and place flags.
+void append_word_of(std::string& out, std::string_view word, const ConvertOptions& options,
+                    const WordPlace& place, bool& pending_quote, FormsMet& met) {
+  if (!written_by_form(word)) {
+    append_word(out, word, options, place, pending_quote, &met);
+    return;
+  }
+  met.key.assign(word).push_back(place_flags(place, pending_quote));
+  if (const WordWritten* known = met.words.find(met.key)) {
+    out += known->text;
+    pending_quote = known->pending_quote;
+    return;
+  }
+  WordWritten written;
+  written.text.reserve(2 * word.size());
+  append_word(written.text, word, options, place, pending_quote, &met);
+  written.pending_quote = pending_quote;
+  out += met.words.remember(met.key, std::move(written)).text;
+}
+
 }  // namespace
 
 std::string to_cyrillic_word(std::string_view word, const ConvertOptions& options,
@@ -616,7 +668,7 @@ std::string to_cyrillic(std::string_view input) {
       place.sentence_start = i == sentence.first;
       place.line_start = i == 0 || new_line;
       const std::string_view word = text.substr(span.start, span.end - span.start);
-      append_word(out, word, options, place, pending_quote, &met);
+      append_word_of(out, word, options, place, pending_quote, met);
       copied = span.end;
     }
   }

@@ -183,6 +183,40 @@ TEST(ToCyrillic, EnglishInsideUzbekTextStaysLatin) {
   EXPECT_EQ(to_cyrillic("Booking yangi xizmat taqdim etdi."), "Booking янги хизмат тақдим этди.");
 }
 
+// A whole text remembers how it wrote each word; lines converted one call
+// each remember nothing across lines. The same words in places that differ
+// (sentence or line start, context, quotes) must come out the same both ways,
+// whichever place met a word first.
+TEST(ToCyrillic, RememberedWordsAreWrittenAsInTheirOwnPlace) {
+  const std::vector<std::string> lines = {
+      "He said: I love this film very much and park here. Biz ham filmni ko'rdik.",
+      "Park yaxshi joy. Yangi tab ochiladi, shahar markazida park bor.",
+      "Google yangi telefon chiqardi, Google esa kitob. I love kitob, film, memorandum.",
+      "film radio Booking kitob 'kitob' I kitob' memorandum trillion",
+      "Markaziy bankda memorandum imzolandi, trillion so'm ajratildi, 'film' dedi.",
+      "I. Kirish I kitob V) Xulosa. Yangi 'park' va park'",
+      "Kitob, Film. Park! Booking Google I",
+      "Bob tugadi. I. Kirish",
+      "I. Kirish",
+      "Kecha bordik. Galaxy yangi chiqdi.",
+      "Smartfon Galaxy chiqdi.",
+      "U 'ikki yo' dedi",
+      "U ikki yo' dedi",
+      "shop",
+      "Bu shop",
+  };
+  std::string whole;
+  std::string one_by_one;
+  for (const bool reversed : {false, true}) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const std::string& line = lines[reversed ? lines.size() - 1 - i : i];
+      whole += line + '\n';
+      one_by_one += to_cyrillic(line) + '\n';
+    }
+  }
+  EXPECT_EQ(to_cyrillic(whole), one_by_one);
+}
+
 TEST(ToCyrillic, GuardKeepsEnglishLeaningWordsInLatin) {
   EXPECT_EQ(word("kitob", 0.5f, 0.0f), "китоб");
   EXPECT_EQ(word("kitob", -1.0f, -1.5f), "kitob");  // a known word in an English sentence
