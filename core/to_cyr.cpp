@@ -483,29 +483,13 @@ struct WordWritten {
 };
 
 // What one call of to_cyrillic remembers about the forms it has met: the
-// Cyrillic of a new-alphabet core, the English score of a core, and what a
-// whole word span is written as in one kind of place. All are pure functions
-// of what they are keyed by.
+// English score of a core, and what a whole word span is written as in one
+// kind of place. Both are pure functions of what they are keyed by.
 struct FormsMet {
-  FormMemo<std::string> cyrillic;
   FormMemo<float> scores;
   FormMemo<WordWritten> words;
   std::string key;  // a word and its place flags, rebuilt for each word
 };
-
-void append_core_of(std::string& out, std::string_view core, FormsMet* met) {
-  if (met == nullptr) {
-    append_core(out, core);
-    return;
-  }
-  if (const std::string* known = met->cyrillic.find(core)) {
-    out += *known;
-    return;
-  }
-  std::string written;
-  append_core(written, core);
-  out += met->cyrillic.remember(core, std::move(written));
-}
 
 float score_of(std::string_view core, FormsMet& met) {
   if (const float* known = met.scores.find(core)) return *known;
@@ -515,7 +499,7 @@ float score_of(std::string_view core, FormsMet& met) {
 // Appends the Cyrillic of one word span (or the span itself where it stays
 // Latin) to `out`.
 void append_word(std::string& out, std::string_view word, const ConvertOptions& options,
-                 const WordPlace& place, bool& pending_quote, FormsMet* met) {
+                 const WordPlace& place, bool& pending_quote) {
   const auto as_it_stood = [&] { out.append(word); };
   if (has_cyrillic(word)) return as_it_stood();
 
@@ -529,7 +513,7 @@ void append_word(std::string& out, std::string_view word, const ConvertOptions& 
     rest_place.line_start = false;
     out.append(parts.leading);
     out.append(parts.core.substr(0, digits));
-    append_word(out, rest, options, rest_place, fresh_quote, met);
+    append_word(out, rest, options, rest_place, fresh_quote);
     out.append(parts.trailing);
     return;
   }
@@ -579,7 +563,7 @@ void append_word(std::string& out, std::string_view word, const ConvertOptions& 
   }
 
   out.append(next.leading);
-  append_core_of(out, next.core, met);
+  append_core(out, next.core);
   if (hard_sign) {
     std::size_t end = next.core.size();
     const bool capital = is_upper_letter(previous_code_point(next.core, end));
@@ -615,7 +599,7 @@ char place_flags(const WordPlace& place, bool pending_quote) {
 void append_word_of(std::string& out, std::string_view word, const ConvertOptions& options,
                     const WordPlace& place, bool& pending_quote, FormsMet& met) {
   if (!written_by_form(word)) {
-    append_word(out, word, options, place, pending_quote, &met);
+    append_word(out, word, options, place, pending_quote);
     return;
   }
   met.key.assign(word).push_back(place_flags(place, pending_quote));
@@ -626,7 +610,7 @@ void append_word_of(std::string& out, std::string_view word, const ConvertOption
   }
   WordWritten written;
   written.text.reserve(2 * word.size());
-  append_word(written.text, word, options, place, pending_quote, &met);
+  append_word(written.text, word, options, place, pending_quote);
   written.pending_quote = pending_quote;
   out += met.words.remember(met.key, std::move(written)).text;
 }
@@ -637,7 +621,7 @@ std::string to_cyrillic_word(std::string_view word, const ConvertOptions& option
                              const WordPlace& place, bool& pending_quote) {
   std::string out;
   out.reserve(word.size() * 2);
-  append_word(out, word, options, place, pending_quote, nullptr);
+  append_word(out, word, options, place, pending_quote);
   return out;
 }
 
