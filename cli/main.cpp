@@ -1,5 +1,8 @@
 // Entry point of vexo: global options, command dispatch, help and version,
 // and the plain text commands (convert, old, cyr).
+#include <mutex>
+#include <vector>
+
 #include "cli/app.h"
 #include "cli/platform.h"
 #include "cli/stream.h"
@@ -72,10 +75,38 @@ int run_old(std::span<const std::string> args, const CliOptions& options) {
 
 }  // namespace
 
+// The memos of one text's Cyrillic conversion, carried from piece to piece:
+// a piece takes one that no other piece holds and gives it back when done.
+// Which memo a piece gets never changes its result.
+class CyrillicMemos {
+ public:
+  CyrillicMemo take() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (idle_.empty()) return CyrillicMemo();
+    CyrillicMemo memo = std::move(idle_.back());
+    idle_.pop_back();
+    return memo;
+  }
+
+  void give_back(CyrillicMemo memo) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    idle_.push_back(std::move(memo));
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<CyrillicMemo> idle_;
+};
+
 // Cyrillic output takes no options: the conversion fixes its own.
 int run_cyr(std::span<const std::string> args, const CliOptions& options) {
+  CyrillicMemos memos;
   const PieceConversion conversion{
-      [](std::string_view piece, TextEvidence&, std::string& out) { out = to_cyrillic(piece); },
+      [&](std::string_view piece, TextEvidence&, std::string& out) {
+        CyrillicMemo memo = memos.take();
+        out = to_cyrillic(piece, memo);
+        memos.give_back(std::move(memo));
+      },
       nullptr};
   return run_text_command(args, options, conversion);
 }

@@ -476,20 +476,30 @@ ConvertOptions without_guard(const ConvertOptions& options) {
   return o;
 }
 
-// What a word span is written as, and the quote it leaves open.
-struct WordWritten {
-  std::string text;
-  bool pending_quote = false;
-};
+}  // namespace
 
-// What one call of to_cyrillic remembers about the forms it has met: the
-// English score of a core, and what a whole word span is written as in one
-// kind of place. Both are pure functions of what they are keyed by.
-struct FormsMet {
+// What a text's conversion remembers about the forms it has met: the English
+// score of a core, and what a whole word span is written as in one kind of
+// place. Both are pure functions of what they are keyed by.
+struct CyrillicMemo::Forms {
+  // What a word span is written as, and the quote it leaves open.
+  struct Written {
+    std::string text;
+    bool pending_quote = false;
+  };
   FormMemo<float> scores;
-  FormMemo<WordWritten> words;
+  FormMemo<Written> words;
   std::string key;  // a word and its place flags, rebuilt for each word
 };
+
+CyrillicMemo::CyrillicMemo() : forms_(std::make_unique<Forms>()) {}
+CyrillicMemo::~CyrillicMemo() = default;
+CyrillicMemo::CyrillicMemo(CyrillicMemo&&) noexcept = default;
+CyrillicMemo& CyrillicMemo::operator=(CyrillicMemo&&) noexcept = default;
+
+namespace {
+
+using FormsMet = CyrillicMemo::Forms;
 
 float score_of(std::string_view core, FormsMet& met) {
   if (const float* known = met.scores.find(core)) return *known;
@@ -603,12 +613,12 @@ void append_word_of(std::string& out, std::string_view word, const ConvertOption
     return;
   }
   met.key.assign(word).push_back(place_flags(place, pending_quote));
-  if (const WordWritten* known = met.words.find(met.key)) {
+  if (const FormsMet::Written* known = met.words.find(met.key)) {
     out += known->text;
     pending_quote = known->pending_quote;
     return;
   }
-  WordWritten written;
+  FormsMet::Written written;
   written.text.reserve(2 * word.size());
   append_word(written.text, word, options, place, pending_quote);
   written.pending_quote = pending_quote;
@@ -626,10 +636,15 @@ std::string to_cyrillic_word(std::string_view word, const ConvertOptions& option
 }
 
 std::string to_cyrillic(std::string_view input) {
+  CyrillicMemo memo;
+  return to_cyrillic(input, memo);
+}
+
+std::string to_cyrillic(std::string_view input, CyrillicMemo& memo) {
+  FormsMet& met = memo.forms();
   std::string buffer;
   const std::string_view text = normalize_marks(input, buffer);
   std::vector<WordSpan> spans = split_spans(text);
-  FormsMet met;
   for (WordSpan& span : spans) {
     span.score = score_of(split_word(text.substr(span.start, span.end - span.start)).core, met);
   }

@@ -4,6 +4,7 @@
 // abbreviations and foreign-looking words stay in Latin.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,27 @@ namespace vexo {
 // Converts a whole text of valid UTF-8. Separators are copied unchanged and
 // words already in Cyrillic pass through. Never fails.
 std::string to_cyrillic(std::string_view text);
+
+// What converting a text to Cyrillic remembers about the words it has met, to
+// be carried from one piece of the text to the next (converted in turn, on one
+// thread at a time). What it holds never changes a result; it only saves
+// work. Memory stays bounded however long the text.
+class CyrillicMemo {
+ public:
+  CyrillicMemo();
+  ~CyrillicMemo();
+  CyrillicMemo(CyrillicMemo&&) noexcept;
+  CyrillicMemo& operator=(CyrillicMemo&&) noexcept;
+
+  struct Forms;
+  Forms& forms() { return *forms_; }
+
+ private:
+  std::unique_ptr<Forms> forms_;
+};
+
+// Like to_cyrillic(text), remembering in `memo` across calls.
+std::string to_cyrillic(std::string_view text, CyrillicMemo& memo);
 
 // Where a word stands: its English score (negative leans English), that of
 // its sentence, and whether it opens its sentence or its line.

@@ -184,9 +184,10 @@ TEST(ToCyrillic, EnglishInsideUzbekTextStaysLatin) {
 }
 
 // A whole text remembers how it wrote each word; lines converted one call
-// each remember nothing across lines. The same words in places that differ
-// (sentence or line start, context, quotes) must come out the same both ways,
-// whichever place met a word first.
+// each remember nothing across lines, unless a memo is carried from line to
+// line. The same words in places that differ (sentence or line start,
+// context, quotes) must come out the same every way, whichever place met a
+// word first.
 TEST(ToCyrillic, RememberedWordsAreWrittenAsInTheirOwnPlace) {
   const std::vector<std::string> lines = {
       "He said: I love this film very much and park here. Biz ham filmni ko'rdik.",
@@ -207,14 +208,18 @@ TEST(ToCyrillic, RememberedWordsAreWrittenAsInTheirOwnPlace) {
   };
   std::string whole;
   std::string one_by_one;
+  std::string carried;
+  CyrillicMemo memo;
   for (const bool reversed : {false, true}) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
       const std::string& line = lines[reversed ? lines.size() - 1 - i : i];
       whole += line + '\n';
       one_by_one += to_cyrillic(line) + '\n';
+      carried += to_cyrillic(line, memo) + '\n';
     }
   }
   EXPECT_EQ(to_cyrillic(whole), one_by_one);
+  EXPECT_EQ(carried, one_by_one);
 }
 
 TEST(ToCyrillic, GuardKeepsEnglishLeaningWordsInLatin) {
