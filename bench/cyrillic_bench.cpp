@@ -3,6 +3,7 @@
 // in capitals.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +48,27 @@ void BM_ToCyrillic(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_ToCyrillic)->Unit(benchmark::kMillisecond);
+
+// The text in pieces of about 16 KB, each a call of its own, with a memo
+// carried from piece to piece (1) or none (0): what standard input does with
+// its pieces, on a smaller scale.
+void BM_ToCyrillicInPieces(benchmark::State& state) {
+  const std::string& text = latin_text();
+  constexpr std::size_t kPiece = 16u << 10;
+  for (auto _ : state) {
+    vexo::CyrillicMemo memo;
+    for (std::size_t start = 0; start < text.size();) {
+      const std::size_t line_end = text.find('\n', std::min(text.size(), start + kPiece));
+      const std::size_t end = line_end == std::string::npos ? text.size() : line_end + 1;
+      const std::string_view piece = std::string_view(text).substr(start, end - start);
+      benchmark::DoNotOptimize(state.range(0) != 0 ? vexo::to_cyrillic(piece, memo)
+                                                   : vexo::to_cyrillic(piece));
+      start = end;
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_ToCyrillicInPieces)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // The same text already in the new alphabet: its words with new letters skip
 // the old-to-new conversion, so the Cyrillic writing weighs more.
