@@ -1,6 +1,7 @@
 // Fuzzes the conversions out of the new alphabet on arbitrary valid UTF-8:
 // to_old and to_cyrillic give valid UTF-8, and to_old leaves a text without
-// ö ğ ş ç, apostrophes or an h (the letter that makes s'h and c'h) unchanged.
+// ö ğ ş ç, apostrophes or an h (the letter that makes s'h and c'h) unchanged;
+// a memo carried between calls of to_cyrillic never changes what they write.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -42,5 +43,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(vexo::to_old(plain, ascii) == plain, "to_old is the identity without its triggers");
   }
   check(vexo::is_valid_utf8(vexo::to_cyrillic(text)), "to_cyrillic output is valid UTF-8");
+
+  // Its lines, converted in turn, come out the same whether a memo is carried
+  // from line to line or each starts afresh; the text twice over makes the
+  // second round meet every word again.
+  vexo::CyrillicMemo memo;
+  for (int round = 0; round < 2; ++round) {
+    for (std::size_t start = 0; start < text.size();) {
+      const std::size_t line_end = text.find('\n', start);
+      const std::size_t end = line_end == std::string_view::npos ? text.size() : line_end + 1;
+      const std::string_view line = text.substr(start, end - start);
+      check(vexo::to_cyrillic(line, memo) == vexo::to_cyrillic(line),
+            "to_cyrillic writes the same with a memo carried from line to line");
+      start = end;
+    }
+  }
   return 0;
 }
