@@ -1,9 +1,10 @@
-// A bounded memo of pure per-form results, kept for one conversion call.
+// A bounded memo of pure per-form results, kept for one text (one conversion
+// call, or the pieces of one text converted in turn).
 //
 // Prose repeats its words: most of a text is a few thousand forms, so the
 // decisions about a form are worth remembering while one text converts. The
 // memo forgets everything once it holds kMaxForms forms, which bounds its
-// memory however long the text. Not shared between calls or threads.
+// memory however long the text. Not shared between threads.
 #pragma once
 
 #include <cstddef>
@@ -19,33 +20,56 @@ class FormMemo {
  public:
   static constexpr std::size_t kMaxForms = 1 << 16;
 
-  // The value remembered for a form, or nullptr. Valid until the next
-  // remember().
-  const Value* find(std::string_view form) const {
-    if (entries_.empty()) return nullptr;
+  // The number of the entry remembered for a form, or 0. A number stays valid
+  // (and at() gives its value) until the memo forgets, which changes
+  // generation().
+  std::uint32_t number_of(std::string_view form) const {
+    if (entries_.empty()) return 0;
     const std::uint64_t hash = hash_of(form);
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
       const std::uint32_t number = slots_[slot];
-      if (number == 0) return nullptr;
+      if (number == 0) return 0;
       const Entry& entry = entries_[number - 1];
-      if (entry.hash == hash && entry.form == form) return &entry.value;
+      if (entry.hash == hash && entry.form == form) return number;
     }
   }
 
-  // Remembers a value for a form not remembered yet; the reference is valid
-  // until the next remember().
-  const Value& remember(std::string_view form, Value value) {
+  Value& at(std::uint32_t number) { return entries_[number - 1].value; }
+  std::uint64_t generation() const { return generation_; }
+
+  // Remembers a value for a form not remembered yet and returns its number,
+  // forgetting everything first when the memo is full.
+  std::uint32_t add(std::string_view form, Value value) {
     if (entries_.size() >= kMaxForms) {
       entries_.clear();
       slots_.assign(slots_.size(), 0);
+      ++generation_;
     } else if (2 * (entries_.size() + 1) > slots_.size()) {
       grow();
     }
     const std::uint64_t hash = hash_of(form);
     entries_.push_back(Entry{hash, std::string(form), std::move(value)});
-    place(hash, static_cast<std::uint32_t>(entries_.size()));
-    return entries_.back().value;
+    const auto number = static_cast<std::uint32_t>(entries_.size());
+    place(hash, number);
+    return number;
+  }
+
+  // The value remembered for a form, or nullptr. Valid until the next add.
+  const Value* find(std::string_view form) const {
+    const std::uint32_t number = number_of(form);
+    return number == 0 ? nullptr : &entries_[number - 1].value;
+  }
+
+  // Remembers a value for a form not remembered yet; the reference is valid
+  // until the next add.
+  const Value& remember(std::string_view form, Value value) { return at(add(form, std::move(value))); }
+
+  // Forgets everything.
+  void clear() {
+    entries_.clear();
+    slots_.clear();
+    ++generation_;
   }
 
  private:
@@ -81,6 +105,7 @@ class FormMemo {
 
   std::vector<Entry> entries_;
   std::vector<std::uint32_t> slots_;
+  std::uint64_t generation_ = 0;
 };
 
 }  // namespace vexo

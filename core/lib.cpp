@@ -601,57 +601,130 @@ std::optional<std::string> other_reading(std::string_view word, const WordResult
 
 namespace {
 
-// What one conversion call remembers about the forms it has met: the English
-// score and name class of a core, and the result of a word for the few facts
-// about its neighbours that the per-word decisions look at.
-struct Memo {
-  struct Scored {
-    float score = 0.0f;
-    NameClass name_class = NameClass::Plain;
-  };
-  struct Converted {
-    std::string text;
-    Decision decision = Decision::Unchanged;
-    bool pending_quote = false;
-  };
-  FormMemo<Scored> scores;
-  FormMemo<Converted> words;
-  std::string key;
-  std::string hyphenated;  // the last hyphenated word's result, which is not remembered
+// Converted words remembered by the word as written; in a paragraph that
+// restores from its neighbours (text restore mode), by the word, its
+// neighbours and the flags below, in a memo of their own.
+struct ConvertedWord {
+  std::string text;
+  Decision decision = Decision::Unchanged;
+  bool pending_quote = false;
 };
 
-// English score and name class of every span's core.
-void score_spans(std::string_view text, std::vector<WordSpan>& spans, Memo& memo) {
-  for (WordSpan& span : spans) {
-    const std::string_view core = core_of(text, span);
-    const Memo::Scored* scored = memo.scores.find(core);
-    if (scored == nullptr) {
-      scored = &memo.scores.remember(core, Memo::Scored{english_score(core), name_class(core)});
-    }
-    span.score = scored->score;
-    span.name_class = scored->name_class;
+// What is known about one form (a word span as written): the English score
+// and name class of its core, and its conversion for the few combinations of
+// flags (see word_flags) met so far.
+struct FormFacts {
+  struct Known {
+    std::uint8_t flags = 0;
+    Decision decision = Decision::Unchanged;
+    bool pending_quote = false;  // the quote carried out
+    bool as_written = false;     // the result is the word itself, not `text`
+    std::string text;
+  };
+  // Most forms meet one or two combinations (first word of a sentence or not).
+  static constexpr std::size_t kMaxKnown = 4;
+
+  float score = 0.0f;
+  NameClass name_class = NameClass::Plain;
+  bool scored = false;
+  std::uint8_t known_count = 0;
+  std::array<Known, kMaxKnown> known;
+};
+
+}  // namespace
+
+// What a text remembers about the forms it has met. Everything remembered is
+// a pure function of the form (and the options, fixed for one memo), so what
+// the memo holds never changes a result.
+struct ConversionMemo::State {
+  FormMemo<FormFacts> forms;
+  FormMemo<ConvertedWord> with_neighbours;
+  std::string key;
+  std::string hyphenated;  // the last hyphenated word's result, which is not remembered
+  // The number of every span's form in `forms`, while its generation holds.
+  std::vector<std::uint32_t> numbers;
+  std::uint64_t numbered_generation = 0;
+  ConvertOptions options;  // what the remembered results were converted with
+};
+
+ConversionMemo::ConversionMemo() : state_(std::make_unique<State>()) {}
+ConversionMemo::~ConversionMemo() = default;
+ConversionMemo::ConversionMemo(ConversionMemo&&) noexcept = default;
+ConversionMemo& ConversionMemo::operator=(ConversionMemo&&) noexcept = default;
+
+namespace {
+
+using Memo = ConversionMemo::State;
+
+bool same_options(const ConvertOptions& a, const ConvertOptions& b) {
+  return a.exceptions == b.exceptions && a.tutuq == b.tutuq && a.guard == b.guard &&
+         a.cyrillic == b.cyrillic && a.restore == b.restore;
+}
+
+// The memo for a conversion with `options`: what it remembers of other
+// options is forgotten.
+Memo& memo_for(ConversionMemo& memo, const ConvertOptions& options) {
+  Memo& state = memo.state();
+  if (!same_options(state.options, options)) {
+    state.forms.clear();
+    state.with_neighbours.clear();
+    state.options = options;
   }
+  return state;
+}
+
+// The number of a form in the memo, remembered unscored when it is new.
+std::uint32_t form_number(std::string_view word, Memo& memo) {
+  const std::uint32_t number = memo.forms.number_of(word);
+  return number != 0 ? number : memo.forms.add(word, FormFacts{});
+}
+
+// English score and name class of every span's core, remembered by the span's
+// form; the forms' numbers are kept for the conversion that follows.
+void score_spans(std::string_view text, std::vector<WordSpan>& spans, Memo& memo) {
+  memo.numbers.resize(spans.size());
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    WordSpan& span = spans[i];
+    const std::string_view word = text.substr(span.start, span.end - span.start);
+    const std::uint32_t number = form_number(word, memo);
+    FormFacts& facts = memo.forms.at(number);
+    if (!facts.scored) {
+      const std::string_view core = split_word(word).core;
+      facts.score = english_score(core);
+      facts.name_class = name_class(core);
+      facts.scored = true;
+    }
+    span.score = facts.score;
+    span.name_class = facts.name_class;
+    memo.numbers[i] = number;
+  }
+  memo.numbered_generation = memo.forms.generation();
 }
 
 // convert_word, remembered per form. Besides the word (and the options, fixed
-// for the call), its result depends on the restore mode, the quote carried
+// for the memo), its result depends on the restore mode, the quote carried
 // in, the foreign-name flag, the neighbours and the context only through the
-// three comparisons below. Hyphenated words score their parts anew and are not
-// remembered. The quote carried out is the one remembered with the result.
+// comparisons below; the neighbours' keys count only in text restore mode.
+// Hyphenated words score their parts anew and are not remembered. The quote
+// carried out is the one remembered with the result.
 struct WordOutcome {
-  std::string_view text;  // valid until the memo's next remember()
+  std::string_view text;  // valid until the memo's next add
   Decision decision;
 };
 
-WordOutcome convert_word_memo(std::string_view word, const ConvertOptions& options, float score,
-                              float context, bool text_restore_mode, bool foreign_name,
-                              bool& pending_quote, const Neighbours& neighbours, Memo& memo) {
-  const unsigned flags = (pending_quote ? 1u : 0u) | (foreign_name ? 2u : 0u) |
-                         (context > -1.0f ? 4u : 0u) | (context >= 1.5f ? 8u : 0u) |
-                         (context_leans_english(score, context) ? 16u : 0u) |
-                         (text_restore_mode ? 32u : 0u) | (neighbours.mid_sentence ? 64u : 0u) |
-                         (neighbours.written ? 128u : 0u);
-  const bool hyphenated = word.find('-') != std::string_view::npos;
+std::uint8_t word_flags(float score, float context, bool text_restore_mode, bool foreign_name,
+                        bool pending_quote, const Neighbours& neighbours) {
+  return static_cast<std::uint8_t>(
+      (pending_quote ? 1u : 0u) | (foreign_name ? 2u : 0u) | (context > -1.0f ? 4u : 0u) |
+      (context >= 1.5f ? 8u : 0u) | (context_leans_english(score, context) ? 16u : 0u) |
+      (text_restore_mode ? 32u : 0u) | (neighbours.mid_sentence ? 64u : 0u) |
+      (neighbours.written ? 128u : 0u));
+}
+
+WordOutcome convert_with_neighbours(std::string_view word, const ConvertOptions& options,
+                                    float score, float context, bool foreign_name,
+                                    bool& pending_quote, const Neighbours& neighbours,
+                                    std::uint8_t flags, Memo& memo) {
   // The word and its neighbours, then the lengths that tell them apart.
   memo.key.assign(word).append(neighbours.left).append(neighbours.right);
   for (const std::size_t length : {word.size(), neighbours.left.size()}) {
@@ -660,18 +733,51 @@ WordOutcome convert_word_memo(std::string_view word, const ConvertOptions& optio
                      static_cast<char>(n >> 24)});
   }
   memo.key.push_back(static_cast<char>(flags));
-  const Memo::Converted* known = hyphenated ? nullptr : memo.words.find(memo.key);
+  const ConvertedWord* known = memo.with_neighbours.find(memo.key);
   if (known == nullptr) {
-    WordResult r = convert_word(word, options, score, context, text_restore_mode, foreign_name,
-                                pending_quote, neighbours);
-    if (hyphenated) {
-      memo.hyphenated = std::move(r.text);
-      return WordOutcome{memo.hyphenated, r.decision};
-    }
-    known = &memo.words.remember(memo.key, Memo::Converted{std::move(r.text), r.decision, pending_quote});
+    WordResult r = convert_word(word, options, score, context, true, foreign_name, pending_quote,
+                                neighbours);
+    known = &memo.with_neighbours.remember(
+        memo.key, ConvertedWord{std::move(r.text), r.decision, pending_quote});
   }
   pending_quote = known->pending_quote;
   return WordOutcome{known->text, known->decision};
+}
+
+WordOutcome convert_word_memo(std::string_view word, std::uint32_t number,
+                              const ConvertOptions& options, float score, float context,
+                              bool text_restore_mode, bool foreign_name, bool& pending_quote,
+                              const Neighbours& neighbours, Memo& memo) {
+  const std::uint8_t flags =
+      word_flags(score, context, text_restore_mode, foreign_name, pending_quote, neighbours);
+  if (word.find('-') != std::string_view::npos) {
+    WordResult r = convert_word(word, options, score, context, text_restore_mode, foreign_name,
+                                pending_quote, neighbours);
+    memo.hyphenated = std::move(r.text);
+    return WordOutcome{memo.hyphenated, r.decision};
+  }
+  if (text_restore_mode) {
+    return convert_with_neighbours(word, options, score, context, foreign_name, pending_quote,
+                                   neighbours, flags, memo);
+  }
+  FormFacts& facts = memo.forms.at(number);
+  const auto known_end = facts.known.begin() + facts.known_count;
+  auto known = std::find_if(facts.known.begin(), known_end,
+                            [&](const FormFacts::Known& k) { return k.flags == flags; });
+  if (known == known_end) {
+    WordResult r = convert_word(word, options, score, context, false, foreign_name, pending_quote,
+                                neighbours);
+    if (facts.known_count == FormFacts::kMaxKnown) {
+      memo.hyphenated = std::move(r.text);
+      return WordOutcome{memo.hyphenated, r.decision};
+    }
+    const bool as_written = r.text == word;
+    *known = FormFacts::Known{flags, r.decision, pending_quote, as_written,
+                              as_written ? std::string() : std::move(r.text)};
+    ++facts.known_count;
+  }
+  pending_quote = known->pending_quote;
+  return WordOutcome{known->as_written ? word : std::string_view(known->text), known->decision};
 }
 
 // The apostrophe use one paragraph shows by itself, with its spans scored.
@@ -706,6 +812,8 @@ void convert_paragraph(std::string_view input, const ConvertOptions& options, bo
   const bool two_readings_mode = two_readings && may_restore;
 
   if (reports != nullptr) reports->reserve(reports->size() + spans.size());
+  // The forms' numbers from scoring hold while the memo has forgotten nothing.
+  const bool numbered = options.guard && memo.numbered_generation == memo.forms.generation();
   bool pending_quote = false;
   std::size_t copied = 0;
   for (const Sentence& sentence : split_sentences(spans)) {
@@ -724,8 +832,10 @@ void convert_paragraph(std::string_view input, const ConvertOptions& options, bo
         if (i > sentence.first) left = bare_key(core_of(text, spans[i - 1]));
         if (i < sentence.last) right = bare_key(core_of(text, spans[i + 1]));
       }
+      const std::uint32_t number =
+          numbered ? memo.numbers[i] : form_number(word, memo);
       const WordOutcome r = convert_word_memo(
-          word, options, span.score, context, text_restore_mode,
+          word, number, options, span.score, context, text_restore_mode,
           span.name_class == NameClass::ForeignName, pending_quote,
           Neighbours{left, right, i > sentence.first,
                      evidence.apostrophes == ApostropheUse::Written},
@@ -761,7 +871,8 @@ bool is_space(char c) { return c == ' ' || c == '\t'; }
 
 Conversion convert_detailed(std::string_view text, const ConvertOptions& options, bool two_readings,
                             TextEvidence& evidence) {
-  Memo memo;
+  ConversionMemo remembered;
+  Memo& memo = memo_for(remembered, options);
   Conversion result;
   result.text.reserve(text.size() + 16);
   for_each_paragraph(text, [&](std::string_view paragraph) {
@@ -777,7 +888,13 @@ Conversion convert_detailed(std::string_view text, const ConvertOptions& options
 }
 
 std::string convert(std::string_view text, const ConvertOptions& options, TextEvidence& evidence) {
-  Memo memo;
+  ConversionMemo memo;
+  return convert(text, options, evidence, memo);
+}
+
+std::string convert(std::string_view text, const ConvertOptions& options, TextEvidence& evidence,
+                    ConversionMemo& remembered) {
+  Memo& memo = memo_for(remembered, options);
   std::string out;
   out.reserve(text.size() + text.size() / 8);
   for_each_paragraph(text, [&](std::string_view paragraph) {
@@ -794,7 +911,8 @@ std::string convert(std::string_view text, const ConvertOptions& options) {
 TextEvidence evidence_after(std::string_view text, const ConvertOptions& options,
                             TextEvidence before) {
   // The last paragraph that shows an apostrophe use decides; look backwards.
-  Memo memo;
+  ConversionMemo remembered;
+  Memo& memo = memo_for(remembered, options);
   std::string buffer;
   while (!text.empty()) {
     const std::size_t previous =

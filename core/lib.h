@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -120,6 +121,28 @@ std::string convert(std::string_view text, const ConvertOptions& options);
 // break, or the last piece. `evidence` comes from the pieces before it and is
 // updated for the pieces after it.
 std::string convert(std::string_view text, const ConvertOptions& options, TextEvidence& evidence);
+
+// What converting one text remembers about the forms it has met, to be
+// carried from one piece of the text to the next (converted in turn, on one
+// thread at a time). What it holds never changes a result; it only saves
+// work. Memory stays bounded however long the text.
+class ConversionMemo {
+ public:
+  ConversionMemo();
+  ~ConversionMemo();
+  ConversionMemo(ConversionMemo&&) noexcept;
+  ConversionMemo& operator=(ConversionMemo&&) noexcept;
+
+  struct State;
+  State& state() { return *state_; }
+
+ private:
+  std::unique_ptr<State> state_;
+};
+
+// Like convert(text, options, evidence), remembering in `memo` across calls.
+std::string convert(std::string_view text, const ConvertOptions& options, TextEvidence& evidence,
+                    ConversionMemo& memo);
 
 // The evidence converting a piece would hand on, given the evidence before
 // it: that of its last paragraph that shows an apostrophe use, else `before`.
