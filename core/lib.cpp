@@ -33,6 +33,11 @@ std::string word_key(std::string_view word) {
   std::string key;
   key.reserve(word.size());
   for (std::size_t i = 0; i < word.size();) {
+    if (const auto b = static_cast<unsigned char>(word[i]); b < 0x80) {
+      key.push_back(b == '`' ? '\'' : is_ascii_upper(b) ? static_cast<char>(b + 32) : static_cast<char>(b));
+      ++i;
+      continue;
+    }
     const char32_t c = next_code_point(word, i);
     if (is_apostrophe(c)) {
       key.push_back('\'');

@@ -261,7 +261,23 @@ bool is_link_or_code(std::string_view word) {
   return !core.empty() && is_link_or_code(word, core, ascii_lower(core));
 }
 
+namespace {
+
+// Most words of prose: an ASCII letter, then lower case ASCII letters and
+// apostrophes, then at most one mark of ,.!?;: — such a word holds no link,
+// code, number or camel case, so the full test below would pass it.
+bool is_plain_lowercase_word(std::string_view word) {
+  if (word.empty() || !is_ascii_letter(static_cast<unsigned char>(word[0]))) return false;
+  std::size_t end = word.size();
+  if (end > 1 && std::string_view(",.!?;:").find(word[end - 1]) != std::string_view::npos) --end;
+  return std::all_of(word.begin() + 1, word.begin() + static_cast<std::ptrdiff_t>(end),
+                     [](char ch) { return (ch >= 'a' && ch <= 'z') || ch == '\''; });
+}
+
+}  // namespace
+
 bool is_protected(std::string_view word) {
+  if (is_plain_lowercase_word(word)) return false;
   const WordParts parts = split_word(word);
   const std::string_view core = parts.core;
   if (core.empty()) return false;

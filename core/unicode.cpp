@@ -178,7 +178,14 @@ char32_t lower_first(char32_t c) {
 std::string to_lower(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) append_lower(out, next_code_point(text, i));
+  for (std::size_t i = 0; i < text.size();) {
+    if (const auto b = static_cast<unsigned char>(text[i]); b < 0x80) {
+      out.push_back(static_cast<char>(is_ascii_upper(b) ? b + 32 : b));
+      ++i;
+    } else {
+      append_lower(out, next_code_point(text, i));
+    }
+  }
   return out;
 }
 
