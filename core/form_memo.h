@@ -2,9 +2,11 @@
 // call, or the pieces of one text converted in turn).
 //
 // Prose repeats its words: most of a text is a few thousand forms, so the
-// decisions about a form are worth remembering while one text converts. The
-// memo forgets everything once it holds kMaxForms forms, which bounds its
-// memory however long the text. Not shared between threads.
+// decisions about a form are worth remembering while one text converts. Once
+// the memo holds kMaxForms forms it keeps those asked for again since they
+// were added (or since the last such sweep) and forgets the rest, most of them
+// met once; that bounds its memory however long the text. Not shared between
+// threads.
 #pragma once
 
 #include <cstddef>
@@ -31,7 +33,10 @@ class FormMemo {
       const std::uint32_t number = slots_[slot];
       if (number == 0) return 0;
       const Entry& entry = entries_[number - 1];
-      if (entry.hash == hash && entry.form == form) return number;
+      if (entry.hash == hash && entry.form == form) {
+        entry.asked_again = true;
+        return number;
+      }
     }
   }
 
@@ -42,14 +47,12 @@ class FormMemo {
   // forgetting everything first when the memo is full.
   std::uint32_t add(std::string_view form, Value value) {
     if (entries_.size() >= kMaxForms) {
-      entries_.clear();
-      slots_.assign(slots_.size(), 0);
-      ++generation_;
+      sweep();
     } else if (2 * (entries_.size() + 1) > slots_.size()) {
       grow();
     }
     const std::uint64_t hash = hash_of(form);
-    entries_.push_back(Entry{hash, std::string(form), std::move(value)});
+    entries_.push_back(Entry{hash, std::string(form), std::move(value), false});
     const auto number = static_cast<std::uint32_t>(entries_.size());
     place(hash, number);
     return number;
@@ -84,6 +87,25 @@ class FormMemo {
     }
   }
 
+  // Keeps the first kMaxForms / 2 (which leaves room to add) of the entries
+  // asked for again, and renumbers them.
+  void sweep() {
+    std::size_t kept = 0;
+    for (Entry& entry : entries_) {
+      if (!entry.asked_again) continue;
+      if (kept == kMaxForms / 2) break;
+      entry.asked_again = false;
+      if (&entries_[kept] != &entry) entries_[kept] = std::move(entry);
+      ++kept;
+    }
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(kept), entries_.end());
+    slots_.assign(slots_.size(), 0);
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      place(entries_[i].hash, static_cast<std::uint32_t>(i + 1));
+    }
+    ++generation_;
+  }
+
   void place(std::uint64_t hash, std::uint32_t number) {
     const std::size_t mask = slots_.size() - 1;
     std::size_t slot = hash & mask;
@@ -95,6 +117,7 @@ class FormMemo {
     std::uint64_t hash;
     std::string form;
     Value value;
+    mutable bool asked_again = false;
   };
 
   static std::uint64_t hash_of(std::string_view form) {

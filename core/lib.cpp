@@ -641,6 +641,8 @@ struct FormFacts {
 // What a text remembers about the forms it has met. Everything remembered is
 // a pure function of the form (and the options, fixed for one memo), so what
 // the memo holds never changes a result.
+constexpr std::uint64_t kNoGeneration = ~std::uint64_t{0};
+
 struct ConversionMemo::State {
   FormMemo<FormFacts> forms;
   FormMemo<ConvertedWord> with_neighbours;
@@ -648,7 +650,7 @@ struct ConversionMemo::State {
   std::string hyphenated;  // the last hyphenated word's result, which is not remembered
   // The number of every span's form in `forms`, while its generation holds.
   std::vector<std::uint32_t> numbers;
-  std::uint64_t numbered_generation = 0;
+  std::uint64_t numbered_generation = kNoGeneration;
   ConvertOptions options;  // what the remembered results were converted with
 };
 
@@ -687,6 +689,7 @@ std::uint32_t form_number(std::string_view word, Memo& memo) {
 // English score and name class of every span's core, remembered by the span's
 // form; the forms' numbers are kept for the conversion that follows.
 void score_spans(std::string_view text, std::vector<WordSpan>& spans, Memo& memo) {
+  const std::uint64_t generation = memo.forms.generation();
   memo.numbers.resize(spans.size());
   for (std::size_t i = 0; i < spans.size(); ++i) {
     WordSpan& span = spans[i];
@@ -703,7 +706,8 @@ void score_spans(std::string_view text, std::vector<WordSpan>& spans, Memo& memo
     span.name_class = facts.name_class;
     memo.numbers[i] = number;
   }
-  memo.numbered_generation = memo.forms.generation();
+  // Numbers given out before the memo swept are void.
+  memo.numbered_generation = memo.forms.generation() == generation ? generation : kNoGeneration;
 }
 
 // convert_word, remembered per form. Besides the word (and the options, fixed
