@@ -191,11 +191,23 @@ float context_score(std::span<const WordSpan> spans, std::size_t sentence_start,
   // Words farther away than this weigh little and would make very long
   // unpunctuated lines quadratic, so they are not looked at.
   constexpr std::size_t kWindow = 1000;
+  // The weights by distance, within a clause and across one.
+  struct Weights {
+    std::array<double, kWindow + 1> near{};
+    std::array<double, kWindow + 1> across{};
+    Weights() {
+      for (std::size_t d = 1; d <= kWindow; ++d) {
+        near[d] = 1.0 / static_cast<double>(d);
+        across[d] = 0.3 / static_cast<double>(d);
+      }
+    }
+  };
+  static const Weights kWeights;
   double sum = 0.0;
   double weights = 0.0;
   const auto add = [&](const WordSpan& other, std::size_t distance, bool across_clause) {
     if (other.score == 0.0f || other.name_class == NameClass::ForeignName) return;
-    const double weight = (across_clause ? 0.3 : 1.0) / static_cast<double>(distance);
+    const double weight = (across_clause ? kWeights.across : kWeights.near)[distance];
     sum += std::clamp(static_cast<double>(other.score), -3.0, 3.0) * weight;
     weights += weight;
   };

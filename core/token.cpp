@@ -131,11 +131,11 @@ bool is_plain_word(std::string_view part, std::size_t min_letters) {
 // plain words, so links, paths, numbers and code are never cut.
 std::size_t joined_word_start(std::string_view span) {
   constexpr std::size_t kMinLetters = 3;
-  for (std::size_t i = 0; i < span.size();) {
-    const std::size_t at = i;
-    const char32_t c = next_code_point(span, i);
-    if (c != '.' && c != ',' && c != ';' && c != '!' && c != '?' && c != '(') continue;
-    const std::size_t start = c == '(' ? at : i;
+  // The first of these marks decides (they are ASCII, so no byte of a longer
+  // character matches).
+  if (const std::size_t at = span.find_first_of(".,;!?("); at != std::string_view::npos) {
+    const char c = span[at];
+    const std::size_t start = c == '(' ? at : at + 1;
     const std::string_view left = span.substr(0, start);
     const std::string_view right = span.substr(start);
     if (right.empty() || !is_plain_word(left, kMinLetters) || !is_plain_word(right, 2)) return 0;
@@ -189,8 +189,16 @@ std::vector<WordSpan> split_spans(std::string_view text) {
   bool in_span = false;
   while (i < text.size()) {
     const std::size_t at = i;
-    const char32_t c = next_code_point(text, i);
-    if (!is_separator(c)) {
+    char32_t c = static_cast<unsigned char>(text[i]);
+    bool separator = false;
+    if (c < 0x80) {  // most of a text: no decoding, and only white space separates
+      ++i;
+      separator = c == ' ' || (c >= 0x09 && c <= 0x0D);
+    } else {
+      c = next_code_point(text, i);
+      separator = is_separator(c);
+    }
+    if (!separator) {
       if (!in_span) {
         span_start = at;
         in_span = true;
