@@ -279,16 +279,27 @@ bool keep_sh_ch(std::string_view core) {
 }
 
 bool is_brand(std::string_view core) {
-  std::string stem = to_lower(core);
-  for (std::size_t i = 0; i < stem.size();) {
-    const std::size_t start = i;
-    if (is_apostrophe(next_code_point(stem, i))) {
-      stem.resize(start);
-      break;
-    }
+  // The stem is what stands before the first apostrophe, in lower case.
+  std::size_t end = 0;
+  bool ascii = true;
+  for (std::size_t i = 0; i < core.size();) {
+    ascii = ascii && static_cast<unsigned char>(core[i]) < 0x80;
+    if (is_apostrophe(next_code_point(core, i))) break;
+    end = i;
   }
-  return brand_list_contains(stem) ||
-         stem_before_suffix_is_listed(stem, kBrandSuffixes, 4, brand_list_contains);
+  const auto listed = [](std::string_view stem) {
+    return brand_list_contains(stem) ||
+           stem_before_suffix_is_listed(stem, kBrandSuffixes, 4, brand_list_contains);
+  };
+  // Most cores are short ASCII words, lowered without a heap allocation.
+  constexpr std::size_t kShortStem = 32;
+  if (ascii && end <= kShortStem) {
+    std::array<char, kShortStem> stem{};
+    std::transform(core.begin(), core.begin() + static_cast<std::ptrdiff_t>(end), stem.begin(),
+                   [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch; });
+    return listed(std::string_view(stem.data(), end));
+  }
+  return listed(to_lower(core.substr(0, end)));
 }
 
 std::string convert_letters(std::string_view core, char32_t tutuq, bool keep) {

@@ -133,8 +133,12 @@ std::size_t joined_word_start(std::string_view span) {
   constexpr std::size_t kMinLetters = 3;
   // The first of these marks decides (they are ASCII, so no byte of a longer
   // character matches).
-  if (const std::size_t at = span.find_first_of(".,;!?("); at != std::string_view::npos) {
-    const char c = span[at];
+  const auto is_mark = [](char ch) {
+    return ch == '.' || ch == ',' || ch == ';' || ch == '!' || ch == '?' || ch == '(';
+  };
+  if (const auto mark = std::find_if(span.begin(), span.end(), is_mark); mark != span.end()) {
+    const auto at = static_cast<std::size_t>(mark - span.begin());
+    const char c = *mark;
     const std::size_t start = c == '(' ? at : at + 1;
     const std::string_view left = span.substr(0, start);
     const std::string_view right = span.substr(start);
