@@ -20,7 +20,7 @@ namespace vexo {
 template <typename Value>
 class FormMemo {
  public:
-  static constexpr std::size_t kMaxForms = 1 << 16;
+  static constexpr std::size_t kMaxForms = 1 << 17;
 
   // The number of the entry remembered for a form, or 0. A number stays valid
   // (and at() gives its value) until the memo forgets, which changes

@@ -646,17 +646,21 @@ struct FormFacts {
     std::uint8_t flags = 0;
     Decision decision = Decision::Unchanged;
     bool pending_quote = false;  // the quote carried out
-    bool as_written = false;     // the result is the word itself, not `text`
-    std::string text;
+    bool as_written = false;     // the result is the word itself, else texts[offset, +length)
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;
   };
   // Most forms meet one or two combinations (first word of a sentence or not).
   static constexpr std::size_t kMaxKnown = 4;
+  // Longer words (a line without spaces) are converted each time they come.
+  static constexpr std::size_t kMaxRememberedBytes = 256;
 
   float score = 0.0f;
   NameClass name_class = NameClass::Plain;
   bool scored = false;
   std::uint8_t known_count = 0;
   std::array<Known, kMaxKnown> known;
+  std::string texts;  // the converted texts, each once
 };
 
 }  // namespace
@@ -799,17 +803,27 @@ WordOutcome convert_word_memo(std::string_view word, std::uint32_t number,
   if (known == known_end) {
     WordResult r = convert_word(word, options, score, context, false, foreign_name, pending_quote,
                                 neighbours);
-    if (facts.known_count == FormFacts::kMaxKnown) {
+    if (facts.known_count == FormFacts::kMaxKnown || word.size() > FormFacts::kMaxRememberedBytes) {
       memo.hyphenated = std::move(r.text);
       return WordOutcome{memo.hyphenated, r.decision};
     }
-    const bool as_written = r.text == word;
-    *known = FormFacts::Known{flags, r.decision, pending_quote, as_written,
-                              as_written ? std::string() : std::move(r.text)};
+    FormFacts::Known fresh{flags, r.decision, pending_quote, r.text == word, 0, 0};
+    if (!fresh.as_written) {
+      std::size_t offset = facts.texts.find(r.text);
+      if (offset == std::string::npos) {
+        offset = facts.texts.size();
+        facts.texts += r.text;
+      }
+      fresh.offset = static_cast<std::uint32_t>(offset);
+      fresh.length = static_cast<std::uint32_t>(r.text.size());
+    }
+    *known = fresh;
     ++facts.known_count;
   }
   pending_quote = known->pending_quote;
-  return WordOutcome{known->as_written ? word : std::string_view(known->text), known->decision};
+  if (known->as_written) return WordOutcome{word, known->decision};
+  return WordOutcome{std::string_view(facts.texts).substr(known->offset, known->length),
+                     known->decision};
 }
 
 // The apostrophe use one paragraph shows by itself, with its spans scored.
