@@ -184,46 +184,103 @@ std::string_view normalize_marks(std::string_view text, std::string& buffer) {
 // ---------------------------------------------------------------------------
 // Context score
 
+namespace {
+
+// Words farther away than this weigh little and would make very long
+// unpunctuated lines quadratic, so they are not looked at.
+constexpr std::size_t kContextWindow = 1000;
+
+// The weight of a word by its distance, within a clause and across one.
+struct ContextWeights {
+  std::array<double, kContextWindow + 1> near{};
+  std::array<double, kContextWindow + 1> across{};
+  ContextWeights() {
+    for (std::size_t d = 1; d <= kContextWindow; ++d) {
+      near[d] = 1.0 / static_cast<double>(d);
+      across[d] = 0.3 / static_cast<double>(d);
+    }
+  }
+};
+
+const ContextWeights& context_weights() {
+  static const ContextWeights weights;
+  return weights;
+}
+
+// A word's part in the context of the others: its clamped score, or nothing.
+std::optional<double> context_value(const WordSpan& span) {
+  if (span.score == 0.0f || span.name_class == NameClass::ForeignName) return std::nullopt;
+  return std::clamp(static_cast<double>(span.score), -3.0, 3.0);
+}
+
+}  // namespace
+
 float context_score(std::span<const WordSpan> spans, std::size_t sentence_start,
                     std::size_t sentence_end, std::size_t position) {
   const std::size_t self = sentence_start + position;
   const std::size_t last = std::min(sentence_end, spans.size() - 1);
-  // Words farther away than this weigh little and would make very long
-  // unpunctuated lines quadratic, so they are not looked at.
-  constexpr std::size_t kWindow = 1000;
-  // The weights by distance, within a clause and across one.
-  struct Weights {
-    std::array<double, kWindow + 1> near{};
-    std::array<double, kWindow + 1> across{};
-    Weights() {
-      for (std::size_t d = 1; d <= kWindow; ++d) {
-        near[d] = 1.0 / static_cast<double>(d);
-        across[d] = 0.3 / static_cast<double>(d);
-      }
-    }
-  };
-  static const Weights kWeights;
+  const ContextWeights& table = context_weights();
   double sum = 0.0;
   double weights = 0.0;
   const auto add = [&](const WordSpan& other, std::size_t distance, bool across_clause) {
-    if (other.score == 0.0f || other.name_class == NameClass::ForeignName) return;
-    const double weight = (across_clause ? kWeights.across : kWeights.near)[distance];
-    sum += std::clamp(static_cast<double>(other.score), -3.0, 3.0) * weight;
+    const std::optional<double> value = context_value(other);
+    if (!value) return;
+    const double weight = (across_clause ? table.across : table.near)[distance];
+    sum += *value * weight;
     weights += weight;
   };
   bool across = false;
-  for (std::size_t d = 1; d <= kWindow && self >= sentence_start + d; ++d) {
+  for (std::size_t d = 1; d <= kContextWindow && self >= sentence_start + d; ++d) {
     const std::size_t j = self - d;
     across = across || spans[j].clause_end;
     add(spans[j], d, across);
   }
   across = false;
-  for (std::size_t d = 1; d <= kWindow && self + d <= last; ++d) {
+  for (std::size_t d = 1; d <= kContextWindow && self + d <= last; ++d) {
     const std::size_t j = self + d;
     across = across || spans[j - 1].clause_end;
     add(spans[j], d, across);
   }
   return weights > 0.0 ? static_cast<float>(sum / weights) : 0.0f;
+}
+
+void sentence_contexts(std::span<const WordSpan> sentence, std::vector<float>& contexts) {
+  // The same sums as context_score, over the words' values read once.
+  struct Value {
+    double value;
+    bool counts;
+    bool clause_end;
+  };
+  std::vector<Value> values(sentence.size());
+  for (std::size_t k = 0; k < sentence.size(); ++k) {
+    const std::optional<double> value = context_value(sentence[k]);
+    values[k] = Value{value.value_or(0.0), value.has_value(), sentence[k].clause_end};
+  }
+  const ContextWeights& table = context_weights();
+  contexts.resize(sentence.size());
+  for (std::size_t self = 0; self < sentence.size(); ++self) {
+    double sum = 0.0;
+    double weights = 0.0;
+    bool across = false;
+    for (std::size_t d = 1; d <= kContextWindow && self >= d; ++d) {
+      const Value& other = values[self - d];
+      across = across || other.clause_end;
+      if (!other.counts) continue;
+      const double weight = (across ? table.across : table.near)[d];
+      sum += other.value * weight;
+      weights += weight;
+    }
+    across = false;
+    for (std::size_t d = 1; d <= kContextWindow && self + d < sentence.size(); ++d) {
+      const Value& other = values[self + d];
+      across = across || values[self + d - 1].clause_end;
+      if (!other.counts) continue;
+      const double weight = (across ? table.across : table.near)[d];
+      sum += other.value * weight;
+      weights += weight;
+    }
+    contexts[self] = weights > 0.0 ? static_cast<float>(sum / weights) : 0.0f;
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -678,6 +735,7 @@ struct ConversionMemo::State {
   // The number of every span's form in `forms`, while its generation holds.
   std::vector<std::uint32_t> numbers;
   std::uint64_t numbered_generation = kNoGeneration;
+  std::vector<float> contexts;  // of the words of the sentence being converted
   ConvertOptions options;  // what the remembered results were converted with
 };
 
@@ -865,12 +923,15 @@ void convert_paragraph(std::string_view input, const ConvertOptions& options, bo
   for (const Sentence& sentence : split_sentences(spans)) {
     const bool scored = std::any_of(spans.begin() + sentence.first, spans.begin() + sentence.last + 1,
                                     [](const WordSpan& s) { return s.score != 0.0f; });
+    if (scored) {
+      sentence_contexts(std::span(spans).subspan(sentence.first, sentence.last + 1 - sentence.first),
+                        memo.contexts);
+    }
     for (std::size_t i = sentence.first; i <= sentence.last; ++i) {
       const WordSpan& span = spans[i];
       out.append(text.substr(copied, span.start - copied));
 
-      const float context =
-          scored ? context_score(spans, sentence.first, sentence.last, i - sentence.first) : 0.0f;
+      const float context = scored ? memo.contexts[i - sentence.first] : 0.0f;
       const std::string_view word = text.substr(span.start, span.end - span.start);
       std::string left;
       std::string right;

@@ -191,6 +191,10 @@ std::string_view normalize_marks(std::string_view text, std::string& buffer);
 float context_score(std::span<const WordSpan> spans, std::size_t sentence_start,
                     std::size_t sentence_end, std::size_t position);
 
+// context_score for every word of a sentence (the spans of one sentence),
+// into `contexts`; cheaper than asking word by word.
+void sentence_contexts(std::span<const WordSpan> sentence, std::vector<float>& contexts);
+
 // The letter rules: o' g' -> ö ğ, sh ch -> ş ç (unless `keep_sh_ch`), s'h c'h
 // -> sh ch, every other apostrophe -> `tutuq`.
 std::string convert_letters(std::string_view core, char32_t tutuq, bool keep_sh_ch);
