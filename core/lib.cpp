@@ -245,40 +245,39 @@ float context_score(std::span<const WordSpan> spans, std::size_t sentence_start,
 }
 
 void sentence_contexts(std::span<const WordSpan> sentence, std::vector<float>& contexts) {
-  // The same sums as context_score, over the words' values read once.
-  struct Value {
-    double value;
-    bool counts;
-    bool clause_end;
-  };
-  std::vector<Value> values(sentence.size());
-  for (std::size_t k = 0; k < sentence.size(); ++k) {
-    const std::optional<double> value = context_value(sentence[k]);
-    values[k] = Value{value.value_or(0.0), value.has_value(), sentence[k].clause_end};
+  // The same sums as context_score, in the same order. A word that does not
+  // count has value 0.0 and mask 0.0: it adds 0.0 to both sums, which leaves
+  // them as they are (neither is ever -0.0).
+  const std::size_t n = sentence.size();
+  std::vector<double> values(2 * n);
+  const std::span<double> value(values.data(), n);
+  const std::span<double> mask(values.data() + n, n);
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::optional<double> v = context_value(sentence[k]);
+    value[k] = v.value_or(0.0);
+    mask[k] = v ? 1.0 : 0.0;
   }
   const ContextWeights& table = context_weights();
-  contexts.resize(sentence.size());
-  for (std::size_t self = 0; self < sentence.size(); ++self) {
+  contexts.resize(n);
+  for (std::size_t self = 0; self < n; ++self) {
     double sum = 0.0;
     double weights = 0.0;
-    bool across = false;
-    for (std::size_t d = 1; d <= kContextWindow && self >= d; ++d) {
-      const Value& other = values[self - d];
-      across = across || other.clause_end;
-      if (!other.counts) continue;
-      const double weight = (across ? table.across : table.near)[d];
-      sum += other.value * weight;
+    const auto add = [&](const std::array<double, kContextWindow + 1>& by_distance,
+                         std::size_t d, std::size_t j) {
+      const double weight = by_distance[d] * mask[j];
+      sum += value[j] * weight;
       weights += weight;
-    }
-    across = false;
-    for (std::size_t d = 1; d <= kContextWindow && self + d < sentence.size(); ++d) {
-      const Value& other = values[self + d];
-      across = across || values[self + d - 1].clause_end;
-      if (!other.counts) continue;
-      const double weight = (across ? table.across : table.near)[d];
-      sum += other.value * weight;
-      weights += weight;
-    }
+    };
+    // Leftwards: within the clause, then from the word that ends the one before.
+    const std::size_t left = std::min(self, kContextWindow);
+    std::size_t d = 1;
+    for (; d <= left && !sentence[self - d].clause_end; ++d) add(table.near, d, self - d);
+    for (; d <= left; ++d) add(table.across, d, self - d);
+    // Rightwards: until past a word that ends a clause.
+    const std::size_t right = std::min(n - 1 - self, kContextWindow);
+    d = 1;
+    for (; d <= right && !sentence[self + d - 1].clause_end; ++d) add(table.near, d, self + d);
+    for (; d <= right; ++d) add(table.across, d, self + d);
     contexts[self] = weights > 0.0 ? static_cast<float>(sum / weights) : 0.0f;
   }
 }

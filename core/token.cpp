@@ -191,7 +191,18 @@ std::vector<WordSpan> split_spans(std::string_view text) {
   std::size_t i = 0;
   std::size_t span_start = 0;
   bool in_span = false;
+  const auto is_word_byte = [](unsigned char b) { return b > ' ' && b < 0x80; };
   while (i < text.size()) {
+    if (is_word_byte(static_cast<unsigned char>(text[i]))) {
+      // A run of printable ASCII, most of a text, is part of a span.
+      if (!in_span) {
+        span_start = i;
+        in_span = true;
+      }
+      do ++i;
+      while (i < text.size() && is_word_byte(static_cast<unsigned char>(text[i])));
+      continue;
+    }
     const std::size_t at = i;
     char32_t c = static_cast<unsigned char>(text[i]);
     bool separator = false;
