@@ -735,6 +735,7 @@ struct ConversionMemo::State {
   std::vector<std::uint32_t> numbers;
   std::uint64_t numbered_generation = kNoGeneration;
   std::vector<float> contexts;  // of the words of the sentence being converted
+  std::vector<std::uint64_t> hashes;  // of the forms of the paragraph being scored
   ConvertOptions options;  // what the remembered results were converted with
 };
 
@@ -775,10 +776,22 @@ std::uint32_t form_number(std::string_view word, Memo& memo) {
 void score_spans(std::string_view text, std::vector<WordSpan>& spans, Memo& memo) {
   const std::uint64_t generation = memo.forms.generation();
   memo.numbers.resize(spans.size());
+  // The memo is probed for all the words of a paragraph in rounds, so that
+  // their cache misses overlap.
+  memo.hashes.resize(spans.size());
+  const auto word_at = [&](std::size_t i) {
+    return text.substr(spans[i].start, spans[i].end - spans[i].start);
+  };
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    memo.hashes[i] = FormMemo<FormFacts>::hash_of(word_at(i));
+    memo.forms.prefetch_slot(memo.hashes[i]);
+  }
+  for (const std::uint64_t hash : memo.hashes) memo.forms.prefetch_entry(hash);
   for (std::size_t i = 0; i < spans.size(); ++i) {
     WordSpan& span = spans[i];
-    const std::string_view word = text.substr(span.start, span.end - span.start);
-    const std::uint32_t number = form_number(word, memo);
+    const std::string_view word = word_at(i);
+    std::uint32_t number = memo.forms.number_of(word, memo.hashes[i]);
+    if (number == 0) number = memo.forms.add(word, FormFacts{});
     FormFacts& facts = memo.forms.at(number);
     if (!facts.scored) {
       const std::string_view core = split_word(word).core;
