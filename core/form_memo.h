@@ -63,6 +63,7 @@ class FormMemo {
   }
 
   Value& at(std::uint32_t number) { return entries_[number - 1].value; }
+  const Value& at(std::uint32_t number) const { return entries_[number - 1].value; }
   std::uint64_t generation() const { return generation_; }
 
   // Remembers a value for a form not remembered yet and returns its number,

@@ -771,6 +771,22 @@ std::uint32_t form_number(std::string_view word, Memo& memo) {
   return number != 0 ? number : memo.forms.add(word, FormFacts{});
 }
 
+// The English score and name class of a word's core: those remembered for
+// the core as a word of its own (so'z for so'z, and so'z.), or new ones.
+FormFacts core_scores(std::string_view word, const Memo& memo) {
+  const std::string_view core = split_word(word).core;
+  FormFacts scores;
+  if (const std::uint32_t number = core.size() == word.size() ? 0 : memo.forms.number_of(core);
+      number != 0 && memo.forms.at(number).scored) {
+    scores.score = memo.forms.at(number).score;
+    scores.name_class = memo.forms.at(number).name_class;
+  } else {
+    scores.score = english_score(core);
+    scores.name_class = name_class(core);
+  }
+  return scores;
+}
+
 // English score and name class of every span's core, remembered by the span's
 // form; the forms' numbers are kept for the conversion that follows.
 void score_spans(std::string_view text, std::vector<WordSpan>& spans, Memo& memo) {
@@ -791,14 +807,15 @@ void score_spans(std::string_view text, std::vector<WordSpan>& spans, Memo& memo
     WordSpan& span = spans[i];
     const std::string_view word = word_at(i);
     std::uint32_t number = memo.forms.number_of(word, memo.hashes[i]);
-    if (number == 0) number = memo.forms.add(word, FormFacts{});
-    FormFacts& facts = memo.forms.at(number);
-    if (!facts.scored) {
-      const std::string_view core = split_word(word).core;
-      facts.score = english_score(core);
-      facts.name_class = name_class(core);
+    if (number == 0 || !memo.forms.at(number).scored) {
+      const FormFacts scores = core_scores(word, memo);
+      if (number == 0) number = memo.forms.add(word, FormFacts{});
+      FormFacts& facts = memo.forms.at(number);
+      facts.score = scores.score;
+      facts.name_class = scores.name_class;
       facts.scored = true;
     }
+    const FormFacts& facts = memo.forms.at(number);
     span.score = facts.score;
     span.name_class = facts.name_class;
     memo.numbers[i] = number;
