@@ -17,10 +17,10 @@
 
 namespace vexo {
 
-template <typename Value>
+template <typename Value, std::size_t MaxForms = std::size_t{1} << 17>
 class FormMemo {
  public:
-  static constexpr std::size_t kMaxForms = 1 << 17;
+  static constexpr std::size_t kMaxForms = MaxForms;
 
   // The number of the entry remembered for a form, or 0. A number stays valid
   // (and at() gives its value) until the memo forgets, which changes

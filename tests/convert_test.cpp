@@ -2,6 +2,8 @@
 // Cyrillic input switched off so that only the rules under test decide.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "core/lib.h"
 
 namespace vexo {
@@ -150,6 +152,25 @@ TEST(ContextScore, WeighsNearWordsMoreAndClausesLess) {
   spans[0].name_class = NameClass::ForeignName;  // and then ignored
   EXPECT_FLOAT_EQ(context_score(spans, 0, 3, 3), -3.0f);
   EXPECT_FLOAT_EQ(context_score(spans, 0, 3, 2), 0.0f);
+}
+
+// The sentence-at-once form gives the very same floats as context_score.
+TEST(ContextScore, WholeSentenceMatchesWordByWord) {
+  std::mt19937 random(5);
+  const float scores[] = {0.0f, 2.5f, -1.25f, 7.0f, -0.3f, 1.5f};
+  std::vector<float> contexts;
+  for (int round = 0; round < 200; ++round) {
+    std::vector<WordSpan> spans(1 + random() % (round < 190 ? 30 : 1500));
+    for (WordSpan& span : spans) {
+      span.score = scores[random() % std::size(scores)];
+      span.clause_end = random() % 5 == 0;
+      if (random() % 9 == 0) span.name_class = NameClass::ForeignName;
+    }
+    sentence_contexts(spans, contexts);
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+      ASSERT_EQ(contexts[i], context_score(spans, 0, spans.size() - 1, i)) << round << " " << i;
+    }
+  }
 }
 
 TEST(Text, LongTextConvertsWholly) {
