@@ -867,6 +867,35 @@ WordOutcome convert_with_neighbours(std::string_view word, const ConvertOptions&
   return WordOutcome{known->text, known->decision};
 }
 
+// A word with one closing mark (so'z, so'z.) converts as the word before the
+// mark does, followed by the mark, when that word is ASCII and ends in a
+// letter: the mark is split off as trailing punctuation, which no decision
+// looks at. The result for the bare word is taken when the memo holds it for
+// the same flags.
+std::optional<WordResult> converted_as_bare(std::string_view word, std::uint8_t flags,
+                                            bool& pending_quote, const Memo& memo) {
+  if (word.size() < 2 || std::string_view(",.!?;").find(word.back()) == std::string_view::npos) {
+    return std::nullopt;
+  }
+  const std::string_view bare = word.substr(0, word.size() - 1);
+  if (!is_ascii_letter(static_cast<unsigned char>(bare.back())) ||
+      !std::all_of(bare.begin(), bare.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x80; })) {
+    return std::nullopt;
+  }
+  const std::uint32_t number = memo.forms.number_of(bare);
+  if (number == 0) return std::nullopt;
+  const FormFacts& facts = memo.forms.at(number);
+  const auto known_end = facts.known.begin() + facts.known_count;
+  const auto known = std::find_if(facts.known.begin(), known_end,
+                                  [&](const FormFacts::Known& k) { return k.flags == flags; });
+  if (known == known_end) return std::nullopt;
+  pending_quote = known->pending_quote;
+  std::string text(known->as_written ? bare
+                                     : std::string_view(facts.texts).substr(known->offset, known->length));
+  text.push_back(word.back());
+  return WordResult{std::move(text), known->decision};
+}
+
 WordOutcome convert_word_memo(std::string_view word, std::uint32_t number,
                               const ConvertOptions& options, float score, float context,
                               bool text_restore_mode, bool foreign_name, bool& pending_quote,
@@ -888,8 +917,10 @@ WordOutcome convert_word_memo(std::string_view word, std::uint32_t number,
   auto known = std::find_if(facts.known.begin(), known_end,
                             [&](const FormFacts::Known& k) { return k.flags == flags; });
   if (known == known_end) {
-    WordResult r = convert_word(word, options, score, context, false, foreign_name, pending_quote,
-                                neighbours);
+    std::optional<WordResult> bare = converted_as_bare(word, flags, pending_quote, memo);
+    WordResult r = bare ? std::move(*bare)
+                        : convert_word(word, options, score, context, false, foreign_name,
+                                       pending_quote, neighbours);
     if (facts.known_count == FormFacts::kMaxKnown || word.size() > FormFacts::kMaxRememberedBytes) {
       memo.hyphenated = std::move(r.text);
       return WordOutcome{memo.hyphenated, r.decision};
