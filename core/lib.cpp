@@ -787,9 +787,10 @@ FormFacts core_scores(std::string_view word, const Memo& memo) {
   return scores;
 }
 
-// English score and name class of every span's core, remembered by the span's
-// form; the forms' numbers are kept for the conversion that follows.
-void score_spans(std::string_view text, std::vector<WordSpan>& spans, Memo& memo) {
+// The number of every span's form in the memo (added when new), kept for the
+// conversion that follows; with `scored`, also the English score and name
+// class of every span's core.
+void number_spans(std::string_view text, std::vector<WordSpan>& spans, bool scored, Memo& memo) {
   const std::uint64_t generation = memo.forms.generation();
   memo.numbers.resize(spans.size());
   // The memo is probed for all the words of a paragraph in rounds, so that
@@ -807,6 +808,10 @@ void score_spans(std::string_view text, std::vector<WordSpan>& spans, Memo& memo
     WordSpan& span = spans[i];
     const std::string_view word = word_at(i);
     std::uint32_t number = memo.forms.number_of(word, memo.hashes[i]);
+    if (!scored) {
+      memo.numbers[i] = number != 0 ? number : memo.forms.add(word, FormFacts{});
+      continue;
+    }
     if (number == 0 || !memo.forms.at(number).scored) {
       const FormFacts scores = core_scores(word, memo);
       if (number == 0) number = memo.forms.add(word, FormFacts{});
@@ -964,10 +969,8 @@ void convert_paragraph(std::string_view input, const ConvertOptions& options, bo
   const std::string_view text = normalize_marks(input, buffer);
   std::vector<WordSpan> spans = split_spans(text);
 
-  if (options.guard) {
-    score_spans(text, spans, memo);
-    join_name_runs(spans);
-  }
+  number_spans(text, spans, options.guard, memo);
+  if (options.guard) join_name_runs(spans);
   if (const ApostropheUse shown = shown_use(text, spans, options); shown != ApostropheUse::Unknown) {
     evidence.apostrophes = shown;
   }
@@ -977,7 +980,7 @@ void convert_paragraph(std::string_view input, const ConvertOptions& options, bo
 
   if (reports != nullptr) reports->reserve(reports->size() + spans.size());
   // The forms' numbers from scoring hold while the memo has forgotten nothing.
-  const bool numbered = options.guard && memo.numbered_generation == memo.forms.generation();
+  const bool numbered = memo.numbered_generation == memo.forms.generation();
   bool pending_quote = false;
   std::size_t copied = 0;
   for (const Sentence& sentence : split_sentences(spans)) {
@@ -1087,7 +1090,7 @@ TextEvidence evidence_after(std::string_view text, const ConvertOptions& options
     const std::size_t start = previous == std::string_view::npos ? 0 : previous + 1;
     const std::string_view paragraph = normalize_marks(text.substr(start), buffer);
     std::vector<WordSpan> spans = split_spans(paragraph);
-    if (options.guard) score_spans(paragraph, spans, memo);
+    if (options.guard) number_spans(paragraph, spans, true, memo);
     if (const ApostropheUse shown = shown_use(paragraph, spans, options);
         shown != ApostropheUse::Unknown) {
       return TextEvidence{shown};
