@@ -148,13 +148,15 @@ char32_t compose(char32_t base, char32_t mark) {
 
 bool needs_normalizing(std::string_view text) {
   // U+0306, U+0308, U+0327 are CC 86 / CC 88 / CC A7; U+0218, U+0219 are C8 98 / C8 99.
-  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    const auto n = static_cast<unsigned char>(text[i + 1]);
-    if (b == 0xCC && (n == 0x86 || n == 0x88 || n == 0xA7)) return true;
-    if (b == 0xC8 && (n == 0x98 || n == 0x99)) return true;
-  }
-  return false;
+  const auto found = [&](char lead, auto&& second_matches) {
+    for (std::size_t i = text.find(lead); i != std::string_view::npos && i + 1 < text.size();
+         i = text.find(lead, i + 1)) {
+      if (second_matches(static_cast<unsigned char>(text[i + 1]))) return true;
+    }
+    return false;
+  };
+  return found('\xCC', [](unsigned char n) { return n == 0x86 || n == 0x88 || n == 0xA7; }) ||
+         found('\xC8', [](unsigned char n) { return n == 0x98 || n == 0x99; });
 }
 
 }  // namespace

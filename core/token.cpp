@@ -188,6 +188,11 @@ bool is_slash_joined_words(std::string_view core) {
 
 std::vector<WordSpan> split_spans(std::string_view text) {
   std::vector<WordSpan> spans;
+  // Room for a paragraph's words at a little under prose's bytes per word,
+  // so that the list seldom grows; a long line grows it as usual.
+  constexpr std::size_t kBytesPerWord = 6;
+  constexpr std::size_t kMaxReserved = 1 << 14;
+  spans.reserve(std::min(text.size() / kBytesPerWord + 1, kMaxReserved));
   std::size_t i = 0;
   std::size_t span_start = 0;
   bool in_span = false;
