@@ -643,11 +643,6 @@ void join_name_runs(std::vector<WordSpan>& spans) {
   }
 }
 
-bool any_old_mark(std::string_view text, const std::vector<WordSpan>& spans) {
-  return std::any_of(spans.begin(), spans.end(),
-                     [&](const WordSpan& s) { return shows_apostrophe_use(core_of(text, s)); });
-}
-
 // True when the text as a whole reads as Uzbek typed without o'/g'
 // apostrophes: then shorter and ambiguous words may be restored too.
 bool lacks_apostrophes(std::string_view text, const std::vector<WordSpan>& spans,
@@ -716,6 +711,7 @@ struct FormFacts {
   float score = 0.0f;
   NameClass name_class = NameClass::Plain;
   bool scored = false;
+  std::int8_t shows_use = -1;  // shows_apostrophe_use of the core: 1, 0 or not asked yet
   std::uint8_t known_count = 0;
   std::array<Known, kMaxKnown> known;
   std::string texts;  // the converted texts, each once
@@ -951,11 +947,27 @@ WordOutcome convert_word_memo(std::string_view word, std::uint32_t number,
                      known->decision};
 }
 
-// The apostrophe use one paragraph shows by itself, with its spans scored.
+// True when a span of the paragraph shows apostrophes typed, asked once per
+// form while the spans' numbers hold.
+bool any_old_mark(std::string_view text, const std::vector<WordSpan>& spans, Memo& memo) {
+  if (memo.numbered_generation != memo.forms.generation()) {
+    return std::any_of(spans.begin(), spans.end(),
+                       [&](const WordSpan& s) { return shows_apostrophe_use(core_of(text, s)); });
+  }
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    FormFacts& facts = memo.forms.at(memo.numbers[i]);
+    if (facts.shows_use < 0) facts.shows_use = shows_apostrophe_use(core_of(text, spans[i])) ? 1 : 0;
+    if (facts.shows_use == 1) return true;
+  }
+  return false;
+}
+
+// The apostrophe use one paragraph shows by itself, with its spans numbered
+// (and scored, with the guard).
 ApostropheUse shown_use(std::string_view text, const std::vector<WordSpan>& spans,
-                        const ConvertOptions& options) {
+                        const ConvertOptions& options, Memo& memo) {
   if (!options.restore) return ApostropheUse::Unknown;
-  if (any_old_mark(text, spans)) return ApostropheUse::Written;
+  if (any_old_mark(text, spans, memo)) return ApostropheUse::Written;
   if (lacks_apostrophes(text, spans, options)) return ApostropheUse::LeftOut;
   return ApostropheUse::Unknown;
 }
@@ -973,7 +985,7 @@ void convert_paragraph(std::string_view input, const ConvertOptions& options, bo
 
   number_spans(text, spans, options.guard, memo);
   if (options.guard) join_name_runs(spans);
-  if (const ApostropheUse shown = shown_use(text, spans, options); shown != ApostropheUse::Unknown) {
+  if (const ApostropheUse shown = shown_use(text, spans, options, memo); shown != ApostropheUse::Unknown) {
     evidence.apostrophes = shown;
   }
   const bool may_restore = options.restore && evidence.apostrophes != ApostropheUse::Written;
@@ -1092,8 +1104,8 @@ TextEvidence evidence_after(std::string_view text, const ConvertOptions& options
     const std::size_t start = previous == std::string_view::npos ? 0 : previous + 1;
     const std::string_view paragraph = normalize_marks(text.substr(start), buffer);
     std::vector<WordSpan> spans = split_spans(paragraph);
-    if (options.guard) number_spans(paragraph, spans, true, memo);
-    if (const ApostropheUse shown = shown_use(paragraph, spans, options);
+    number_spans(paragraph, spans, options.guard, memo);
+    if (const ApostropheUse shown = shown_use(paragraph, spans, options, memo);
         shown != ApostropheUse::Unknown) {
       return TextEvidence{shown};
     }
