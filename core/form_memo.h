@@ -37,7 +37,7 @@ class FormMemo {
       if (number == 0) return 0;
       if ((content >> 32) != (hash >> 32)) continue;  // the entry is not read for another form
       const Entry& entry = entries_[number - 1];
-      if (entry.hash == hash && entry.form == form) {
+      if (entry.form == form) {
         entry.asked_again = true;
         return number;
       }
@@ -74,10 +74,9 @@ class FormMemo {
     } else if (2 * (entries_.size() + 1) > slots_.size()) {
       grow();
     }
-    const std::uint64_t hash = hash_of(form);
-    entries_.push_back(Entry{hash, std::string(form), std::move(value), false});
+    entries_.push_back(Entry{std::string(form), std::move(value), false});
     const auto number = static_cast<std::uint32_t>(entries_.size());
-    place(hash, number);
+    place(hash_of(form), number);
     return number;
   }
 
@@ -105,8 +104,12 @@ class FormMemo {
 
   void grow() {
     slots_.assign(slots_.empty() ? kFirstSlots : 2 * slots_.size(), 0);
+    place_all();
+  }
+
+  void place_all() {
     for (std::size_t i = 0; i < entries_.size(); ++i) {
-      place(entries_[i].hash, static_cast<std::uint32_t>(i + 1));
+      place(hash_of(entries_[i].form), static_cast<std::uint32_t>(i + 1));
     }
   }
 
@@ -123,9 +126,7 @@ class FormMemo {
     }
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(kept), entries_.end());
     slots_.assign(slots_.size(), 0);
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-      place(entries_[i].hash, static_cast<std::uint32_t>(i + 1));
-    }
+    place_all();
     ++generation_;
   }
 
@@ -136,8 +137,8 @@ class FormMemo {
     slots_[slot] = (hash >> 32 << 32) | number;
   }
 
+  // Small, so that more of them stay in the cache; the hash is not kept.
   struct Entry {
-    std::uint64_t hash;
     std::string form;
     Value value;
     mutable bool asked_again = false;

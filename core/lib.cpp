@@ -700,13 +700,14 @@ struct FormFacts {
     Decision decision = Decision::Unchanged;
     bool pending_quote = false;  // the quote carried out
     bool as_written = false;     // the result is the word itself, else texts[offset, +length)
-    std::uint32_t offset = 0;
-    std::uint32_t length = 0;
+    std::uint16_t offset = 0;
+    std::uint16_t length = 0;
   };
   // Most forms meet one or two combinations (first word of a sentence or not).
   static constexpr std::size_t kMaxKnown = 4;
   // Longer words (a line without spaces) are converted each time they come.
   static constexpr std::size_t kMaxRememberedBytes = 256;
+  static constexpr std::size_t kMaxTextBytes = 0xFFFF;  // what offset and length can tell
 
   float score = 0.0f;
   NameClass name_class = NameClass::Plain;
@@ -924,7 +925,8 @@ WordOutcome convert_word_memo(std::string_view word, std::uint32_t number,
     WordResult r = bare ? std::move(*bare)
                         : convert_word(word, options, score, context, false, foreign_name,
                                        pending_quote, neighbours);
-    if (facts.known_count == FormFacts::kMaxKnown || word.size() > FormFacts::kMaxRememberedBytes) {
+    if (facts.known_count == FormFacts::kMaxKnown || word.size() > FormFacts::kMaxRememberedBytes ||
+        facts.texts.size() + r.text.size() > FormFacts::kMaxTextBytes) {
       memo.hyphenated = std::move(r.text);
       return WordOutcome{memo.hyphenated, r.decision};
     }
@@ -935,8 +937,8 @@ WordOutcome convert_word_memo(std::string_view word, std::uint32_t number,
         offset = facts.texts.size();
         facts.texts += r.text;
       }
-      fresh.offset = static_cast<std::uint32_t>(offset);
-      fresh.length = static_cast<std::uint32_t>(r.text.size());
+      fresh.offset = static_cast<std::uint16_t>(offset);
+      fresh.length = static_cast<std::uint16_t>(r.text.size());
     }
     *known = fresh;
     ++facts.known_count;
