@@ -332,9 +332,12 @@ std::optional<Restored> restore_hyphenated(std::string_view word, bool strong_co
 // How much more weight the restored reading needs than the word as written.
 // In a text typed without apostrophes the word as written is no evidence of
 // its own, so the more frequent reading wins.
+constexpr float kMarginOverListed = 0.8f;
+
 float margin_for(float own_weight, bool own_exact, bool best_exact, bool text_mode) {
   if (own_weight <= 0.0f) return 1.5f;
-  if (text_mode) return 0.0f;
+  // An unlisted analysis (to'la + lar) must beat a listed word (tolalar) clearly.
+  if (text_mode) return own_exact && !best_exact ? kMarginOverListed : 0.0f;
   if (own_exact) return best_exact ? 1.2f : 1.8f;
   return best_exact ? 0.8f : 1.8f;
 }

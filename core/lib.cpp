@@ -562,18 +562,38 @@ bool any_old_mark(std::string_view text, const std::vector<WordSpan>& spans) {
                      [&](const WordSpan& s) { return shows_apostrophe_use(core_of(text, s)); });
 }
 
-// True when the text as a whole reads as Uzbek typed without o'/g'
-// apostrophes: then shorter and ambiguous words may be restored too.
-bool lacks_apostrophes(std::string_view text, const std::vector<WordSpan>& spans,
-                       const ConvertOptions& options) {
+// How strongly a paragraph without marks shows its apostrophes left out.
+// Strong: a word reads as typed without them even where the word as written
+// is taken at its word (ozbek, boladi). Weak: only a word whose apostrophe
+// reading is the more frequent one (otib, boylab, oz ichiga) does; careful
+// writers use such words too, so weak evidence counts only where the
+// paragraphs before show nothing.
+enum class LeftOutEvidence : std::uint8_t { None, Weak, Strong };
+
+// True when a word restores in text mode to a reading clearly more frequent
+// than the word as written (otib -> o'tib, not olim -> o'lim).
+bool reads_better_restored(std::string_view core) {
+  constexpr float kMinWeakGain = 0.5f;  // lexicon weight, about three times as frequent
+  const std::optional<Restored> restored = restore_apostrophes(core, false, true, false);
+  if (!restored) return false;
+  const Lookup own = uzbek_analysis(word_key(core));
+  return uzbek_analysis(word_key(restored->word)).weight >=
+         (own.found ? own.weight : 0.0f) + kMinWeakGain;
+}
+
+LeftOutEvidence left_out_evidence(std::string_view text, const std::vector<WordSpan>& spans,
+                                  const ConvertOptions& options) {
   float sum = 0.0f;
   for (const WordSpan& s : spans) sum += s.score;
-  if (sum <= 0.0f) return false;
-  return std::any_of(spans.begin(), spans.end(), [&](const WordSpan& s) {
+  if (sum <= 0.0f) return LeftOutEvidence::None;
+  LeftOutEvidence found = LeftOutEvidence::None;
+  for (const WordSpan& s : spans) {
     const std::string_view core = core_of(text, s);
-    return !is_protected(core) && !is_exception_word(options, core) &&
-           restore_apostrophes(core, false, false, false).has_value();
-  });
+    if (is_protected(core) || is_exception_word(options, core)) continue;
+    if (restore_apostrophes(core, false, false, false).has_value()) return LeftOutEvidence::Strong;
+    if (found == LeftOutEvidence::None && reads_better_restored(core)) found = LeftOutEvidence::Weak;
+  }
+  return found;
 }
 
 // The other reading of a word that reads two ways once its apostrophes are
@@ -674,13 +694,23 @@ WordOutcome convert_word_memo(std::string_view word, const ConvertOptions& optio
   return WordOutcome{known->text, known->decision};
 }
 
-// The apostrophe use one paragraph shows by itself, with its spans scored.
-ApostropheUse shown_use(std::string_view text, const std::vector<WordSpan>& spans,
-                        const ConvertOptions& options) {
-  if (!options.restore) return ApostropheUse::Unknown;
-  if (any_old_mark(text, spans)) return ApostropheUse::Written;
-  if (lacks_apostrophes(text, spans, options)) return ApostropheUse::LeftOut;
-  return ApostropheUse::Unknown;
+// The apostrophe use one paragraph shows by itself, with its spans scored,
+// and whether that is only weak evidence of apostrophes left out.
+struct ShownUse {
+  ApostropheUse use = ApostropheUse::Unknown;
+  bool weak_left_out = false;
+};
+
+ShownUse shown_use(std::string_view text, const std::vector<WordSpan>& spans,
+                   const ConvertOptions& options) {
+  if (!options.restore) return {};
+  if (any_old_mark(text, spans)) return {ApostropheUse::Written};
+  switch (left_out_evidence(text, spans, options)) {
+    case LeftOutEvidence::Strong: return {ApostropheUse::LeftOut};
+    case LeftOutEvidence::Weak: return {ApostropheUse::Unknown, true};
+    case LeftOutEvidence::None: break;
+  }
+  return {};
 }
 
 // Converts one paragraph (a line with its line break) onto the end of `out`,
@@ -698,11 +728,13 @@ void convert_paragraph(std::string_view input, const ConvertOptions& options, bo
     score_spans(text, spans, memo);
     join_name_runs(spans);
   }
-  if (const ApostropheUse shown = shown_use(text, spans, options); shown != ApostropheUse::Unknown) {
-    evidence.apostrophes = shown;
-  }
+  const ShownUse shown = shown_use(text, spans, options);
+  if (shown.use != ApostropheUse::Unknown) evidence.apostrophes = shown.use;
   const bool may_restore = options.restore && evidence.apostrophes != ApostropheUse::Written;
-  const bool text_restore_mode = may_restore && evidence.apostrophes == ApostropheUse::LeftOut;
+  // Weak evidence decides this paragraph only and is not handed on.
+  const bool text_restore_mode =
+      may_restore && (evidence.apostrophes == ApostropheUse::LeftOut ||
+                      (shown.weak_left_out && evidence.apostrophes == ApostropheUse::Unknown));
   const bool two_readings_mode = two_readings && may_restore;
 
   if (reports != nullptr) reports->reserve(reports->size() + spans.size());
@@ -803,9 +835,9 @@ TextEvidence evidence_after(std::string_view text, const ConvertOptions& options
     const std::string_view paragraph = normalize_marks(text.substr(start), buffer);
     std::vector<WordSpan> spans = split_spans(paragraph);
     if (options.guard) score_spans(paragraph, spans, memo);
-    if (const ApostropheUse shown = shown_use(paragraph, spans, options);
-        shown != ApostropheUse::Unknown) {
-      return TextEvidence{shown};
+    if (const ShownUse shown = shown_use(paragraph, spans, options);
+        shown.use != ApostropheUse::Unknown) {
+      return TextEvidence{shown.use};
     }
     text = text.substr(0, start);
   }
