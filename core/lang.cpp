@@ -333,6 +333,7 @@ std::optional<Restored> restore_hyphenated(std::string_view word, bool strong_co
 // In a text typed without apostrophes the word as written is no evidence of
 // its own, so the more frequent reading wins.
 constexpr float kMarginOverListed = 0.8f;
+constexpr float kTextModeFloor = 1.5f;
 
 float margin_for(float own_weight, bool own_exact, bool best_exact, bool text_mode) {
   if (own_weight <= 0.0f) return 1.5f;
@@ -426,7 +427,10 @@ std::optional<Restored> restore_apostrophes(std::string_view word, bool strong_c
   }
   if (!best) return std::nullopt;
 
-  const float floor = english ? 3.0f : 2.0f;
+  // The least weight a restored reading needs. In a text typed without
+  // apostrophes, a word that is no word as written may take a rarer reading
+  // (oljalarni -> o'ljalarni).
+  const float floor = english ? 3.0f : text_mode && own_weight <= 0.0f ? kTextModeFloor : 2.0f;
   std::optional<bool> chosen;
   if (text_mode && own_exact && best_exact && own_weight > 0.0f) {
     chosen = prefers_restored(key, own_weight, best_key, best->weight, neighbours);
