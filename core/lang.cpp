@@ -429,8 +429,10 @@ std::optional<Restored> restore_apostrophes(std::string_view word, bool strong_c
 
   // The least weight a restored reading needs. In a text typed without
   // apostrophes, a word that is no word as written may take a rarer reading
-  // (oljalarni -> o'ljalarni).
-  const float floor = english ? 3.0f : text_mode && own_weight <= 0.0f ? kTextModeFloor : 2.0f;
+  // (oljalarni -> o'ljalarni), unless capitalised inside a sentence (Konami).
+  const bool name = neighbours.mid_sentence && !word.empty() && word.front() >= 'A' && word.front() <= 'Z';
+  const float floor =
+      english ? 3.0f : text_mode && own_weight <= 0.0f && !name ? kTextModeFloor : 2.0f;
   std::optional<bool> chosen;
   if (text_mode && own_exact && best_exact && own_weight > 0.0f) {
     chosen = prefers_restored(key, own_weight, best_key, best->weight, neighbours);
