@@ -583,17 +583,24 @@ bool reads_better_restored(std::string_view core) {
 
 LeftOutEvidence left_out_evidence(std::string_view text, const std::vector<WordSpan>& spans,
                                   const ConvertOptions& options) {
+  // Words with o'/g' are so common that a paragraph of this many Uzbek words
+  // without one is itself a sign; a shorter one is no weak evidence.
+  constexpr std::size_t kMinWeakEvidenceWords = 6;
   float sum = 0.0f;
-  for (const WordSpan& s : spans) sum += s.score;
+  std::size_t uzbek_words = 0;
+  for (const WordSpan& s : spans) {
+    sum += s.score;
+    if (s.score > 0.0f) ++uzbek_words;
+  }
   if (sum <= 0.0f) return LeftOutEvidence::None;
-  LeftOutEvidence found = LeftOutEvidence::None;
+  bool weak = false;
   for (const WordSpan& s : spans) {
     const std::string_view core = core_of(text, s);
     if (is_protected(core) || is_exception_word(options, core)) continue;
     if (restore_apostrophes(core, false, false, false).has_value()) return LeftOutEvidence::Strong;
-    if (found == LeftOutEvidence::None && reads_better_restored(core)) found = LeftOutEvidence::Weak;
+    if (!weak && uzbek_words >= kMinWeakEvidenceWords) weak = reads_better_restored(core);
   }
-  return found;
+  return weak ? LeftOutEvidence::Weak : LeftOutEvidence::None;
 }
 
 // The other reading of a word that reads two ways once its apostrophes are
