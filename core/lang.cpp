@@ -126,7 +126,15 @@ float english_score(std::string_view word) {
   constexpr float kUzbekCap = 4.5f;
   const Lookup uzbek = uzbek_lookup(key);
   const Lookup english = lexicon_lookup(english_lexicon(), key);
-  if (uzbek.found && english.found) return std::min(uzbek.weight, kUzbekCap) - english.weight;
+  if (uzbek.found && english.found) {
+    // A capitalised English word that Uzbek knows only as a stem with endings
+    // (Turkish: turk + ish) is the English one.
+    if (is_ascii_upper(static_cast<unsigned char>(word.front())) &&
+        !lexicon_lookup(uzbek_lexicon(), key).found) {
+      return -english.weight;
+    }
+    return std::min(uzbek.weight, kUzbekCap) - english.weight;
+  }
   if (uzbek.found) return std::min(uzbek.weight, kUzbekCap) + 0.5f * std::min(pattern_score(key), 0.0f);
   if (english.found) return contains(key, "'") ? -6.0f : -english.weight;
   return pattern_score(key);

@@ -95,6 +95,9 @@ TEST(EnglishGuard, EnglishWordsAndBrandsStayAsWritten) {
   EXPECT_FALSE(looks_english("choyxona", english_score("choyxona"), 0.0f));
   // Listed Uzbek words stay Uzbek at the start of a sentence (not shun + ga).
   EXPECT_EQ(conv("Shunga ko'ra. Shundan keyin"), "\u015eunga k\u00f6ra. \u015eundan keyin");
+  // A capitalised English word Uzbek knows only with endings (turk + ish) is English.
+  EXPECT_EQ(conv("Biz Turkish Airlines bilan uchdik"), "Biz Turkish Airlines bilan u\u00e7dik");
+  EXPECT_EQ(conv("turkish"), "turki\u015f");
 
   ConvertOptions no_guard;
   no_guard.guard = false;
