@@ -524,9 +524,15 @@ std::string_view core_of(std::string_view text, const WordSpan& span) {
 
 // Names written next to each other (Charlotte Church, Smith & Ashworth) form
 // a run within one clause; a run with a foreign name in it makes every English
-// word of the run a foreign name too.
-void join_name_runs(std::vector<WordSpan>& spans) {
+// word of the run a foreign name too. A capitalised English word without sh or
+// ch (Turkish Airlines) counts as a foreign name here.
+void join_name_runs(std::string_view text, std::vector<WordSpan>& spans) {
   const auto ends_clause = [](const WordSpan& s) { return s.clause_end || s.sentence_end; };
+  const auto english_capitalised = [&](const WordSpan& s) {
+    const std::string_view core = core_of(text, s);
+    return s.name_class == NameClass::Plain && s.score < 0.0f && !core.empty() &&
+           core.front() >= 'A' && core.front() <= 'Z';
+  };
   std::size_t i = 0;
   while (i < spans.size()) {
     if (!is_name(spans[i].name_class)) {
@@ -534,9 +540,13 @@ void join_name_runs(std::vector<WordSpan>& spans) {
       continue;
     }
     std::size_t last = i;
+    bool english_neighbour = false;
     while (!ends_clause(spans[last]) && last + 1 < spans.size()) {
       const WordSpan& next = spans[last + 1];
       if (is_name(next.name_class)) {
+        last += 1;
+      } else if (english_capitalised(next)) {
+        english_neighbour = true;
         last += 1;
       } else if (next.name_class == NameClass::Connector && !ends_clause(next) &&
                  last + 2 < spans.size() && is_name(spans[last + 2].name_class)) {
@@ -545,9 +555,10 @@ void join_name_runs(std::vector<WordSpan>& spans) {
         break;
       }
     }
-    const bool foreign = std::any_of(spans.begin() + i, spans.begin() + last + 1, [](const WordSpan& s) {
-      return s.name_class == NameClass::ForeignName;
-    });
+    const bool foreign = english_neighbour ||
+                         std::any_of(spans.begin() + i, spans.begin() + last + 1, [](const WordSpan& s) {
+                           return s.name_class == NameClass::ForeignName;
+                         });
     if (foreign) {
       for (std::size_t j = i; j <= last; ++j) {
         if (spans[j].name_class == NameClass::EnglishWord) spans[j].name_class = NameClass::ForeignName;
@@ -733,7 +744,7 @@ void convert_paragraph(std::string_view input, const ConvertOptions& options, bo
 
   if (options.guard) {
     score_spans(text, spans, memo);
-    join_name_runs(spans);
+    join_name_runs(text, spans);
   }
   const ShownUse shown = shown_use(text, spans, options);
   if (shown.use != ApostropheUse::Unknown) evidence.apostrophes = shown.use;

@@ -95,8 +95,12 @@ TEST(EnglishGuard, EnglishWordsAndBrandsStayAsWritten) {
   EXPECT_FALSE(looks_english("choyxona", english_score("choyxona"), 0.0f));
   // Listed Uzbek words stay Uzbek at the start of a sentence (not shun + ga).
   EXPECT_EQ(conv("Shunga ko'ra. Shundan keyin"), "\u015eunga k\u00f6ra. \u015eundan keyin");
-  // A capitalised English word Uzbek knows only with endings (turk + ish) is English.
+  // A capitalised English word Uzbek knows only with endings (turk + ish) is
+  // English, and a name beside a capitalised English word is a foreign one.
   EXPECT_EQ(conv("Biz Turkish Airlines bilan uchdik"), "Biz Turkish Airlines bilan u\u00e7dik");
+  EXPECT_EQ(conv("ular ko'pgina shaharlarga Turkish Airlines orqali uchishadi"),
+            "ular k\u00f6pgina \u015faharlarga Turkish Airlines orqali u\u00e7i\u015fadi");
+  EXPECT_EQ(conv("Bosh Vazir keldi"), "Bo\u015f Vazir keldi");
   EXPECT_EQ(conv("turkish"), "turki\u015f");
 
   ConvertOptions no_guard;
