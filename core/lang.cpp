@@ -443,7 +443,11 @@ std::optional<Restored> restore_apostrophes(std::string_view word, bool strong_c
       english ? 3.0f : text_mode && own_weight <= 0.0f && !name ? kTextModeFloor : 2.0f;
   std::optional<bool> chosen;
   if (text_mode && own_exact && best_exact && own_weight > 0.0f) {
-    chosen = prefers_restored(key, own_weight, best_key, best->weight, neighbours);
+    // Both readings are listed whole: their own frequencies, not those of
+    // their stems (bolamiz: bola + miz), weigh them.
+    const float own_listed = lexicon_lookup(uzbek_lexicon(), key).weight;
+    const float best_listed = lexicon_lookup(uzbek_lexicon(), best_key).weight;
+    if (own_listed > 0.0f) chosen = prefers_restored(key, own_listed, best_key, best_listed, neighbours);
   }
   if (chosen ? !*chosen
              : best->weight < floor ||
