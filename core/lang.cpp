@@ -126,7 +126,15 @@ float english_score(std::string_view word) {
   constexpr float kUzbekCap = 4.5f;
   const Lookup uzbek = uzbek_lookup(key);
   const Lookup english = lexicon_lookup(english_lexicon(), key);
-  if (uzbek.found && english.found) return std::min(uzbek.weight, kUzbekCap) - english.weight;
+  if (uzbek.found && english.found) {
+    // A capitalised English word that Uzbek knows only as a stem with endings
+    // (Turkish: turk + ish) is the English one.
+    if (is_ascii_upper(static_cast<unsigned char>(word.front())) &&
+        !lexicon_lookup(uzbek_lexicon(), key).found) {
+      return -english.weight;
+    }
+    return std::min(uzbek.weight, kUzbekCap) - english.weight;
+  }
   if (uzbek.found) return std::min(uzbek.weight, kUzbekCap) + 0.5f * std::min(pattern_score(key), 0.0f);
   if (english.found) return contains(key, "'") ? -6.0f : -english.weight;
   return pattern_score(key);
@@ -332,9 +340,13 @@ std::optional<Restored> restore_hyphenated(std::string_view word, bool strong_co
 // How much more weight the restored reading needs than the word as written.
 // In a text typed without apostrophes the word as written is no evidence of
 // its own, so the more frequent reading wins.
+constexpr float kMarginOverListed = 0.8f;
+constexpr float kTextModeFloor = 1.5f;
+
 float margin_for(float own_weight, bool own_exact, bool best_exact, bool text_mode) {
   if (own_weight <= 0.0f) return 1.5f;
-  if (text_mode) return 0.0f;
+  // An unlisted analysis (to'la + lar) must beat a listed word (tolalar) clearly.
+  if (text_mode) return own_exact && !best_exact ? kMarginOverListed : 0.0f;
   if (own_exact) return best_exact ? 1.2f : 1.8f;
   return best_exact ? 0.8f : 1.8f;
 }
@@ -423,10 +435,19 @@ std::optional<Restored> restore_apostrophes(std::string_view word, bool strong_c
   }
   if (!best) return std::nullopt;
 
-  const float floor = english ? 3.0f : 2.0f;
+  // The least weight a restored reading needs. In a text typed without
+  // apostrophes, a word that is no word as written may take a rarer reading
+  // (oljalarni -> o'ljalarni), unless capitalised inside a sentence (Konami).
+  const bool name = neighbours.mid_sentence && !word.empty() && word.front() >= 'A' && word.front() <= 'Z';
+  const float floor =
+      english ? 3.0f : text_mode && own_weight <= 0.0f && !name ? kTextModeFloor : 2.0f;
   std::optional<bool> chosen;
   if (text_mode && own_exact && best_exact && own_weight > 0.0f) {
-    chosen = prefers_restored(key, own_weight, best_key, best->weight, neighbours);
+    // Both readings are listed whole: their own frequencies, not those of
+    // their stems (bolamiz: bola + miz), weigh them.
+    const float own_listed = lexicon_lookup(uzbek_lexicon(), key).weight;
+    const float best_listed = lexicon_lookup(uzbek_lexicon(), best_key).weight;
+    if (own_listed > 0.0f) chosen = prefers_restored(key, own_listed, best_key, best_listed, neighbours);
   }
   if (chosen ? !*chosen
              : best->weight < floor ||

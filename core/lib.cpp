@@ -610,9 +610,15 @@ std::string_view core_of(std::string_view text, const WordSpan& span) {
 
 // Names written next to each other (Charlotte Church, Smith & Ashworth) form
 // a run within one clause; a run with a foreign name in it makes every English
-// word of the run a foreign name too.
-void join_name_runs(std::vector<WordSpan>& spans) {
+// word of the run a foreign name too. A capitalised English word without sh or
+// ch (Turkish Airlines) counts as a foreign name here.
+void join_name_runs(std::string_view text, std::vector<WordSpan>& spans) {
   const auto ends_clause = [](const WordSpan& s) { return s.clause_end || s.sentence_end; };
+  const auto english_capitalised = [&](const WordSpan& s) {
+    const std::string_view core = core_of(text, s);
+    return s.name_class == NameClass::Plain && s.score < 0.0f && !core.empty() &&
+           core.front() >= 'A' && core.front() <= 'Z';
+  };
   std::size_t i = 0;
   while (i < spans.size()) {
     if (!is_name(spans[i].name_class)) {
@@ -620,9 +626,13 @@ void join_name_runs(std::vector<WordSpan>& spans) {
       continue;
     }
     std::size_t last = i;
+    bool english_neighbour = false;
     while (!ends_clause(spans[last]) && last + 1 < spans.size()) {
       const WordSpan& next = spans[last + 1];
       if (is_name(next.name_class)) {
+        last += 1;
+      } else if (english_capitalised(next)) {
+        english_neighbour = true;
         last += 1;
       } else if (next.name_class == NameClass::Connector && !ends_clause(next) &&
                  last + 2 < spans.size() && is_name(spans[last + 2].name_class)) {
@@ -631,9 +641,10 @@ void join_name_runs(std::vector<WordSpan>& spans) {
         break;
       }
     }
-    const bool foreign = std::any_of(spans.begin() + i, spans.begin() + last + 1, [](const WordSpan& s) {
-      return s.name_class == NameClass::ForeignName;
-    });
+    const bool foreign = english_neighbour ||
+                         std::any_of(spans.begin() + i, spans.begin() + last + 1, [](const WordSpan& s) {
+                           return s.name_class == NameClass::ForeignName;
+                         });
     if (foreign) {
       for (std::size_t j = i; j <= last; ++j) {
         if (spans[j].name_class == NameClass::EnglishWord) spans[j].name_class = NameClass::ForeignName;
@@ -643,18 +654,45 @@ void join_name_runs(std::vector<WordSpan>& spans) {
   }
 }
 
-// True when the text as a whole reads as Uzbek typed without o'/g'
-// apostrophes: then shorter and ambiguous words may be restored too.
-bool lacks_apostrophes(std::string_view text, const std::vector<WordSpan>& spans,
-                       const ConvertOptions& options) {
+// How strongly a paragraph without marks shows its apostrophes left out.
+// Strong: a word reads as typed without them even where the word as written
+// is taken at its word (ozbek, boladi). Weak: only a word whose apostrophe
+// reading is the more frequent one (otib, boylab, oz ichiga) does; careful
+// writers use such words too, so weak evidence counts only where the
+// paragraphs before show nothing.
+enum class LeftOutEvidence : std::uint8_t { None, Weak, Strong };
+
+// True when a word restores in text mode to a reading clearly more frequent
+// than the word as written (otib -> o'tib, not olim -> o'lim).
+bool reads_better_restored(std::string_view core) {
+  constexpr float kMinWeakGain = 0.5f;  // lexicon weight, about three times as frequent
+  const std::optional<Restored> restored = restore_apostrophes(core, false, true, false);
+  if (!restored) return false;
+  const Lookup own = uzbek_analysis(word_key(core));
+  return uzbek_analysis(word_key(restored->word)).weight >=
+         (own.found ? own.weight : 0.0f) + kMinWeakGain;
+}
+
+LeftOutEvidence left_out_evidence(std::string_view text, const std::vector<WordSpan>& spans,
+                                  const ConvertOptions& options) {
+  // Words with o'/g' are so common that a paragraph of this many Uzbek words
+  // without one is itself a sign; a shorter one is no weak evidence.
+  constexpr std::size_t kMinWeakEvidenceWords = 6;
   float sum = 0.0f;
-  for (const WordSpan& s : spans) sum += s.score;
-  if (sum <= 0.0f) return false;
-  return std::any_of(spans.begin(), spans.end(), [&](const WordSpan& s) {
+  std::size_t uzbek_words = 0;
+  for (const WordSpan& s : spans) {
+    sum += s.score;
+    if (s.score > 0.0f) ++uzbek_words;
+  }
+  if (sum <= 0.0f) return LeftOutEvidence::None;
+  bool weak = false;
+  for (const WordSpan& s : spans) {
     const std::string_view core = core_of(text, s);
-    return !is_protected(core) && !is_exception_word(options, core) &&
-           restore_apostrophes(core, false, false, false).has_value();
-  });
+    if (is_protected(core) || is_exception_word(options, core)) continue;
+    if (restore_apostrophes(core, false, false, false).has_value()) return LeftOutEvidence::Strong;
+    if (!weak && uzbek_words >= kMinWeakEvidenceWords) weak = reads_better_restored(core);
+  }
+  return weak ? LeftOutEvidence::Weak : LeftOutEvidence::None;
 }
 
 // The other reading of a word that reads two ways once its apostrophes are
@@ -965,13 +1003,23 @@ bool any_old_mark(std::string_view text, const std::vector<WordSpan>& spans, Mem
 }
 
 // The apostrophe use one paragraph shows by itself, with its spans numbered
-// (and scored, with the guard).
-ApostropheUse shown_use(std::string_view text, const std::vector<WordSpan>& spans,
-                        const ConvertOptions& options, Memo& memo) {
-  if (!options.restore) return ApostropheUse::Unknown;
-  if (any_old_mark(text, spans, memo)) return ApostropheUse::Written;
-  if (lacks_apostrophes(text, spans, options)) return ApostropheUse::LeftOut;
-  return ApostropheUse::Unknown;
+// (and scored, with the guard), and whether that is only weak evidence of
+// apostrophes left out.
+struct ShownUse {
+  ApostropheUse use = ApostropheUse::Unknown;
+  bool weak_left_out = false;
+};
+
+ShownUse shown_use(std::string_view text, const std::vector<WordSpan>& spans,
+                   const ConvertOptions& options, Memo& memo) {
+  if (!options.restore) return {};
+  if (any_old_mark(text, spans, memo)) return {ApostropheUse::Written};
+  switch (left_out_evidence(text, spans, options)) {
+    case LeftOutEvidence::Strong: return {ApostropheUse::LeftOut};
+    case LeftOutEvidence::Weak: return {ApostropheUse::Unknown, true};
+    case LeftOutEvidence::None: break;
+  }
+  return {};
 }
 
 // Converts one paragraph (a line with its line break) onto the end of `out`,
@@ -986,12 +1034,14 @@ void convert_paragraph(std::string_view input, const ConvertOptions& options, bo
   std::vector<WordSpan> spans = split_spans(text);
 
   number_spans(text, spans, options.guard, memo);
-  if (options.guard) join_name_runs(spans);
-  if (const ApostropheUse shown = shown_use(text, spans, options, memo); shown != ApostropheUse::Unknown) {
-    evidence.apostrophes = shown;
-  }
+  if (options.guard) join_name_runs(text, spans);
+  const ShownUse shown = shown_use(text, spans, options, memo);
+  if (shown.use != ApostropheUse::Unknown) evidence.apostrophes = shown.use;
   const bool may_restore = options.restore && evidence.apostrophes != ApostropheUse::Written;
-  const bool text_restore_mode = may_restore && evidence.apostrophes == ApostropheUse::LeftOut;
+  // Weak evidence decides this paragraph only and is not handed on.
+  const bool text_restore_mode =
+      may_restore && (evidence.apostrophes == ApostropheUse::LeftOut ||
+                      (shown.weak_left_out && evidence.apostrophes == ApostropheUse::Unknown));
   const bool two_readings_mode = two_readings && may_restore;
 
   if (reports != nullptr) reports->reserve(reports->size() + spans.size());
@@ -1107,9 +1157,9 @@ TextEvidence evidence_after(std::string_view text, const ConvertOptions& options
     const std::string_view paragraph = normalize_marks(text.substr(start), buffer);
     std::vector<WordSpan> spans = split_spans(paragraph);
     number_spans(paragraph, spans, options.guard, memo);
-    if (const ApostropheUse shown = shown_use(paragraph, spans, options, memo);
-        shown != ApostropheUse::Unknown) {
-      return TextEvidence{shown};
+    if (const ShownUse shown = shown_use(paragraph, spans, options, memo);
+        shown.use != ApostropheUse::Unknown) {
+      return TextEvidence{shown.use};
     }
     text = text.substr(0, start);
   }
