@@ -37,7 +37,7 @@ class FormMemo {
       if (number == 0) return 0;
       if ((content >> 32) != (hash >> 32)) continue;  // the entry is not read for another form
       const Entry& entry = entries_[number - 1];
-      if (entry.form == form) {
+      if (entry.length == form.size() && form_of(entry) == form) {
         entry.asked_again = true;
         return number;
       }
@@ -67,14 +67,17 @@ class FormMemo {
   std::uint64_t generation() const { return generation_; }
 
   // Remembers a value for a form not remembered yet and returns its number,
-  // forgetting everything first when the memo is full.
+  // forgetting first when the memo is full.
   std::uint32_t add(std::string_view form, Value value) {
+    if (form.size() > kMaxFormBytes - forms_.size()) clear();  // no room for its bytes
     if (entries_.size() >= kMaxForms) {
       sweep();
     } else if (2 * (entries_.size() + 1) > slots_.size()) {
       grow();
     }
-    entries_.push_back(Entry{std::string(form), std::move(value), false});
+    entries_.push_back(Entry{static_cast<std::uint32_t>(forms_.size()),
+                             static_cast<std::uint32_t>(form.size()), std::move(value), false});
+    forms_.append(form);
     const auto number = static_cast<std::uint32_t>(entries_.size());
     place(hash_of(form), number);
     return number;
@@ -94,6 +97,7 @@ class FormMemo {
   void clear() {
     entries_.clear();
     slots_.clear();
+    forms_.clear();
     ++generation_;
   }
 
@@ -101,6 +105,8 @@ class FormMemo {
   // The table starts small, for short texts, and stays at least twice the
   // forms, so that probe runs stay short.
   static constexpr std::size_t kFirstSlots = 64;
+  // What the entries' 32-bit offsets into the forms' bytes can reach.
+  static constexpr std::size_t kMaxFormBytes = 0xFFFFFFFF;
 
   void grow() {
     slots_.assign(slots_.empty() ? kFirstSlots : 2 * slots_.size(), 0);
@@ -109,7 +115,7 @@ class FormMemo {
 
   void place_all() {
     for (std::size_t i = 0; i < entries_.size(); ++i) {
-      place(hash_of(entries_[i].form), static_cast<std::uint32_t>(i + 1));
+      place(hash_of(form_of(entries_[i])), static_cast<std::uint32_t>(i + 1));
     }
   }
 
@@ -117,14 +123,19 @@ class FormMemo {
   // asked for again, and renumbers them.
   void sweep() {
     std::size_t kept = 0;
+    std::string kept_forms;
     for (Entry& entry : entries_) {
       if (!entry.asked_again) continue;
       if (kept == kMaxForms / 2) break;
       entry.asked_again = false;
+      const std::string_view form = form_of(entry);
+      entry.offset = static_cast<std::uint32_t>(kept_forms.size());
+      kept_forms.append(form);
       if (&entries_[kept] != &entry) entries_[kept] = std::move(entry);
       ++kept;
     }
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(kept), entries_.end());
+    forms_ = std::move(kept_forms);
     slots_.assign(slots_.size(), 0);
     place_all();
     ++generation_;
@@ -137,12 +148,19 @@ class FormMemo {
     slots_[slot] = (hash >> 32 << 32) | number;
   }
 
-  // Small, so that more of them stay in the cache; the hash is not kept.
+  // Small, so that more of them stay in the cache; the hash is not kept and
+  // the form's bytes are in forms_, where the forms met first (the most
+  // frequent ones, mostly) lie close together.
   struct Entry {
-    std::string form;
+    std::uint32_t offset;  // of the form in forms_
+    std::uint32_t length;
     Value value;
     mutable bool asked_again = false;
   };
+
+  std::string_view form_of(const Entry& entry) const {
+    return std::string_view(forms_).substr(entry.offset, entry.length);
+  }
 
   static void prefetch([[maybe_unused]] const void* address) {
 #if defined(__GNUC__) || defined(__clang__)
@@ -151,6 +169,7 @@ class FormMemo {
   }
 
   std::vector<Entry> entries_;
+  std::string forms_;  // the bytes of all remembered forms, one after another
   // A slot is 0 when empty, else the top 32 bits of the form's hash above its
   // 1-based entry number.
   std::vector<std::uint64_t> slots_;

@@ -388,6 +388,8 @@ std::optional<Restored> restore_apostrophes(std::string_view word, bool strong_c
                                             bool text_mode, bool two_readings,
                                             const Neighbours& neighbours) {
   if (contains(word, "-")) return restore_hyphenated(word, strong_context, text_mode);
+  // Only an o or g takes an apostrophe (and only O and G lower to them).
+  if (word.find_first_of("oOgG") == std::string_view::npos) return std::nullopt;
 
   const std::string key = word_key(word);
   const std::vector<char32_t> key_chars = decode_utf8(key);

@@ -345,7 +345,9 @@ bool is_brand(std::string_view core) {
     if (is_apostrophe(next_code_point(core, i))) break;
     end = i;
   }
+  // Suffixes leave stems of four characters or more: all start as the stem does.
   const auto listed = [](std::string_view stem) {
+    if (!brand_list_may_start(stem)) return false;
     return brand_list_contains(stem) ||
            stem_before_suffix_is_listed(stem, kBrandSuffixes, 4, brand_list_contains);
   };
