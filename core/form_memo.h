@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,10 +48,24 @@ class FormMemo {
   // Asking for many forms at once is faster in three rounds: hash them all
   // and prefetch_slot() each, then prefetch_entry() each, then number_of().
   // The first two rounds only warm the cache.
+  // Reads eight bytes at a time (the last eight overlapping the ones before),
+  // and a short form in two overlapping halves.
   static std::uint64_t hash_of(std::string_view form) {
-    std::uint64_t hash = 0xcbf29ce484222325ULL;  // FNV-1a, then mixed for the low bits
-    for (const char c : form) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
-    return hash ^ (hash >> 29);
+    const char* bytes = form.data();
+    const std::size_t size = form.size();
+    std::uint64_t hash = 0x9E3779B97F4A7C15ULL ^ size;
+    if (size >= 8) {
+      for (std::size_t i = 0; i + 8 < size; i += 8) hash = mix(hash ^ load<std::uint64_t>(bytes + i));
+      hash = mix(hash ^ load<std::uint64_t>(bytes + size - 8));
+    } else if (size >= 4) {
+      hash = mix(hash ^ load<std::uint32_t>(bytes) ^
+                 (std::uint64_t{load<std::uint32_t>(bytes + size - 4)} << 32));
+    } else if (size > 0) {
+      hash = mix(hash ^ static_cast<unsigned char>(bytes[0]) ^
+                 (std::uint64_t{static_cast<unsigned char>(bytes[size / 2])} << 8) ^
+                 (std::uint64_t{static_cast<unsigned char>(bytes[size - 1])} << 16));
+    }
+    return mix(hash);
   }
   void prefetch_slot(std::uint64_t hash) const {
     if (!slots_.empty()) prefetch(&slots_[hash & (slots_.size() - 1)]);
@@ -160,6 +175,18 @@ class FormMemo {
 
   std::string_view form_of(const Entry& entry) const {
     return std::string_view(forms_).substr(entry.offset, entry.length);
+  }
+
+  template <typename Word>
+  static Word load(const char* bytes) {
+    Word word;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
+  }
+
+  static std::uint64_t mix(std::uint64_t hash) {
+    hash *= 0xFF51AFD7ED558CCDULL;
+    return hash ^ (hash >> 32);
   }
 
   static void prefetch([[maybe_unused]] const void* address) {

@@ -290,8 +290,14 @@ void sentence_contexts(std::span<const WordSpan> sentence, std::vector<float>& c
 bool has_convertible(std::string_view core) {
   char32_t prev = 0;
   for (std::size_t i = 0; i < core.size();) {
-    const char32_t c = next_code_point(core, i);
-    if (is_apostrophe(c)) return true;
+    char32_t c = static_cast<unsigned char>(core[i]);
+    if (c < 0x80) {
+      ++i;
+      if (c == '\'' || c == '`') return true;  // the ASCII apostrophes
+    } else {
+      c = next_code_point(core, i);
+      if (is_apostrophe(c)) return true;
+    }
     if ((c == 'h' || c == 'H') && (prev == 'c' || prev == 'C' || prev == 's' || prev == 'S')) return true;
     prev = c;
   }
@@ -341,7 +347,12 @@ bool is_brand(std::string_view core) {
   std::size_t end = 0;
   bool ascii = true;
   for (std::size_t i = 0; i < core.size();) {
-    ascii = ascii && static_cast<unsigned char>(core[i]) < 0x80;
+    if (const auto b = static_cast<unsigned char>(core[i]); b < 0x80) {
+      if (b == '\'' || b == '`') break;  // the ASCII apostrophes
+      end = ++i;
+      continue;
+    }
+    ascii = false;
     if (is_apostrophe(next_code_point(core, i))) break;
     end = i;
   }

@@ -44,7 +44,12 @@ bool is_old_letter_base(char32_t c) { return c == 'G' || c == 'O' || c == 'g' ||
 void mark_end(std::string_view text, WordSpan& span) {
   std::size_t i = span.end;
   while (i > span.start) {
-    const char32_t c = previous_code_point(text, i);
+    char32_t c = static_cast<unsigned char>(text[i - 1]);
+    if (c < 0x80) {
+      --i;
+    } else {
+      c = previous_code_point(text, i);
+    }
     if (is_closing(c)) continue;
     if (c == '.' || c == '!' || c == '?' || c == 0x2026) span.sentence_end = true;
     if (c == ',' || c == ':' || c == ';') span.clause_end = true;
@@ -133,9 +138,12 @@ std::size_t joined_word_start(std::string_view span) {
   constexpr std::size_t kMinLetters = 3;
   // The first of these marks decides (they are ASCII, so no byte of a longer
   // character matches).
-  const auto is_mark = [](char ch) {
-    return ch == '.' || ch == ',' || ch == ';' || ch == '!' || ch == '?' || ch == '(';
-  };
+  static constexpr std::array<bool, 256> kMarks = [] {
+    std::array<bool, 256> marks{};
+    for (const char ch : std::string_view(".,;!?(")) marks[static_cast<unsigned char>(ch)] = true;
+    return marks;
+  }();
+  const auto is_mark = [](char ch) { return kMarks[static_cast<unsigned char>(ch)]; };
   if (const auto mark = std::find_if(span.begin(), span.end(), is_mark); mark != span.end()) {
     const auto at = static_cast<std::size_t>(mark - span.begin());
     const char c = *mark;
