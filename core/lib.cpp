@@ -30,9 +30,17 @@ bool has_apostrophe(std::string_view text) {
 }
 
 std::string word_key(std::string_view word) {
-  std::string key;
-  key.reserve(word.size());
-  for (std::size_t i = 0; i < word.size();) {
+  // Most words are ASCII throughout: their bytes are lowered in place.
+  std::string key(word.size(), '\0');
+  std::size_t i = 0;
+  for (; i < word.size(); ++i) {
+    const auto b = static_cast<unsigned char>(word[i]);
+    if (b >= 0x80) break;
+    key[i] = b == '`' ? '\'' : is_ascii_upper(b) ? static_cast<char>(b + 32) : static_cast<char>(b);
+  }
+  if (i == word.size()) return key;
+  key.resize(i);
+  while (i < word.size()) {
     if (const auto b = static_cast<unsigned char>(word[i]); b < 0x80) {
       key.push_back(b == '`' ? '\'' : is_ascii_upper(b) ? static_cast<char>(b + 32) : static_cast<char>(b));
       ++i;
@@ -337,9 +345,8 @@ bool keep_sh_ch(std::string_view core) {
   if (listed(key) || stem_before_suffix_is_listed(key, kShExceptionSuffixes, 5, listed)) {
     return true;
   }
-  const std::string lower = to_lower(core);
-  return lower.starts_with("dishorm") || lower.starts_with("dishidr") ||
-         lower.starts_with("disharm");
+  // The key is the core in lower case, with apostrophes (no letters) unified.
+  return key.starts_with("dishorm") || key.starts_with("dishidr") || key.starts_with("disharm");
 }
 
 bool is_brand(std::string_view core) {
