@@ -9,6 +9,8 @@
 // threads.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -84,15 +86,21 @@ class FormMemo {
   // Remembers a value for a form not remembered yet and returns its number,
   // forgetting first when the memo is full.
   std::uint32_t add(std::string_view form, Value value) {
-    if (form.size() > kMaxFormBytes - forms_.size()) clear();  // no room for its bytes
+    const bool inline_form = form.size() <= kInlineBytes;
+    if (!inline_form && form.size() > kMaxFormBytes - forms_.size()) clear();  // no room for it
     if (entries_.size() >= kMaxForms) {
       sweep();
     } else if (2 * (entries_.size() + 1) > slots_.size()) {
       grow();
     }
-    entries_.push_back(Entry{static_cast<std::uint32_t>(forms_.size()),
-                             static_cast<std::uint32_t>(form.size()), std::move(value), false});
-    forms_.append(form);
+    Entry& entry = entries_.emplace_back(Entry{0, static_cast<std::uint32_t>(form.size()), {},
+                                               std::move(value), false});
+    if (inline_form) {
+      std::copy(form.begin(), form.end(), entry.head.begin());
+    } else {
+      entry.offset = static_cast<std::uint32_t>(forms_.size());
+      forms_.append(form);
+    }
     const auto number = static_cast<std::uint32_t>(entries_.size());
     place(hash_of(form), number);
     return number;
@@ -143,9 +151,11 @@ class FormMemo {
       if (!entry.asked_again) continue;
       if (kept == kMaxForms / 2) break;
       entry.asked_again = false;
-      const std::string_view form = form_of(entry);
-      entry.offset = static_cast<std::uint32_t>(kept_forms.size());
-      kept_forms.append(form);
+      if (entry.length > kInlineBytes) {
+        const std::string_view form = form_of(entry);
+        entry.offset = static_cast<std::uint32_t>(kept_forms.size());
+        kept_forms.append(form);
+      }
       if (&entries_[kept] != &entry) entries_[kept] = std::move(entry);
       ++kept;
     }
@@ -163,17 +173,21 @@ class FormMemo {
     slots_[slot] = (hash >> 32 << 32) | number;
   }
 
-  // Small, so that more of them stay in the cache; the hash is not kept and
-  // the form's bytes are in forms_, where the forms met first (the most
-  // frequent ones, mostly) lie close together.
+  // Forms of up to this many bytes (most words) are held in their entry.
+  static constexpr std::size_t kInlineBytes = 16;
+
+  // Small, so that more of them stay in the cache; the hash is not kept. A
+  // longer form's bytes are in forms_.
   struct Entry {
-    std::uint32_t offset;  // of the form in forms_
+    std::uint32_t offset;  // of a longer form in forms_
     std::uint32_t length;
+    std::array<char, kInlineBytes> head;  // a short form
     Value value;
     mutable bool asked_again = false;
   };
 
   std::string_view form_of(const Entry& entry) const {
+    if (entry.length <= kInlineBytes) return std::string_view(entry.head.data(), entry.length);
     return std::string_view(forms_).substr(entry.offset, entry.length);
   }
 
@@ -196,7 +210,7 @@ class FormMemo {
   }
 
   std::vector<Entry> entries_;
-  std::string forms_;  // the bytes of all remembered forms, one after another
+  std::string forms_;  // the bytes of the longer forms, one after another
   // A slot is 0 when empty, else the top 32 bits of the form's hash above its
   // 1-based entry number.
   std::vector<std::uint64_t> slots_;
