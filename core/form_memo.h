@@ -57,7 +57,9 @@ class FormMemo {
     const std::size_t size = form.size();
     std::uint64_t hash = 0x9E3779B97F4A7C15ULL ^ size;
     if (size >= 8) {
-      for (std::size_t i = 0; i + 8 < size; i += 8) hash = mix(hash ^ load<std::uint64_t>(bytes + i));
+      for (std::size_t i = 0; i + 8 < size; i += 8) {
+        hash = mix(hash ^ load<std::uint64_t>(bytes + i));
+      }
       hash = mix(hash ^ load<std::uint64_t>(bytes + size - 8));
     } else if (size >= 4) {
       hash = mix(hash ^ load<std::uint32_t>(bytes) ^

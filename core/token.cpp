@@ -260,7 +260,8 @@ WordParts split_word(std::string_view word) {
   // Most words start and end with an ASCII letter or digit: no edge to take.
   const auto letter_or_digit = [](char ch) {
     const auto b = static_cast<unsigned char>(ch);
-    return static_cast<unsigned char>((b | 0x20) - 'a') < 26 || static_cast<unsigned char>(b - '0') < 10;
+    return static_cast<unsigned char>((b | 0x20) - 'a') < 26 ||
+           static_cast<unsigned char>(b - '0') < 10;
   };
   if (!word.empty() && letter_or_digit(word.front()) && letter_or_digit(word.back())) {
     return WordParts{word.substr(0, 0), word, word.substr(word.size())};
