@@ -95,6 +95,9 @@ class FormMemo {
     } else if (2 * (entries_.size() + 1) > slots_.size()) {
       grow();
     }
+    if (entries_.size() == entries_.capacity() && entries_.size() >= kReserveAllAfter) {
+      entries_.reserve(kMaxForms);  // a long text: no more moves, pages taken as they fill
+    }
     Entry& entry = entries_.emplace_back(Entry{0, static_cast<std::uint32_t>(form.size()), {},
                                                std::move(value), false});
     if (inline_form) {
@@ -130,6 +133,8 @@ class FormMemo {
   // The table starts small, for short texts, and stays at least twice the
   // forms, so that probe runs stay short.
   static constexpr std::size_t kFirstSlots = 64;
+  // Past this many forms the entries get room for kMaxForms at once.
+  static constexpr std::size_t kReserveAllAfter = 4096;
   // What the entries' 32-bit offsets into the forms' bytes can reach.
   static constexpr std::size_t kMaxFormBytes = 0xFFFFFFFF;
 
