@@ -49,9 +49,9 @@ class FormMemo {
 
   // Asking for many forms at once is faster in three rounds: hash them all
   // and prefetch_slot() each, then prefetch_entry() each, then number_of().
-  // The first two rounds only warm the cache.
-  // Reads eight bytes at a time (the last eight overlapping the ones before),
-  // and a short form in two overlapping halves.
+  // The first two rounds only warm the cache. The hash reads eight bytes at a
+  // time (the last eight overlapping the ones before), a shorter form in two
+  // overlapping halves.
   static std::uint64_t hash_of(std::string_view form) {
     const char* bytes = form.data();
     const std::size_t size = form.size();

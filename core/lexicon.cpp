@@ -32,9 +32,8 @@ std::uint64_t fnv1a64(std::string_view bytes) {
 constexpr unsigned kNumberBits = 20;
 constexpr std::uint32_t kNumberMask = (1u << kNumberBits) - 1;
 
-// Warms the cache for a lookup of `key` that follows: its first slot, and the
-// word there when the tags agree. Several of these before the lookups let
-// their cache misses overlap.
+// Warms the cache for a lookup of `key` that follows (its first slot).
+// Several of these before the lookups let their cache misses overlap.
 void prefetch_lookup(const Lexicon& lexicon, std::string_view key) {
 #if defined(__GNUC__) || defined(__clang__)
   if (lexicon.slots.empty()) return;
