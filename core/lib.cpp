@@ -259,9 +259,17 @@ void sentence_contexts(std::span<const WordSpan> sentence, std::vector<float>& c
   // count has value 0.0 and mask 0.0: it adds 0.0 to both sums, which leaves
   // them as they are (neither is ever -0.0).
   const std::size_t n = sentence.size();
-  std::vector<double> values(2 * n);
-  const std::span<double> value(values.data(), n);
-  const std::span<double> mask(values.data() + n, n);
+  // Most sentences' values fit on the stack.
+  constexpr std::size_t kMaxOnStack = 64;
+  std::array<double, 2 * kMaxOnStack> small;
+  std::vector<double> large;
+  double* values = small.data();
+  if (n > kMaxOnStack) {
+    large.resize(2 * n);
+    values = large.data();
+  }
+  const std::span<double> value(values, n);
+  const std::span<double> mask(values + n, n);
   for (std::size_t k = 0; k < n; ++k) {
     const std::optional<double> v = context_value(sentence[k]);
     value[k] = v.value_or(0.0);
