@@ -28,12 +28,37 @@ bool is_letter_or_digit(char32_t c) {
   return is_ascii_letter(c) || is_ascii_digit(c) || is_alphabetic(c) || is_numeric(c);
 }
 
-bool same_shape(const std::vector<Token>& a, const std::vector<Token>& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t k = 0; k < a.size(); ++k) {
-    if (a[k].space != b[k].space) return false;
-    if (a[k].space && a[k].text != b[k].text) return false;
+// One token in place: bytes [begin, end) of its text, its number of
+// characters and whether it is white space.
+struct TokenSpan {
+  std::size_t begin = 0;
+  std::size_t end = 0;
+  std::size_t characters = 0;
+  bool space = false;
+};
+
+bool is_space_at(std::string_view text, std::size_t& byte) {
+  const unsigned char c = static_cast<unsigned char>(text[byte]);
+  if (c < 0x80) {
+    ++byte;
+    return c == ' ' || (c >= 0x09 && c <= 0x0D);
   }
+  return is_white_space(next_code_point(text, byte));
+}
+
+// The token that starts at `byte`, which moves past it; false at the end.
+bool next_token(std::string_view text, std::size_t& byte, TokenSpan& token) {
+  if (byte >= text.size()) return false;
+  token.begin = byte;
+  token.characters = 1;
+  token.space = is_space_at(text, byte);
+  while (byte < text.size()) {
+    std::size_t after = byte;
+    if (is_space_at(text, after) != token.space) break;
+    byte = after;
+    ++token.characters;
+  }
+  token.end = byte;
   return true;
 }
 
@@ -96,38 +121,83 @@ std::vector<Edit> subsequence_edits(std::u32string_view from, std::u32string_vie
 
 constexpr std::size_t kNoPiece = static_cast<std::size_t>(-1);
 
-// The piece each character of the old text came from, or kNoPiece for a
-// placeholder character (and for characters beyond the pieces).
-std::vector<std::size_t> character_owners(std::span<const Piece> pieces, std::size_t length) {
-  std::vector<std::size_t> owners;
-  owners.reserve(length);
-  for (std::size_t k = 0; k < pieces.size(); ++k) {
-    const std::size_t owner = pieces[k].placeholder ? kNoPiece : k;
-    owners.insert(owners.end(), count_code_points(pieces[k].text), owner);
+// The byte after `count` characters of valid UTF-8 from `byte`.
+std::size_t skip_characters(std::string_view text, std::size_t byte, std::size_t count) {
+  for (; count > 0 && byte < text.size(); --count) {
+    const unsigned char lead = static_cast<unsigned char>(text[byte]);
+    byte += lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
   }
-  owners.resize(length, kNoPiece);
-  return owners;
+  return std::min(byte, text.size());
 }
 
-// The piece that receives a replacement starting at character `i`: the owner
-// of the first owned character at or after it, else of the last one before.
-class Receiver {
+// A walk over the characters of a paragraph's old text that hands them, and
+// the replacements of edits, to the pieces they belong to. A character
+// belongs to the piece it came from unless that is a placeholder; a
+// replacement at character i goes to the piece of the first owned character
+// at or after i, else of the last one before it.
+class PieceWalk {
  public:
-  explicit Receiver(const std::vector<std::size_t>& owners)
-      : next_(owners.size() + 1, kNoPiece), previous_(owners.size() + 1, kNoPiece) {
-    for (std::size_t i = owners.size(); i-- > 0;) {
-      next_[i] = owners[i] != kNoPiece ? owners[i] : next_[i + 1];
+  PieceWalk(std::span<const Piece> pieces, std::string_view old_text,
+            std::vector<std::string>& out)
+      : pieces_(pieces), text_(old_text), out_(out), first_(pieces.size() + 1, 0),
+        next_owned_(pieces.size() + 1, kNoPiece) {
+    for (std::size_t k = 0; k < pieces.size(); ++k) {
+      first_[k + 1] = first_[k] + count_code_points(pieces[k].text);
     }
-    for (std::size_t i = 0; i < owners.size(); ++i) {
-      previous_[i + 1] = owners[i] != kNoPiece ? owners[i] : previous_[i];
+    for (std::size_t k = pieces.size(); k-- > 0;) {
+      next_owned_[k] = owned(k) ? k : next_owned_[k + 1];
+      if (owned(k) && last_owned_ == kNoPiece) last_owned_ = k;
     }
   }
 
-  std::size_t at(std::size_t i) const { return next_[i] != kNoPiece ? next_[i] : previous_[i]; }
+  std::size_t length() const { return first_.back(); }
+
+  // Hands the characters up to `target` to their pieces.
+  void copy_to(std::size_t target) {
+    target = std::min(target, length());
+    while (at_ < target) {
+      settle();
+      const std::size_t stop = std::min(target, first_[piece_ + 1]);
+      const std::size_t begin = byte_;
+      byte_ = skip_characters(text_, byte_, stop - at_);
+      if (!pieces_[piece_].placeholder) out_[piece_].append(text_, begin, byte_ - begin);
+      at_ = stop;
+    }
+  }
+
+  // Passes over the characters up to `target` without handing them on.
+  void skip_to(std::size_t target) {
+    if (target <= at_) return;
+    target = std::min(target, length());
+    byte_ = skip_characters(text_, byte_, target - at_);
+    at_ = target;
+  }
+
+  void receive(std::string_view replacement) {
+    settle();
+    const std::size_t next = next_owned_[piece_];
+    const std::size_t piece = next != kNoPiece ? next : last_owned_;
+    if (piece != kNoPiece) out_[piece] += replacement;
+  }
 
  private:
-  std::vector<std::size_t> next_;      // owner of the first owned character at or after i
-  std::vector<std::size_t> previous_;  // owner of the last owned character before i
+  bool owned(std::size_t k) const { return !pieces_[k].placeholder && first_[k + 1] > first_[k]; }
+
+  // Moves to the piece that holds the current character (past the last piece
+  // at the end).
+  void settle() {
+    while (piece_ < pieces_.size() && first_[piece_ + 1] <= at_) ++piece_;
+  }
+
+  std::span<const Piece> pieces_;
+  std::string_view text_;
+  std::vector<std::string>& out_;
+  std::vector<std::size_t> first_;       // the first character of each piece, then the length
+  std::vector<std::size_t> next_owned_;  // the first owned piece at or after each
+  std::size_t last_owned_ = kNoPiece;
+  std::size_t piece_ = 0;
+  std::size_t at_ = 0;    // character
+  std::size_t byte_ = 0;  // its byte in the text
 };
 
 }  // namespace
@@ -156,23 +226,35 @@ std::vector<Token> split_tokens(std::string_view text) {
 
 std::vector<TokenPair> token_pairs(std::string_view old_text, std::string_view new_text) {
   if (old_text == new_text) return {};
-  std::vector<Token> old_tokens = split_tokens(old_text);
-  std::vector<Token> new_tokens = split_tokens(new_text);
-  if (!same_shape(old_tokens, new_tokens)) {
-    return {TokenPair{std::string(old_text), 0, std::string(new_text)}};
-  }
+  // Both texts are walked token by token; only the tokens that differ are
+  // kept, and a difference of shape gives up for the whole texts.
   std::vector<TokenPair> pairs;
-  for (std::size_t k = 0; k < old_tokens.size(); ++k) {
-    if (old_tokens[k].text == new_tokens[k].text) continue;
-    pairs.push_back(TokenPair{std::move(old_tokens[k].text), old_tokens[k].start,
-                              std::move(new_tokens[k].text)});
+  std::size_t old_byte = 0, new_byte = 0, start = 0;
+  TokenSpan from, to;
+  while (true) {
+    const bool more = next_token(old_text, old_byte, from);
+    if (more != next_token(new_text, new_byte, to)) break;
+    if (!more) return pairs;
+    if (from.space != to.space) break;
+    const std::string_view old_token = old_text.substr(from.begin, from.end - from.begin);
+    const std::string_view new_token = new_text.substr(to.begin, to.end - to.begin);
+    if (old_token != new_token) {
+      if (from.space) break;
+      pairs.push_back(TokenPair{std::string(old_token), start, std::string(new_token)});
+    }
+    start += from.characters;
   }
-  return pairs;
+  return {TokenPair{std::string(old_text), 0, std::string(new_text)}};
 }
 
 std::vector<WordChange> word_changes(std::string_view old_text, std::string_view new_text) {
+  return word_changes(token_pairs(old_text, new_text));
+}
+
+std::vector<WordChange> word_changes(std::span<const TokenPair> pairs) {
   std::vector<WordChange> changes;
-  for (const TokenPair& pair : token_pairs(old_text, new_text)) {
+  changes.reserve(pairs.size());
+  for (const TokenPair& pair : pairs) {
     const std::u32string from = decode(pair.old_text);
     const std::u32string to = decode(pair.new_text);
     const auto [prefix, suffix] =
@@ -210,6 +292,12 @@ std::vector<Edit> token_edits(const TokenPair& pair) {
 
 std::vector<std::string> distribute_runs(std::span<const Piece> pieces, std::string_view old_text,
                                          std::string_view new_text) {
+  return distribute_runs(pieces, old_text, new_text, token_pairs(old_text, new_text));
+}
+
+std::vector<std::string> distribute_runs(std::span<const Piece> pieces, std::string_view old_text,
+                                         std::string_view new_text,
+                                         std::span<const TokenPair> pairs) {
   std::vector<std::string> result(pieces.size());
   if (old_text == new_text) {
     for (std::size_t k = 0; k < pieces.size(); ++k) {
@@ -217,33 +305,25 @@ std::vector<std::string> distribute_runs(std::span<const Piece> pieces, std::str
     }
     return result;
   }
+  // A single text piece takes the whole new text.
+  if (pieces.size() == 1 && !pieces[0].placeholder && !pieces[0].text.empty()) {
+    result[0] = new_text;
+    return result;
+  }
 
   std::vector<Edit> edits;
-  for (const TokenPair& pair : token_pairs(old_text, new_text)) {
+  for (const TokenPair& pair : pairs) {
     std::vector<Edit> pair_edits = token_edits(pair);
     edits.insert(edits.end(), std::make_move_iterator(pair_edits.begin()),
                  std::make_move_iterator(pair_edits.end()));
   }
-
-  const std::u32string old_chars = decode(old_text);
-  const std::size_t length = old_chars.size();
-  const std::vector<std::size_t> owners = character_owners(pieces, length);
-  const Receiver receiver(owners);
-
-  std::size_t next_edit = 0;
-  std::size_t i = 0;
-  while (true) {
-    if (next_edit < edits.size() && edits[next_edit].start <= i) {
-      const Edit& edit = edits[next_edit++];
-      const std::size_t piece = receiver.at(i);
-      if (piece != kNoPiece) result[piece] += edit.replacement;
-      i = std::max(i, edit.end);
-      continue;
-    }
-    if (i >= length) break;
-    if (owners[i] != kNoPiece) append_utf8(result[owners[i]], old_chars[i]);
-    ++i;
+  PieceWalk walk(pieces, old_text, result);
+  for (const Edit& edit : edits) {
+    walk.copy_to(edit.start);
+    walk.receive(edit.replacement);
+    walk.skip_to(edit.end);
   }
+  walk.copy_to(walk.length());
   return result;
 }
 

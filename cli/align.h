@@ -46,6 +46,9 @@ struct WordChange {
 // stripped), so "(so'z)," -> "(soʼz)," gives so'z -> soʼz.
 std::vector<WordChange> word_changes(std::string_view old_text, std::string_view new_text);
 
+// The same from the token pairs of the two texts (token_pairs).
+std::vector<WordChange> word_changes(std::span<const TokenPair> pairs);
+
 // Characters [start, end) of the old text replaced by `replacement`;
 // start == end is an insertion.
 struct Edit {
@@ -80,5 +83,10 @@ struct Piece {
 // the returned texts joined equal `new_text` without the placeholders.
 std::vector<std::string> distribute_runs(std::span<const Piece> pieces, std::string_view old_text,
                                          std::string_view new_text);
+
+// The same, given the texts' token pairs (token_pairs(old_text, new_text)).
+std::vector<std::string> distribute_runs(std::span<const Piece> pieces, std::string_view old_text,
+                                         std::string_view new_text,
+                                         std::span<const TokenPair> pairs);
 
 }  // namespace vexo::cli

@@ -42,6 +42,9 @@ class ChangeSink {
   virtual ~ChangeSink() = default;
   virtual void add(std::string_view location, std::string_view old_word,
                    std::string_view new_word) = 0;
+  // True when only the number of changes matters: a caller may then pass
+  // empty words to add() and save finding them.
+  virtual bool counts_only() const { return false; }
 };
 
 // Keeps every change, in order.

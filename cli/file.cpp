@@ -6,12 +6,15 @@
 
 #include <new>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "cli/app.h"
 #include "cli/changes.h"
 #include "cli/ooxml.h"
+#include "cli/ordered_jobs.h"
 #include "cli/platform.h"
+#include "cli/stream.h"
 #include "cli/text_encoding.h"
 #include "core/unicode.h"
 
@@ -73,6 +76,7 @@ constexpr std::string_view kHelp =
     "  --old                 yangi alifbodan eski lotinga\n"
     "  --dry-run, -n         yozmasdan o'zgarishlar ro'yxati va soni\n"
     "  --in-place            kirish faylining o'ziga yozish (ruxsatlar va egasi saqlanadi)\n"
+    "  -j N                  bir vaqtda N ta fayl (standart: har yadroga bittadan)\n"
     "  --                    bundan keyingi hamma narsa fayl nomi\n"
     "  -h, --help            shu yordam\n";
 
@@ -80,6 +84,32 @@ constexpr std::string_view kHelp =
 void complain(std::string_view message) {
   platform::write_standard_error(std::string(message) + "\n");
 }
+
+// What the conversion of one file has to say, kept until the files before it
+// have said theirs: lines for standard output and standard error, in order.
+class FileReport {
+ public:
+  void print(std::string text) { lines_.emplace_back(false, std::move(text)); }
+  void complain(std::string_view message) { lines_.emplace_back(true, std::string(message) + "\n"); }
+  void error(std::string_view path, std::string_view message) {
+    complain(std::string(path) + ": " + std::string(message));
+  }
+
+  // Writes the lines out and forgets them.
+  void send() {
+    for (const auto& [is_error, text] : lines_) {
+      if (is_error) {
+        platform::write_standard_error(text);
+      } else {
+        (void)platform::write_standard_output(text);
+      }
+    }
+    std::vector<std::pair<bool, std::string>>().swap(lines_);
+  }
+
+ private:
+  std::vector<std::pair<bool, std::string>> lines_;
+};
 
 struct FileRun {
   TextSettings settings;
@@ -141,12 +171,6 @@ std::optional<FileRun> read_arguments(std::span<const std::string> args,
   return run;
 }
 
-void report_file_error(std::string_view path, std::string_view message) {
-  complain(std::string(path) + ": " + std::string(message));
-}
-
-void print(std::string_view text) { (void)platform::write_standard_output(text); }
-
 // The last path component and what comes before it.
 std::pair<std::string_view, std::string_view> split_path(std::string_view path) {
   const std::size_t separator = path.find_last_of("/\\");
@@ -168,6 +192,7 @@ bool input_is_output(const std::string& input, const std::string& output) {
 class ChangeCounter final : public ChangeSink {
  public:
   void add(std::string_view, std::string_view, std::string_view) override { ++count; }
+  bool counts_only() const override { return true; }
   std::size_t count = 0;
 };
 
@@ -215,7 +240,8 @@ struct Destination {
   std::optional<platform::FileAttributes> attributes;
 };
 
-std::optional<Destination> choose_destination(const std::string& path, const FileRun& run) {
+std::optional<Destination> choose_destination(const std::string& path, const FileRun& run,
+                                              FileReport& report) {
   Destination out;
   out.output = run.in_place ? path
                : run.output ? *run.output
@@ -223,7 +249,7 @@ std::optional<Destination> choose_destination(const std::string& path, const Fil
   // Writing the output takes over its temporary and lock files, so none of
   // them may be the input either.
   if (!run.in_place && input_is_output(path, out.output)) {
-    report_file_error(path, "kirish fayli ustiga yozilmaydi (--in-place bilan ruxsat bering)");
+    report.error(path, "kirish fayli ustiga yozilmaydi (--in-place bilan ruxsat bering)");
     return std::nullopt;
   }
   // Over the input, write through links to the file itself and keep its
@@ -279,72 +305,74 @@ std::string list_kept(const KeptTexts& kept, std::string_view prefix) {
   return out;
 }
 
-void report_written(const std::string& path, const std::string& output, std::size_t changes,
-                    const KeptTexts& kept = {}) {
-  print(path + " \u2192 " + output + " (" + std::to_string(changes) + " ta o'zgarish" +
+void report_written(FileReport& report, const std::string& path, const std::string& output,
+                    std::size_t changes, const KeptTexts& kept = {}) {
+  report.print(path + " \u2192 " + output + " (" + std::to_string(changes) + " ta o'zgarish" +
         kept_summary(kept) + ")\n");
 }
 
 // A dry run's listing, under the file's name when there are several files.
-void print_listing(const std::string& path, const FileRun& run, const std::string& listing) {
+void print_listing(FileReport& report, const std::string& path, const FileRun& run,
+                   const std::string& listing) {
   if (run.files.size() > 1) {
-    print(path + "\n");
+    report.print(path + "\n");
   }
-  print(listing);
+  report.print(listing);
 }
 
-bool convert_text_file(const std::string& path, platform::InputFile& input, const FileRun& run) {
+bool convert_text_file(const std::string& path, platform::InputFile& input, const FileRun& run,
+                       FileReport& report) {
   std::string bytes, error;
   if (!input.read_all(bytes, error)) {
-    report_file_error(path, error);
+    report.error(path, error);
     return false;
   }
   input.close();
   std::optional<DecodedText> decoded = decode_text(bytes);
   if (!decoded) {
-    report_file_error(path, "matn UTF-8 emas (faylni UTF-8 sifatida saqlang)");
+    report.error(path, "matn UTF-8 emas (faylni UTF-8 sifatida saqlang)");
     return false;
   }
   std::string().swap(bytes);  // the file bytes are no longer needed
   const std::string converted = convert_text(decoded->text, run.settings);
   const std::vector<Change> changes = collect_changes(decoded->text, converted);
   if (run.dry_run) {
-    print_listing(path, run,
+    print_listing(report, path, run,
                   list_changes(changes, ListingMode::EachChange, run.files.size() > 1 ? "  " : ""));
     return true;
   }
-  const std::optional<Destination> destination = choose_destination(path, run);
+  const std::optional<Destination> destination = choose_destination(path, run, report);
   if (!destination) return false;
   if (!platform::replace_file(destination->target, encode_text(converted, decoded->encoding),
                               destination->attributes, error)) {
-    report_file_error(destination->output, error);
+    report.error(destination->output, error);
     return false;
   }
-  report_written(path, destination->output, changes.size());
+  report_written(report, path, destination->output, changes.size());
   return true;
 }
 
 bool convert_package_file(const std::string& path, platform::InputFile& file, PackageKind kind,
-                          const FileRun& run) {
+                          const FileRun& run, FileReport& report) {
   InputAdapter input(file);
   if (run.dry_run) {
     ChangeTally tally;
     KeptTexts kept;
     const std::string error = convert_package(input, nullptr, kind, run.settings, tally, &kept);
     if (!error.empty()) {
-      report_file_error(path, error);
+      report.error(path, error);
       return false;
     }
     const std::string_view prefix = run.files.size() > 1 ? "  " : "";
-    print_listing(path, run, tally.listing(prefix) + list_kept(kept, prefix));
+    print_listing(report, path, run, tally.listing(prefix) + list_kept(kept, prefix));
     return true;
   }
-  const std::optional<Destination> destination = choose_destination(path, run);
+  const std::optional<Destination> destination = choose_destination(path, run, report);
   if (!destination) return false;
   platform::ReplacementFile replacement;
   std::string error;
   if (!replacement.begin(destination->target, error)) {
-    report_file_error(destination->output, error);
+    report.error(destination->output, error);
     return false;
   }
   OutputAdapter output(replacement);
@@ -353,9 +381,9 @@ bool convert_package_file(const std::string& path, platform::InputFile& file, Pa
   error = convert_package(input, &output, kind, run.settings, changes, &kept);
   if (!error.empty()) {
     if (output.failed) {
-      report_file_error(destination->output, output.error());
+      report.error(destination->output, output.error());
     } else {
-      report_file_error(path, error);
+      report.error(path, error);
     }
     return false;
   }
@@ -363,10 +391,10 @@ bool convert_package_file(const std::string& path, platform::InputFile& file, Pa
   // while it is open.
   file.close();
   if (!replacement.commit(destination->attributes, error)) {
-    report_file_error(destination->output, error);
+    report.error(destination->output, error);
     return false;
   }
-  report_written(path, destination->output, changes.count, kept);
+  report_written(report, path, destination->output, changes.count, kept);
   return true;
 }
 
@@ -387,27 +415,51 @@ std::string refusal(std::string_view path) {
 }
 
 // Converts one file; false when it failed (the failure is already reported).
-bool convert_file(const std::string& path, const FileRun& run) {
+bool convert_file(const std::string& path, const FileRun& run, FileReport& report) {
   const FileKind kind = file_kind(path);
   if (kind == FileKind::Refused) {
-    report_file_error(path, refusal(path));
+    report.error(path, refusal(path));
     return false;
   }
   platform::InputFile input;
   std::string error;
   if (!input.open(path, error)) {
-    report_file_error(path, error);
+    report.error(path, error);
     return false;
   }
   // Running out of memory fails this file only; whatever it was writing is
   // removed as the stack unwinds.
   try {
-    if (kind == FileKind::Text) return convert_text_file(path, input, run);
-    return convert_package_file(path, input, package_kind(kind), run);
+    if (kind == FileKind::Text) return convert_text_file(path, input, run, report);
+    return convert_package_file(path, input, package_kind(kind), run, report);
   } catch (const std::bad_alloc&) {
-    report_file_error(path, kOutOfMemoryMessage);
+    report.error(path, kOutOfMemoryMessage);
     return false;
   }
+}
+
+// The last path components, ASCII lower-cased, of the files converting
+// `path` reads or writes: two files that share one, or where one is the other's
+// lock or temporary file, are converted one after the other. Comparing names
+// rather than files also keeps apart links to one file and names that differ
+// only in case, at the cost of serializing equal names in different folders.
+std::vector<std::string> touched_names(const std::string& path, const FileRun& run) {
+  std::vector<std::string> names{path, default_output_path(path, run.settings.old_mode)};
+  if (run.output) names.push_back(*run.output);
+  if (run.in_place) names.push_back(platform::resolved_path(path));
+  for (std::string& name : names) name = ascii_lower(split_path(name).second);
+  return names;
+}
+
+bool share_a_file(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+  for (const std::string& x : a) {
+    for (const std::string& y : b) {
+      if (x == y || platform::is_work_file_name(x, y) || platform::is_work_file_name(y, x)) {
+        return true;
+      }
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -426,10 +478,28 @@ int run_file(std::span<const std::string> args, const CliOptions& options) {
   const std::optional<FileRun> run = read_arguments(args, options);
   if (!run) return 1;
   if (run->help) return write_output(kHelp);
-  bool all_succeeded = true;
-  for (const std::string& path : run->files) {
-    if (!convert_file(path, *run)) all_succeeded = false;
+  // Several files convert at once, each with its own lock and temporary file;
+  // their reports come out in the order of the arguments, as one after the
+  // other would give them.
+  const std::vector<std::string>& files = run->files;
+  const unsigned jobs = effective_jobs(options.jobs);
+  std::vector<FileReport> reports(files.size());
+  std::vector<char> succeeded(files.size(), false);
+  std::vector<std::vector<std::string>> names;
+  if (jobs > 1) {
+    for (const std::string& path : files) names.push_back(touched_names(path, *run));
   }
+  bool all_succeeded = true;
+  OrderedJobs items;
+  items.work = [&](std::size_t i) { succeeded[i] = convert_file(files[i], *run, reports[i]); };
+  items.deliver = [&](std::size_t i) {
+    reports[i].send();
+    all_succeeded = all_succeeded && succeeded[i];
+  };
+  items.must_follow = [&](std::size_t earlier, std::size_t later) {
+    return share_a_file(names[earlier], names[later]);
+  };
+  run_ordered(files.size(), jobs, items);
   return all_succeeded ? 0 : 1;
 }
 

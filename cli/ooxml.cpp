@@ -542,13 +542,14 @@ class PartConverter {
     const std::string converted = convert_paragraph_text(text);
     if (converted == text) return;
 
-    const std::vector<std::string> new_texts = distribute_runs(pieces, text, converted);
+    const std::vector<TokenPair> pairs = token_pairs(text, converted);
+    const std::vector<std::string> new_texts = distribute_runs(pieces, text, converted, pairs);
     for (std::size_t i = 0; i < pieces.size(); ++i) {
       const Piece& piece = pieces[i];
       if (piece.placeholder || new_texts[i] == piece.text) continue;
       rewrite_piece(spans[i], piece.text, new_texts[i]);
     }
-    record_changes(text, converted);
+    record_changes(pairs);
   }
 
   // Paragraph text, converted with the apostrophe evidence of the part's
@@ -608,7 +609,15 @@ class PartConverter {
   }
 
   void record_changes(std::string_view text, std::string_view converted) {
-    for (const WordChange& change : word_changes(text, converted)) {
+    if (text != converted) record_changes(token_pairs(text, converted));
+  }
+
+  void record_changes(std::span<const TokenPair> pairs) {
+    if (changes_.counts_only()) {
+      for (std::size_t i = 0; i < pairs.size(); ++i) changes_.add(part_name_, {}, {});
+      return;
+    }
+    for (const WordChange& change : word_changes(pairs)) {
       changes_.add(part_name_, change.old_word, change.new_word);
     }
   }

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <system_error>
 #include <thread>
 
 #include "cli/platform.h"
@@ -46,11 +47,16 @@ std::string name_of(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Six random letters and digits for a temporary file's name.
+// The system's description of an error number (strerror's text; unlike
+// strerror, safe while other threads report errors too).
+std::string system_message(int error) { return std::generic_category().message(error); }
+
+// Six random letters and digits for a temporary file's name. Each thread
+// draws from its own generator, since files are written on several at once.
 std::string random_suffix() {
   static constexpr std::string_view kAlphabet =
       "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  static std::mt19937_64 generator = [] {
+  thread_local std::mt19937_64 generator = [] {
     std::random_device device;
     return std::mt19937_64((std::uint64_t{device()} << 32) ^ device() ^
                            static_cast<std::uint64_t>(::getpid()));
@@ -126,7 +132,7 @@ bool read_file(const std::string& path, std::string& out, std::string& error) {
   out.clear();
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    error = std::strerror(errno);
+    error = system_message(errno);
     return false;
   }
   char buffer[1 << 16];
@@ -135,7 +141,7 @@ bool read_file(const std::string& path, std::string& out, std::string& error) {
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
-      error = std::strerror(errno);
+      error = system_message(errno);
       ::close(fd);
       return false;
     }
@@ -156,7 +162,7 @@ bool InputFile::open(const std::string& path, std::string& error) {
   // Non-blocking, so that opening a FIFO does not wait for a writer.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
-    error = errno == EISDIR ? "bu papka, fayl emas" : std::strerror(errno);
+    error = errno == EISDIR ? "bu papka, fayl emas" : system_message(errno);
     return false;
   }
   struct stat info {};
@@ -177,7 +183,7 @@ std::int64_t InputFile::read_at(std::uint64_t offset, char* out, std::size_t len
     const ssize_t n = ::pread(static_cast<int>(handle_), out, length, static_cast<off_t>(offset));
     if (n >= 0) return n;
     if (errno == EINTR) continue;
-    error = std::strerror(errno);
+    error = system_message(errno);
     return -1;
   }
 }
@@ -209,7 +215,7 @@ bool ReplacementFile::begin(const std::string& target, std::string& error) {
   while (true) {
     const int fd = ::open(lock_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0) {
-      error = std::strerror(errno);
+      error = system_message(errno);
       return false;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
@@ -227,7 +233,7 @@ bool ReplacementFile::begin(const std::string& target, std::string& error) {
     const int err = errno;
     ::close(fd);
     if (err != EWOULDBLOCK && err != EINTR) {
-      error = std::strerror(err);
+      error = system_message(err);
       return false;
     }
     if (std::chrono::steady_clock::now() >= deadline) {
@@ -248,7 +254,7 @@ bool ReplacementFile::begin(const std::string& target, std::string& error) {
     }
     if (errno != EEXIST) break;
   }
-  error = std::strerror(errno);
+  error = system_message(errno);
   temporary_.clear();
   unlock();
   return false;
@@ -260,7 +266,7 @@ bool ReplacementFile::write_at(std::uint64_t offset, std::string_view bytes, std
         ::pwrite(static_cast<int>(file_), bytes.data(), bytes.size(), static_cast<off_t>(offset));
     if (n < 0) {
       if (errno == EINTR) continue;
-      error = std::strerror(errno);
+      error = system_message(errno);
       return false;
     }
     bytes.remove_prefix(static_cast<std::size_t>(n));
@@ -271,7 +277,7 @@ bool ReplacementFile::write_at(std::uint64_t offset, std::string_view bytes, std
 
 bool ReplacementFile::clear(std::string& error) {
   if (::ftruncate(static_cast<int>(file_), 0) == 0) return true;
-  error = std::strerror(errno);
+  error = system_message(errno);
   return false;
 }
 
@@ -295,7 +301,7 @@ bool ReplacementFile::commit(const std::optional<FileAttributes>& attributes, st
   file_ = -1;
   if (err == 0 && ::rename(temporary_.c_str(), target_.c_str()) != 0) err = errno;
   if (err != 0) {
-    error = std::strerror(err);
+    error = system_message(err);
     abandon();
     return false;
   }

@@ -173,16 +173,18 @@ std::wstring without_long_prefix(std::wstring path) {
   return path;
 }
 
-// Six random letters and digits for a temporary file's name.
+// Six random letters and digits for a temporary file's name. Each thread
+// draws from its own generator, since files are written on several at once.
 std::string random_suffix() {
   static constexpr std::string_view kAlphabet =
       "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  static std::mt19937_64 generator = [] {
+  thread_local std::mt19937_64 generator = [] {
     std::random_device device;
     LARGE_INTEGER counter;
     ::QueryPerformanceCounter(&counter);
     return std::mt19937_64((std::uint64_t{device()} << 32) ^
-                           static_cast<std::uint64_t>(counter.QuadPart) ^ ::GetCurrentProcessId());
+                           static_cast<std::uint64_t>(counter.QuadPart) ^
+                           ::GetCurrentProcessId() ^ ::GetCurrentThreadId());
   }();
   std::string out;
   for (int i = 0; i < 6; ++i) out.push_back(kAlphabet[generator() % kAlphabet.size()]);
