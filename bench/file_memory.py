@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Peak memory and time of `vexo file` on packages built to stress it: many
 large text parts, a package whose text parts expand to about 1 GiB, one huge
-spreadsheet cell, and a package over the expansion limit. Each case is
+spreadsheet cell, and a package over the expansion limit; and on long plain
+text files, UTF-8 and UTF-16, which are converted a piece at a time. Each case is
 converted (or refused) once, in a child process whose peak resident set is
 read from the kernel. Usage: file_memory.py VEXO [CASE...]"""
 import os
@@ -71,12 +72,34 @@ def big_cell(path, size):
         z.writestr("xl/sharedStrings.xml", sst)
 
 
+def prose(path, size, encoding="utf-8"):
+    """Lines of old-spelling words, about `size` bytes of UTF-8, written in
+    `encoding` (UTF-16 with its mark)."""
+    rng = random.Random(5)
+    block = "\n".join(" ".join(rng.choice(WORDS) for _ in range(rng.randrange(5, 60)))
+                      for _ in range(20000)) + "\n"
+    data = block.encode("utf-8") if encoding == "utf-8" else b"\xff\xfe" + block.encode("utf-16-le")
+    with open(path, "wb") as f:
+        for _ in range(max(1, size // len(block))):
+            f.write(data)
+
+
 CASES = {
     "ten-9.9MiB-headers.docx": lambda p: many_headers(p, 10, int(9.9 * MiB)),
     "1GiB-expansion.docx": lambda p: expansion(p, 100, 10 * MiB),
     "over-limit.docx": lambda p: expansion(p, 104, 10 * MiB),
     "43MB-cell.xlsx": lambda p: big_cell(p, 43 * 1000 * 1000),
+    "100MB-prose.txt": lambda p: prose(p, 100 * 1000 * 1000),
+    "30MB-prose-utf16.txt": lambda p: prose(p, 30 * 1000 * 1000, "utf-16"),
 }
+
+
+def expanded_size(path):
+    """What the text parts of a package expand to; a text file's own size."""
+    if not zipfile.is_zipfile(path):
+        return os.path.getsize(path)
+    with zipfile.ZipFile(path) as z:
+        return sum(i.file_size for i in z.infolist())
 
 
 def main():
@@ -87,8 +110,7 @@ def main():
         for name in wanted:
             path = os.path.join(work, name)
             CASES[name](path)
-            with zipfile.ZipFile(path) as z:
-                expanded = sum(i.file_size for i in z.infolist())
+            expanded = expanded_size(path)
             start = time.monotonic()
             pid = os.fork()
             if pid == 0:

@@ -29,10 +29,10 @@ std::vector<std::string_view> split_lines(std::string_view text) {
   }
 }
 
-void append_changes(std::vector<Change>& out, std::string_view old_text, std::string_view new_text,
+void append_changes(ChangeSink& sink, std::string_view old_text, std::string_view new_text,
                     const std::string& location) {
-  for (WordChange& change : word_changes(old_text, new_text)) {
-    out.push_back(Change{location, std::move(change.old_word), std::move(change.new_word)});
+  for (const WordChange& change : word_changes(old_text, new_text)) {
+    sink.add(location, change.old_word, change.new_word);
   }
 }
 
@@ -44,18 +44,23 @@ std::string right_aligned(std::string text, std::size_t width) {
 }  // namespace
 
 std::vector<Change> collect_changes(std::string_view old_text, std::string_view new_text) {
-  std::vector<Change> changes;
+  ChangeList list;
+  collect_changes(old_text, new_text, 1, list);
+  return std::move(list.changes);
+}
+
+void collect_changes(std::string_view old_text, std::string_view new_text,
+                     std::size_t first_line, ChangeSink& sink) {
   const std::vector<std::string_view> old_lines = split_lines(old_text);
   const std::vector<std::string_view> new_lines = split_lines(new_text);
   if (old_lines.size() != new_lines.size()) {
-    append_changes(changes, old_text, new_text, "0");
-    return changes;
+    append_changes(sink, old_text, new_text, "0");
+    return;
   }
   for (std::size_t k = 0; k < old_lines.size(); ++k) {
     if (old_lines[k] == new_lines[k]) continue;
-    append_changes(changes, old_lines[k], new_lines[k], std::to_string(k + 1));
+    append_changes(sink, old_lines[k], new_lines[k], std::to_string(first_line + k));
   }
-  return changes;
 }
 
 std::string list_changes(std::span<const Change> changes, ListingMode mode,
@@ -65,16 +70,22 @@ std::string list_changes(std::span<const Change> changes, ListingMode mode,
     for (const Change& change : changes) tally.add(change.location, change.old_word, change.new_word);
     return tally.listing(prefix);
   }
-  std::string out;
-  std::set<std::pair<std::string_view, std::string_view>> pairs;
-  for (const Change& change : changes) {
-    out.append(prefix).append(change.location).append(": ").append(change.old_word);
-    out.append(" \u2192 ").append(change.new_word).push_back('\n');
-    pairs.emplace(change.old_word, change.new_word);
-  }
-  out.append(prefix).append(std::to_string(changes.size())).append(" ta o'zgarish, ");
-  out.append(std::to_string(pairs.size())).append(" xil so'z\n");
-  return out;
+  ChangeListing listing(prefix);
+  for (const Change& change : changes) listing.add(change.location, change.old_word, change.new_word);
+  return listing.take_lines() + listing.summary();
+}
+
+void ChangeListing::add(std::string_view location, std::string_view old_word,
+                        std::string_view new_word) {
+  lines_.append(prefix_).append(location).append(": ").append(old_word);
+  lines_.append(" \u2192 ").append(new_word).push_back('\n');
+  ++count_;
+  pairs_.emplace(old_word, new_word);
+}
+
+std::string ChangeListing::summary() const {
+  return prefix_ + std::to_string(count_) + " ta o'zgarish, " + std::to_string(pairs_.size()) +
+         " xil so'z\n";
 }
 
 void ChangeList::add(std::string_view location, std::string_view old_word,

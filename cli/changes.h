@@ -4,9 +4,11 @@
 
 #include <cstddef>
 #include <map>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vexo::cli {
@@ -23,6 +25,13 @@ struct Change {
 // number. When the texts have different numbers of lines, the words are
 // compared over the whole texts and every change is located at line 0.
 std::vector<Change> collect_changes(std::string_view old_text, std::string_view new_text);
+
+class ChangeSink;
+
+// The same for one piece of a longer text, whose first line is line
+// `first_line` of the whole, handed to `sink` one change at a time.
+void collect_changes(std::string_view old_text, std::string_view new_text,
+                     std::size_t first_line, ChangeSink& sink);
 
 enum class ListingMode {
   EachChange,  // "{location}: {old} → {new}" for every change, in order
@@ -53,6 +62,25 @@ class ChangeList final : public ChangeSink {
   void add(std::string_view location, std::string_view old_word,
            std::string_view new_word) override;
   std::vector<Change> changes;
+};
+
+// Builds the EachChange listing a change at a time: the lines so far can be
+// taken out while more changes come; the last line needs them all.
+class ChangeListing final : public ChangeSink {
+ public:
+  explicit ChangeListing(std::string_view prefix) : prefix_(prefix) {}
+  void add(std::string_view location, std::string_view old_word,
+           std::string_view new_word) override;
+  // The lines of the changes added since the last call.
+  std::string take_lines() { return std::exchange(lines_, {}); }
+  // The closing line "{n} ta o'zgarish, {k} xil so'z".
+  std::string summary() const;
+
+ private:
+  std::string prefix_;
+  std::string lines_;
+  std::size_t count_ = 0;
+  std::set<std::pair<std::string, std::string>> pairs_;
 };
 
 // Distinct (old, new) pairs held for the grouped listing; changes with pairs

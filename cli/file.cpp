@@ -4,6 +4,7 @@
 // the others.
 #include "cli/file.h"
 
+#include <algorithm>
 #include <new>
 #include <optional>
 #include <utility>
@@ -15,7 +16,7 @@
 #include "cli/ordered_jobs.h"
 #include "cli/platform.h"
 #include "cli/stream.h"
-#include "cli/text_encoding.h"
+#include "cli/text_file.h"
 #include "core/unicode.h"
 
 namespace vexo::cli {
@@ -94,6 +95,10 @@ class FileReport {
   void error(std::string_view path, std::string_view message) {
     complain(std::string(path) + ": " + std::string(message));
   }
+  // Adds the lines of another report after these.
+  void append(FileReport&& other) {
+    for (auto& line : other.lines_) lines_.push_back(std::move(line));
+  }
 
   // Writes the lines out and forgets them.
   void send() {
@@ -116,6 +121,7 @@ struct FileRun {
   bool dry_run = false;
   bool in_place = false;
   bool help = false;
+  unsigned piece_jobs = 1;  // pieces of one text file converted at once (0: one per core)
   std::optional<std::string> output;
   std::vector<std::string> files;
 };
@@ -168,6 +174,8 @@ std::optional<FileRun> read_arguments(std::span<const std::string> args,
     complain("-o faqat bitta fayl bilan va --in-place'siz ishlaydi");
     return std::nullopt;
   }
+  // The cores go to the files when there are several, else to the pieces.
+  run.piece_jobs = run.files.size() == 1 ? options.jobs : 1;
   return run;
 }
 
@@ -259,14 +267,30 @@ std::optional<Destination> choose_destination(const std::string& path, const Fil
   return out;
 }
 
+// Reads a text held in memory, as a file would be read.
+ReadBytes memory_reader(std::string_view& bytes) {
+  return [&bytes](char* out, std::size_t length, std::string&) {
+    const std::size_t n = std::min(length, bytes.size());
+    std::copy_n(bytes.data(), n, out);
+    bytes.remove_prefix(n);
+    return static_cast<std::int64_t>(n);
+  };
+}
+
 // The conversion of a file's bytes in memory (convert_file_bytes).
 FileResult convert_text_bytes(std::string_view bytes, const TextSettings& settings) {
-  const std::optional<DecodedText> decoded = decode_text(bytes);
-  if (!decoded) return {{}, {}, "matn UTF-8 emas (faylni UTF-8 sifatida saqlang)"};
-  const std::string converted = convert_text(decoded->text, settings);
   FileResult result;
-  result.changes = collect_changes(decoded->text, converted);
-  result.bytes = encode_text(converted, decoded->encoding);
+  ChangeList changes;
+  std::string error;
+  const TextFileEnd end = convert_text_file(
+      memory_reader(bytes),
+      [&](std::string_view out) {
+        result.bytes += out;
+        return true;
+      },
+      changes, TextFileOptions{settings}, error);
+  if (end != TextFileEnd::Done) return {{}, {}, std::string(kNotTextMessage)};
+  result.changes = std::move(changes.changes);
   return result;
 }
 
@@ -313,42 +337,83 @@ void report_written(FileReport& report, const std::string& path, const std::stri
 
 // A dry run's listing, under the file's name when there are several files.
 void print_listing(FileReport& report, const std::string& path, const FileRun& run,
-                   const std::string& listing) {
+                   std::string listing) {
   if (run.files.size() > 1) {
     report.print(path + "\n");
   }
-  report.print(listing);
+  report.print(std::move(listing));
 }
 
+// Reads an input file from its start on.
+ReadBytes file_reader(platform::InputFile& input, std::uint64_t& offset) {
+  return [&input, &offset](char* out, std::size_t length, std::string& error) {
+    const std::int64_t n = input.read_at(offset, out, length, error);
+    if (n > 0) offset += static_cast<std::uint64_t>(n);
+    return n;
+  };
+}
+
+// A text file is read, converted and written a piece at a time; nothing is
+// written when it turns out not to be text, and a fault of the input is
+// reported before one of the output, as when the whole file was read first.
 bool convert_text_file(const std::string& path, platform::InputFile& input, const FileRun& run,
                        FileReport& report) {
-  std::string bytes, error;
-  if (!input.read_all(bytes, error)) {
-    report.error(path, error);
+  std::uint64_t offset = 0;
+  const ReadBytes read = file_reader(input, offset);
+  const TextFileOptions options{run.settings, run.piece_jobs};
+  std::string error;
+  const auto input_failed = [&](TextFileEnd end) {
+    report.error(path, end == TextFileEnd::NotText ? kNotTextMessage : std::string_view(error));
     return false;
-  }
-  input.close();
-  std::optional<DecodedText> decoded = decode_text(bytes);
-  if (!decoded) {
-    report.error(path, "matn UTF-8 emas (faylni UTF-8 sifatida saqlang)");
-    return false;
-  }
-  std::string().swap(bytes);  // the file bytes are no longer needed
-  const std::string converted = convert_text(decoded->text, run.settings);
-  const std::vector<Change> changes = collect_changes(decoded->text, converted);
+  };
   if (run.dry_run) {
-    print_listing(report, path, run,
-                  list_changes(changes, ListingMode::EachChange, run.files.size() > 1 ? "  " : ""));
+    ChangeListing listing(run.files.size() > 1 ? "  " : "");
+    const TextFileEnd end = convert_text_file(read, nullptr, listing, options, error);
+    if (end != TextFileEnd::Done) return input_failed(end);
+    std::string lines = listing.take_lines();
+    lines += listing.summary();
+    print_listing(report, path, run, std::move(lines));
     return true;
   }
-  const std::optional<Destination> destination = choose_destination(path, run, report);
-  if (!destination) return false;
-  if (!platform::replace_file(destination->target, encode_text(converted, decoded->encoding),
-                              destination->attributes, error)) {
-    report.error(destination->output, error);
+  FileReport held;
+  const std::optional<Destination> destination = choose_destination(path, run, held);
+  if (!destination) {
+    const TextFileEnd end = check_text_file(read, error);
+    if (end != TextFileEnd::Done) return input_failed(end);
+    report.append(std::move(held));
     return false;
   }
-  report_written(report, path, destination->output, changes.size());
+  platform::ReplacementFile replacement;
+  std::string output_error;
+  if (!replacement.begin(destination->target, output_error)) {
+    const TextFileEnd end = check_text_file(read, error);
+    if (end != TextFileEnd::Done) return input_failed(end);
+    report.error(destination->output, output_error);
+    return false;
+  }
+  std::uint64_t written = 0;
+  ChangeCounter changes;
+  const TextFileEnd end = convert_text_file(
+      read,
+      [&](std::string_view bytes) {
+        if (!replacement.write_at(written, bytes, output_error)) return false;
+        written += bytes.size();
+        return true;
+      },
+      changes, options, error);
+  if (end == TextFileEnd::WriteFailed) {
+    report.error(destination->output, output_error);
+    return false;
+  }
+  if (end != TextFileEnd::Done) return input_failed(end);
+  // The input may be the target (--in-place), which Windows cannot replace
+  // while it is open.
+  input.close();
+  if (!replacement.commit(destination->attributes, output_error)) {
+    report.error(destination->output, output_error);
+    return false;
+  }
+  report_written(report, path, destination->output, changes.count);
   return true;
 }
 

@@ -93,30 +93,29 @@ std::string convert_in_pieces(std::string_view text, const PieceConversion& conv
   return out;
 }
 
-int stream_standard_input(const PieceConversion& convert, unsigned jobs) {
+StreamEnd convert_stream(const ReadText& read, const PieceConversion& convert, unsigned jobs,
+                         const TakePiece& take, CutPiece cut) {
   jobs = effective_jobs(jobs);
   TextEvidence evidence;
   std::string pending;
   bool ended = false;
-  bool line_open = true;  // nothing written yet counts as an open line
-  bool bad_input = false;
-  while (!(ended && pending.empty()) && !bad_input) {
+  while (!(ended && pending.empty())) {
     // Take up to `jobs` whole pieces, reading more input as needed.
     std::vector<std::size_t> lengths;
     std::size_t used = 0;
     while (lengths.size() < jobs && !(ended && used == pending.size())) {
-      const std::size_t length = next_piece(std::string_view(pending).substr(used), ended);
+      const std::size_t length = cut(std::string_view(pending).substr(used), ended);
       if (length != 0) {
         lengths.push_back(length);
         used += length;
       } else if (!lengths.empty()) {
         break;  // convert what is ready rather than wait for more
-      } else if (!platform::read_standard_input_some(pending, ended)) {
-        report_error("kirishni o'qib bo'lmadi");
-        return 1;
+      } else if (const ReadStatus status = read(pending, ended); status != ReadStatus::Ok) {
+        return status == ReadStatus::Failed ? StreamEnd::ReadFailed : StreamEnd::NotText;
       }
     }
     std::vector<std::string_view> batch;
+    bool bad_input = false;
     std::size_t start = 0;
     for (const std::size_t length : lengths) {
       const std::string_view piece = std::string_view(pending).substr(start, length);
@@ -127,21 +126,40 @@ int stream_standard_input(const PieceConversion& convert, unsigned jobs) {
       }
       batch.push_back(piece);
     }
-    for (const std::string& out : convert_batch(batch, convert, evidence)) {
-      if (out.empty()) continue;
-      const platform::WriteStatus status = platform::write_standard_output(out);
-      if (status == platform::WriteStatus::ClosedPipe) return 0;
-      if (status == platform::WriteStatus::Failed) {
-        report_error("natijani chiqishga yozib bo'lmadi");
-        return 1;
-      }
-      line_open = out.back() != '\n';
+    const std::vector<std::string> outs = convert_batch(batch, convert, evidence);
+    for (std::size_t i = 0; i < outs.size(); ++i) {
+      if (!take(batch[i], outs[i])) return StreamEnd::Stopped;
     }
+    if (bad_input) return StreamEnd::NotText;
     pending.erase(0, used);
   }
-  if (bad_input) {
-    report_error("kirish UTF-8 emas (matnni UTF-8 sifatida saqlang)");
-    return 1;
+  return StreamEnd::Done;
+}
+
+int stream_standard_input(const PieceConversion& convert, unsigned jobs) {
+  bool line_open = true;  // nothing written yet counts as an open line
+  platform::WriteStatus written = platform::WriteStatus::Ok;
+  const StreamEnd end = convert_stream(
+      [](std::string& out, bool& ended) {
+        return platform::read_standard_input_some(out, ended) ? ReadStatus::Ok : ReadStatus::Failed;
+      },
+      convert, jobs,
+      [&](std::string_view, std::string_view out) {
+        if (out.empty()) return true;
+        written = platform::write_standard_output(out);
+        line_open = out.back() != '\n';
+        return written == platform::WriteStatus::Ok;
+      });
+  switch (end) {
+    case StreamEnd::Done: break;
+    case StreamEnd::Stopped:
+      if (written == platform::WriteStatus::ClosedPipe) return 0;
+      report_error("natijani chiqishga yozib bo'lmadi");
+      return 1;
+    case StreamEnd::ReadFailed: report_error("kirishni o'qib bo'lmadi"); return 1;
+    case StreamEnd::NotText:
+      report_error("kirish UTF-8 emas (matnni UTF-8 sifatida saqlang)");
+      return 1;
   }
   return line_open ? write_output("\n") : 0;
 }

@@ -37,6 +37,32 @@ unsigned effective_jobs(unsigned jobs);
 // same bytes whatever `jobs` is.
 std::string convert_in_pieces(std::string_view text, const PieceConversion& convert, unsigned jobs);
 
+// Where streamed text comes from: appends the next bytes of input (a bounded
+// amount) to `out` and sets `ended` at the end of the input.
+enum class ReadStatus { Ok, Failed, NotText };
+using ReadText = std::function<ReadStatus(std::string& out, bool& ended)>;
+
+// Takes the converted pieces in order, each with the input it came from;
+// false stops the work.
+using TakePiece = std::function<bool(std::string_view piece, std::string_view converted)>;
+
+// Where the next piece of a text ends: next_piece (core/lib.h), or any other
+// cut at line breaks that follows its contract.
+using CutPiece = std::size_t (*)(std::string_view text, bool input_ended);
+
+enum class StreamEnd {
+  Done,
+  Stopped,     // `take` returned false
+  ReadFailed,  // `read` returned Failed
+  NotText,     // `read` returned NotText, or a piece was not UTF-8
+};
+
+// Reads, converts and hands on a text piece by piece, up to `jobs` pieces at
+// once; the pieces before one that is not UTF-8 are still handed on. At most
+// `jobs` pieces with their results and one read are held at a time.
+StreamEnd convert_stream(const ReadText& read, const PieceConversion& convert, unsigned jobs,
+                         const TakePiece& take, CutPiece cut = next_piece);
+
 // Converts standard input to standard output piece by piece and ends the
 // output with a line feed. Input that is not UTF-8 stops the work at the piece
 // that holds it (the pieces before it are written) and is reported; a reader
