@@ -341,10 +341,14 @@ std::optional<Restored> restore_hyphenated(std::string_view word, bool strong_co
 // In a text typed without apostrophes the word as written is no evidence of
 // its own, so the more frequent reading wins.
 constexpr float kMarginOverListed = 0.8f;
-constexpr float kTextModeFloor = 1.5f;
+// The least weight of a restored reading, there, of a word that is no word as
+// written: that of the rarest listed form with one ending (1.5 x 0.8), so that
+// ko'paytuvchi + ni restores as well as ko'paytuvchi.
+constexpr float kTextModeFloor = 1.2f;
 
 float margin_for(float own_weight, bool own_exact, bool best_exact, bool text_mode) {
-  if (own_weight <= 0.0f) return 1.5f;
+  // Where nothing reads as written, only the floor applies in such a text.
+  if (own_weight <= 0.0f) return text_mode ? 0.0f : 1.5f;
   // An unlisted analysis (to'la + lar) must beat a listed word (tolalar) clearly.
   if (text_mode) return own_exact && !best_exact ? kMarginOverListed : 0.0f;
   if (own_exact) return best_exact ? 1.2f : 1.8f;

@@ -177,6 +177,11 @@ TEST(Restore, TextModeTakesTheLikelierReading) {
   // is none as written may take a rarer reading, unless it is a name.
   EXPECT_EQ(conv("ozbek tolalar, oljalarni oldi, Konami"),
             "\u00f6zbek tolalar, \u00f6ljalarni oldi, Konami");
+  // There, an ending on the rarest listed forms is read too; where
+  // apostrophes are typed, or for a name, it is not.
+  EXPECT_EQ(conv("ozbek tilida kopaytuvchini"), "\u00f6zbek tilida k\u00f6paytuv\u00e7ini");
+  EXPECT_EQ(conv("o'zbek tilida kopaytuvchini"), "\u00f6zbek tilida kopaytuv\u00e7ini");
+  EXPECT_EQ(conv("ozbek tilida Kopaytuvchini"), "\u00f6zbek tilida Kopaytuv\u00e7ini");
   // No evidence of left-out apostrophes: ambiguous words stay.
   EXPECT_EQ(conv("vaqt oz qoldi"), "vaqt oz qoldi");
   EXPECT_EQ(conv("qol"), "qol");
