@@ -66,6 +66,26 @@ void BM_Convert(benchmark::State& state) {
 }
 BENCHMARK(BM_Convert)->Unit(benchmark::kMillisecond);
 
+// The text in pieces of kPieceBytes as standard input is converted: each
+// piece with a fresh memo (argument 0) or with the memo carried over (1).
+void BM_ConvertPieces(benchmark::State& state) {
+  const std::string& text = sample_text();
+  const vexo::ConvertOptions options;
+  const bool carried = state.range(0) != 0;
+  for (auto _ : state) {
+    vexo::TextEvidence evidence;
+    vexo::ConversionMemo memo;
+    for (std::string_view rest = text; !rest.empty();) {
+      const std::size_t length = vexo::next_piece(rest, true);
+      if (!carried) memo = vexo::ConversionMemo();
+      benchmark::DoNotOptimize(vexo::convert(rest.substr(0, length), options, evidence, memo));
+      rest.remove_prefix(length);
+    }
+  }
+  report(state, text);
+}
+BENCHMARK(BM_ConvertPieces)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
 void BM_ToOld(benchmark::State& state) {
   const std::string& text = sample_text();
   for (auto _ : state) benchmark::DoNotOptimize(vexo::to_old(text, false));

@@ -54,9 +54,11 @@ int run_text_command(std::span<const std::string> args, const CliOptions& option
 }
 
 int run_convert(std::span<const std::string> args, const CliOptions& options) {
+  MemoPool memos;
   const PieceConversion conversion{
       [&](std::string_view piece, TextEvidence& evidence, std::string& out) {
-        out = convert(piece, options.convert, evidence);
+        MemoPool::Lease lease(memos);
+        out = convert(piece, options.convert, evidence, lease.memo());
       },
       [&](std::string_view piece, TextEvidence before) {
         return evidence_after(piece, options.convert, before);

@@ -539,7 +539,7 @@ class PartConverter {
   void finish_pieces(std::span<const Piece> pieces, std::span<const PieceSpan> spans) {
     std::string text;
     for (const Piece& piece : pieces) text += piece.text;
-    const std::string converted = convert_text(text, settings_);
+    const std::string converted = convert_paragraph_text(text);
     if (converted == text) return;
 
     const std::vector<TokenPair> pairs = token_pairs(text, converted);
@@ -552,13 +552,20 @@ class PartConverter {
     record_changes(pairs);
   }
 
+  // Paragraph text, converted with the apostrophe evidence of the part's
+  // paragraphs before it, as the lines of a plain text are.
+  std::string convert_paragraph_text(std::string_view text) {
+    if (settings_.old_mode) return convert_text(text, settings_);
+    return convert(text, settings_.options, evidence_);
+  }
+
   // Converts one very long piece slice by slice; it needs no alignment.
   void finish_long_piece(const Piece& piece, const PieceSpan& span) {
     std::string converted;
     std::string_view rest = piece.text;
     while (!rest.empty()) {
       const std::string_view slice = rest.substr(0, slice_length(rest));
-      const std::string new_slice = convert_text(slice, settings_);
+      const std::string new_slice = convert_paragraph_text(slice);
       if (new_slice != slice) record_changes(slice, new_slice);
       converted += new_slice;
       rest.remove_prefix(slice.size());
@@ -729,6 +736,7 @@ class PartConverter {
   const TextSettings& settings_;
   ChangeSink& changes_;
   const PartContext& context_;
+  TextEvidence evidence_;  // how the paragraphs so far type o'/g' apostrophes
 
   XML_Parser parser_ = nullptr;
   std::string refusal_;

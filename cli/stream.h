@@ -7,8 +7,11 @@
 #pragma once
 
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/lib.h"
 
@@ -23,6 +26,29 @@ namespace vexo::cli {
 struct PieceConversion {
   std::function<void(std::string_view piece, TextEvidence& evidence, std::string& out)> convert;
   std::function<TextEvidence(std::string_view piece, TextEvidence before)> evidence_after;
+};
+
+// Memos carried from one piece of a text to the next: a piece borrows one no
+// other piece is using, and gives it back when done. Which memo a piece gets
+// never changes its result.
+class MemoPool {
+ public:
+  class Lease {
+   public:
+    explicit Lease(MemoPool& pool);
+    ~Lease();
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+    ConversionMemo& memo() { return *memo_; }
+
+   private:
+    MemoPool& pool_;
+    std::unique_ptr<ConversionMemo> memo_;
+  };
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<ConversionMemo>> idle_;
 };
 
 // Runs task(0) .. task(count - 1), each on a thread of its own (task 0 on

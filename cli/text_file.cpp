@@ -45,15 +45,16 @@ class DecodingReader {
   TextDecoder decoder_;
 };
 
-PieceConversion piece_conversion(const TextSettings& settings) {
+PieceConversion piece_conversion(const TextSettings& settings, MemoPool& memos) {
   if (settings.old_mode) {
     return {[&settings](std::string_view piece, TextEvidence&, std::string& out) {
               out = to_old(piece, settings.ascii);
             },
             nullptr};
   }
-  return {[&settings](std::string_view piece, TextEvidence& evidence, std::string& out) {
-            out = convert(piece, settings.options, evidence);
+  return {[&settings, &memos](std::string_view piece, TextEvidence& evidence, std::string& out) {
+            MemoPool::Lease lease(memos);
+            out = convert(piece, settings.options, evidence, lease.memo());
           },
           [&settings](std::string_view piece, TextEvidence before) {
             return evidence_after(piece, settings.options, before);
@@ -91,8 +92,10 @@ TextFileEnd convert_text_file(const ReadBytes& read, const WriteBytes& write, Ch
     append_encoded(encoded, converted, reader.encoding());
     return write(encoded);
   };
-  const StreamEnd end = convert_stream(std::ref(reader), piece_conversion(options.settings),
-                                       options.jobs, take, options.cut);
+  MemoPool memos;  // what one piece learnt of its forms serves the next
+  const StreamEnd end =
+      convert_stream(std::ref(reader), piece_conversion(options.settings, memos), options.jobs,
+                     take, options.cut);
   // An empty file still gets its mark back.
   if (end == StreamEnd::Done && write && !marked && !write_mark()) return TextFileEnd::WriteFailed;
   if (end != StreamEnd::Stopped) return end_of(end);

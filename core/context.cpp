@@ -9,8 +9,8 @@
 namespace vexo {
 namespace {
 
-// Lexicon weights are 0.858 per power of ten of frequency.
-constexpr double kWeightsPerDecade = 0.858;
+// Lexicon weights are 0.866 per power of ten of frequency.
+constexpr double kWeightsPerDecade = 0.866;
 // Pair counts are smoothed towards the weights' odds by this many virtual pairs.
 constexpr double kPriorPairs = 1.0;
 

@@ -145,7 +145,15 @@ float english_score(std::string_view word) {
   constexpr float kUzbekCap = 4.5f;
   const Lookup uzbek = uzbek_lookup(key);
   const Lookup english = lexicon_lookup(english_lexicon(), key);
-  if (uzbek.found && english.found) return std::min(uzbek.weight, kUzbekCap) - english.weight;
+  if (uzbek.found && english.found) {
+    // A capitalised English word that Uzbek knows only as a stem with endings
+    // (Turkish: turk + ish) is the English one.
+    if (is_ascii_upper(static_cast<unsigned char>(word.front())) &&
+        !lexicon_lookup(uzbek_lexicon(), key).found) {
+      return -english.weight;
+    }
+    return std::min(uzbek.weight, kUzbekCap) - english.weight;
+  }
   if (uzbek.found) return std::min(uzbek.weight, kUzbekCap) + 0.5f * std::min(pattern_score(key), 0.0f);
   if (english.found) return contains(key, "'") ? -6.0f : -english.weight;
   return pattern_score(key);
@@ -351,9 +359,17 @@ std::optional<Restored> restore_hyphenated(std::string_view word, bool strong_co
 // How much more weight the restored reading needs than the word as written.
 // In a text typed without apostrophes the word as written is no evidence of
 // its own, so the more frequent reading wins.
+constexpr float kMarginOverListed = 0.8f;
+// The least weight of a restored reading, there, of a word that is no word as
+// written: that of the rarest listed form with one ending (1.5 x 0.8), so that
+// ko'paytuvchi + ni restores as well as ko'paytuvchi.
+constexpr float kTextModeFloor = 1.2f;
+
 float margin_for(float own_weight, bool own_exact, bool best_exact, bool text_mode) {
-  if (own_weight <= 0.0f) return 1.5f;
-  if (text_mode) return 0.0f;
+  // Where nothing reads as written, only the floor applies in such a text.
+  if (own_weight <= 0.0f) return text_mode ? 0.0f : 1.5f;
+  // An unlisted analysis (to'la + lar) must beat a listed word (tolalar) clearly.
+  if (text_mode) return own_exact && !best_exact ? kMarginOverListed : 0.0f;
   if (own_exact) return best_exact ? 1.2f : 1.8f;
   return best_exact ? 0.8f : 1.8f;
 }
@@ -395,6 +411,8 @@ std::optional<Restored> restore_apostrophes(std::string_view word, bool strong_c
                                             bool text_mode, bool two_readings,
                                             const Neighbours& neighbours) {
   if (contains(word, "-")) return restore_hyphenated(word, strong_context, text_mode);
+  // Only an o or g takes an apostrophe (and only O and G lower to them).
+  if (word.find_first_of("oOgG") == std::string_view::npos) return std::nullopt;
 
   const std::string key = word_key(word);
   const std::vector<char32_t> key_chars = decode_utf8(key);
@@ -442,10 +460,19 @@ std::optional<Restored> restore_apostrophes(std::string_view word, bool strong_c
   }
   if (!best) return std::nullopt;
 
-  const float floor = english ? 3.0f : 2.0f;
+  // The least weight a restored reading needs. In a text typed without
+  // apostrophes, a word that is no word as written may take a rarer reading
+  // (oljalarni -> o'ljalarni), unless capitalised inside a sentence (Konami).
+  const bool name = neighbours.mid_sentence && !word.empty() && word.front() >= 'A' && word.front() <= 'Z';
+  const float floor =
+      english ? 3.0f : text_mode && own_weight <= 0.0f && !name ? kTextModeFloor : 2.0f;
   std::optional<bool> chosen;
   if (text_mode && own_exact && best_exact && own_weight > 0.0f) {
-    chosen = prefers_restored(key, own_weight, best_key, best->weight, neighbours);
+    // Both readings are listed whole: their own frequencies, not those of
+    // their stems (bolamiz: bola + miz), weigh them.
+    const float own_listed = lexicon_lookup(uzbek_lexicon(), key).weight;
+    const float best_listed = lexicon_lookup(uzbek_lexicon(), best_key).weight;
+    if (own_listed > 0.0f) chosen = prefers_restored(key, own_listed, best_key, best_listed, neighbours);
   }
   if (chosen ? !*chosen
              : best->weight < floor ||

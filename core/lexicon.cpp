@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <unordered_set>
 
 #include "core/list_data.h"
@@ -30,6 +31,19 @@ std::uint64_t fnv1a64(std::string_view bytes) {
 // word's hash above them, so a probe compares words only when the tags agree.
 constexpr unsigned kNumberBits = 20;
 constexpr std::uint32_t kNumberMask = (1u << kNumberBits) - 1;
+
+// Warms the cache for a lookup of `key` that follows (its first slot).
+// Several of these before the lookups let their cache misses overlap.
+void prefetch_lookup(const Lexicon& lexicon, std::string_view key) {
+#if defined(__GNUC__) || defined(__clang__)
+  if (lexicon.slots.empty()) return;
+  const std::uint64_t hash = fnv1a64(key);
+  __builtin_prefetch(&lexicon.slots[hash & (lexicon.slots.size() - 1)]);
+#else
+  (void)lexicon;
+  (void)key;
+#endif
+}
 
 }  // namespace
 
@@ -112,11 +126,13 @@ Lookup lookup_from(const Lookup& exact, std::string_view key) {
   const auto count = [&best](float weight) {
     if (!best.found || weight > best.weight) best = Lookup{true, weight};
   };
+  for_each_stem(key, [&](std::string_view stem) { prefetch_lookup(lexicon, stem); });
   for_each_stem(key, [&](std::string_view stem) {
     if (const Lookup first = lexicon_lookup(lexicon, stem); first.found) {
       count(first.weight * kOneSuffix);
       return;
     }
+    for_each_stem(stem, [&](std::string_view inner) { prefetch_lookup(lexicon, inner); });
     for_each_stem(stem, [&](std::string_view inner) {
       if (const Lookup second = lexicon_lookup(lexicon, inner); second.found) {
         count(second.weight * kTwoSuffixes);
@@ -143,14 +159,38 @@ Lookup uzbek_analysis(std::string_view key) {
 
 namespace {
 
-// The entries and the set of their lengths, which turns most absent words
-// away before they are hashed.
+// The entries with the set of their lengths and of their first bytes, which
+// turn most absent words away before they are hashed.
 struct LineSet {
+  static constexpr std::size_t kPrefixBytes = 3;
+  static constexpr std::size_t kPrefixBits = std::size_t{1} << 16;
+
   std::unordered_set<std::string_view> entries;
   std::uint64_t lengths = 0;  // bit n: an entry of n bytes (n < 64)
+  std::bitset<kPrefixBits> prefixes;  // of the entries of kPrefixBytes or more
+
+  static std::size_t prefix_bit(std::string_view word) {
+    std::size_t bits = 0;
+    for (std::size_t i = 0; i < kPrefixBytes; ++i) {
+      bits = bits * 131 + static_cast<unsigned char>(word[i]);
+    }
+    return bits % kPrefixBits;
+  }
+
+  void add(std::string_view entry) {
+    entries.insert(entry);
+    lengths |= entry.size() < 64 ? std::uint64_t{1} << entry.size() : 0;
+    if (entry.size() >= kPrefixBytes) prefixes.set(prefix_bit(entry));
+  }
 
   bool contains(std::string_view word) const {
-    return (word.size() >= 64 || (lengths >> word.size() & 1) != 0) && entries.contains(word);
+    if (word.size() < 64 && (lengths >> word.size() & 1) == 0) return false;
+    if (word.size() >= kPrefixBytes && !prefixes.test(prefix_bit(word))) return false;
+    return entries.contains(word);
+  }
+
+  bool may_start(std::string_view word) const {
+    return word.size() < kPrefixBytes || prefixes.test(prefix_bit(word));
   }
 };
 
@@ -167,10 +207,7 @@ LineSet parse_line_list(std::string_view text) {
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     while (!line.empty() && is_blank(line.front())) line.remove_prefix(1);
     while (!line.empty() && is_blank(line.back())) line.remove_suffix(1);
-    if (!line.empty() && line.front() != '#') {
-      entries.entries.insert(line);
-      entries.lengths |= line.size() < 64 ? std::uint64_t{1} << line.size() : 0;
-    }
+    if (!line.empty() && line.front() != '#') entries.add(line);
   }
   return entries;
 }
@@ -189,6 +226,8 @@ const LineSet& foreign_names() {
 }  // namespace
 
 bool brand_list_contains(std::string_view stem) { return brands().contains(stem); }
+
+bool brand_list_may_start(std::string_view stem) { return brands().may_start(stem); }
 
 bool foreign_names_contains(std::string_view key) { return foreign_names().contains(key); }
 

@@ -51,6 +51,10 @@ std::span<const std::string_view> lexicon_suffixes();
 
 // Membership in the brand list (by lowercase stem) and the foreign-name list.
 bool brand_list_contains(std::string_view stem);
+// False when no listed brand starts with the first three bytes of `stem`
+// (three bytes or more), so that neither it nor any longer or shorter stem of
+// three bytes or more with the same start is listed; true says nothing.
+bool brand_list_may_start(std::string_view stem);
 bool foreign_names_contains(std::string_view key);
 
 // Builds both line-list sets now so that the first conversion does not pay.

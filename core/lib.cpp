@@ -30,9 +30,22 @@ bool has_apostrophe(std::string_view text) {
 }
 
 std::string word_key(std::string_view word) {
-  std::string key;
-  key.reserve(word.size());
-  for (std::size_t i = 0; i < word.size();) {
+  // Most words are ASCII throughout: their bytes are lowered in place.
+  std::string key(word.size(), '\0');
+  std::size_t i = 0;
+  for (; i < word.size(); ++i) {
+    const auto b = static_cast<unsigned char>(word[i]);
+    if (b >= 0x80) break;
+    key[i] = b == '`' ? '\'' : is_ascii_upper(b) ? static_cast<char>(b + 32) : static_cast<char>(b);
+  }
+  if (i == word.size()) return key;
+  key.resize(i);
+  while (i < word.size()) {
+    if (const auto b = static_cast<unsigned char>(word[i]); b < 0x80) {
+      key.push_back(b == '`' ? '\'' : is_ascii_upper(b) ? static_cast<char>(b + 32) : static_cast<char>(b));
+      ++i;
+      continue;
+    }
     const char32_t c = next_code_point(word, i);
     if (is_apostrophe(c)) {
       key.push_back('\'');
@@ -143,13 +156,15 @@ char32_t compose(char32_t base, char32_t mark) {
 
 bool needs_normalizing(std::string_view text) {
   // U+0306, U+0308, U+0327 are CC 86 / CC 88 / CC A7; U+0218, U+0219 are C8 98 / C8 99.
-  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    const auto n = static_cast<unsigned char>(text[i + 1]);
-    if (b == 0xCC && (n == 0x86 || n == 0x88 || n == 0xA7)) return true;
-    if (b == 0xC8 && (n == 0x98 || n == 0x99)) return true;
-  }
-  return false;
+  const auto found = [&](char lead, auto&& second_matches) {
+    for (std::size_t i = text.find(lead); i != std::string_view::npos && i + 1 < text.size();
+         i = text.find(lead, i + 1)) {
+      if (second_matches(static_cast<unsigned char>(text[i + 1]))) return true;
+    }
+    return false;
+  };
+  return found('\xCC', [](unsigned char n) { return n == 0x86 || n == 0x88 || n == 0xA7; }) ||
+         found('\xC8', [](unsigned char n) { return n == 0x98 || n == 0x99; });
 }
 
 }  // namespace
@@ -179,34 +194,110 @@ std::string_view normalize_marks(std::string_view text, std::string& buffer) {
 // ---------------------------------------------------------------------------
 // Context score
 
+namespace {
+
+// Words farther away than this weigh little and would make very long
+// unpunctuated lines quadratic, so they are not looked at.
+constexpr std::size_t kContextWindow = 1000;
+
+// The weight of a word by its distance, within a clause and across one.
+struct ContextWeights {
+  std::array<double, kContextWindow + 1> near{};
+  std::array<double, kContextWindow + 1> across{};
+  ContextWeights() {
+    for (std::size_t d = 1; d <= kContextWindow; ++d) {
+      near[d] = 1.0 / static_cast<double>(d);
+      across[d] = 0.3 / static_cast<double>(d);
+    }
+  }
+};
+
+const ContextWeights& context_weights() {
+  static const ContextWeights weights;
+  return weights;
+}
+
+// A word's part in the context of the others: its clamped score, or nothing.
+std::optional<double> context_value(const WordSpan& span) {
+  if (span.score == 0.0f || span.name_class == NameClass::ForeignName) return std::nullopt;
+  return std::clamp(static_cast<double>(span.score), -3.0, 3.0);
+}
+
+}  // namespace
+
 float context_score(std::span<const WordSpan> spans, std::size_t sentence_start,
                     std::size_t sentence_end, std::size_t position) {
   const std::size_t self = sentence_start + position;
   const std::size_t last = std::min(sentence_end, spans.size() - 1);
-  // Words farther away than this weigh little and would make very long
-  // unpunctuated lines quadratic, so they are not looked at.
-  constexpr std::size_t kWindow = 1000;
+  const ContextWeights& table = context_weights();
   double sum = 0.0;
   double weights = 0.0;
   const auto add = [&](const WordSpan& other, std::size_t distance, bool across_clause) {
-    if (other.score == 0.0f || other.name_class == NameClass::ForeignName) return;
-    const double weight = (across_clause ? 0.3 : 1.0) / static_cast<double>(distance);
-    sum += std::clamp(static_cast<double>(other.score), -3.0, 3.0) * weight;
+    const std::optional<double> value = context_value(other);
+    if (!value) return;
+    const double weight = (across_clause ? table.across : table.near)[distance];
+    sum += *value * weight;
     weights += weight;
   };
   bool across = false;
-  for (std::size_t d = 1; d <= kWindow && self >= sentence_start + d; ++d) {
+  for (std::size_t d = 1; d <= kContextWindow && self >= sentence_start + d; ++d) {
     const std::size_t j = self - d;
     across = across || spans[j].clause_end;
     add(spans[j], d, across);
   }
   across = false;
-  for (std::size_t d = 1; d <= kWindow && self + d <= last; ++d) {
+  for (std::size_t d = 1; d <= kContextWindow && self + d <= last; ++d) {
     const std::size_t j = self + d;
     across = across || spans[j - 1].clause_end;
     add(spans[j], d, across);
   }
   return weights > 0.0 ? static_cast<float>(sum / weights) : 0.0f;
+}
+
+void sentence_contexts(std::span<const WordSpan> sentence, std::vector<float>& contexts) {
+  // The same sums as context_score, in the same order. A word that does not
+  // count has value 0.0 and mask 0.0: it adds 0.0 to both sums, which leaves
+  // them as they are (neither is ever -0.0).
+  const std::size_t n = sentence.size();
+  // Most sentences' values fit on the stack.
+  constexpr std::size_t kMaxOnStack = 64;
+  std::array<double, 2 * kMaxOnStack> small;
+  std::vector<double> large;
+  double* values = small.data();
+  if (n > kMaxOnStack) {
+    large.resize(2 * n);
+    values = large.data();
+  }
+  const std::span<double> value(values, n);
+  const std::span<double> mask(values + n, n);
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::optional<double> v = context_value(sentence[k]);
+    value[k] = v.value_or(0.0);
+    mask[k] = v ? 1.0 : 0.0;
+  }
+  const ContextWeights& table = context_weights();
+  contexts.resize(n);
+  for (std::size_t self = 0; self < n; ++self) {
+    double sum = 0.0;
+    double weights = 0.0;
+    const auto add = [&](const std::array<double, kContextWindow + 1>& by_distance,
+                         std::size_t d, std::size_t j) {
+      const double weight = by_distance[d] * mask[j];
+      sum += value[j] * weight;
+      weights += weight;
+    };
+    // Leftwards: within the clause, then from the word that ends the one before.
+    const std::size_t left = std::min(self, kContextWindow);
+    std::size_t d = 1;
+    for (; d <= left && !sentence[self - d].clause_end; ++d) add(table.near, d, self - d);
+    for (; d <= left; ++d) add(table.across, d, self - d);
+    // Rightwards: until past a word that ends a clause.
+    const std::size_t right = std::min(n - 1 - self, kContextWindow);
+    d = 1;
+    for (; d <= right && !sentence[self + d - 1].clause_end; ++d) add(table.near, d, self + d);
+    for (; d <= right; ++d) add(table.across, d, self + d);
+    contexts[self] = weights > 0.0 ? static_cast<float>(sum / weights) : 0.0f;
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -215,8 +306,14 @@ float context_score(std::span<const WordSpan> spans, std::size_t sentence_start,
 bool has_convertible(std::string_view core) {
   char32_t prev = 0;
   for (std::size_t i = 0; i < core.size();) {
-    const char32_t c = next_code_point(core, i);
-    if (is_apostrophe(c)) return true;
+    char32_t c = static_cast<unsigned char>(core[i]);
+    if (c < 0x80) {
+      ++i;
+      if (c == '\'' || c == '`') return true;  // the ASCII apostrophes
+    } else {
+      c = next_code_point(core, i);
+      if (is_apostrophe(c)) return true;
+    }
     if ((c == 'h' || c == 'H') && (prev == 'c' || prev == 'C' || prev == 's' || prev == 'S')) return true;
     prev = c;
   }
@@ -256,22 +353,39 @@ bool keep_sh_ch(std::string_view core) {
   if (listed(key) || stem_before_suffix_is_listed(key, kShExceptionSuffixes, 5, listed)) {
     return true;
   }
-  const std::string lower = to_lower(core);
-  return lower.starts_with("dishorm") || lower.starts_with("dishidr") ||
-         lower.starts_with("disharm");
+  // The key is the core in lower case, with apostrophes (no letters) unified.
+  return key.starts_with("dishorm") || key.starts_with("dishidr") || key.starts_with("disharm");
 }
 
 bool is_brand(std::string_view core) {
-  std::string stem = to_lower(core);
-  for (std::size_t i = 0; i < stem.size();) {
-    const std::size_t start = i;
-    if (is_apostrophe(next_code_point(stem, i))) {
-      stem.resize(start);
-      break;
+  // The stem is what stands before the first apostrophe, in lower case.
+  std::size_t end = 0;
+  bool ascii = true;
+  for (std::size_t i = 0; i < core.size();) {
+    if (const auto b = static_cast<unsigned char>(core[i]); b < 0x80) {
+      if (b == '\'' || b == '`') break;  // the ASCII apostrophes
+      end = ++i;
+      continue;
     }
+    ascii = false;
+    if (is_apostrophe(next_code_point(core, i))) break;
+    end = i;
   }
-  return brand_list_contains(stem) ||
-         stem_before_suffix_is_listed(stem, kBrandSuffixes, 4, brand_list_contains);
+  // Suffixes leave stems of four characters or more: all start as the stem does.
+  const auto listed = [](std::string_view stem) {
+    if (!brand_list_may_start(stem)) return false;
+    return brand_list_contains(stem) ||
+           stem_before_suffix_is_listed(stem, kBrandSuffixes, 4, brand_list_contains);
+  };
+  // Most cores are short ASCII words, lowered without a heap allocation.
+  constexpr std::size_t kShortStem = 32;
+  if (ascii && end <= kShortStem) {
+    std::array<char, kShortStem> stem{};
+    std::transform(core.begin(), core.begin() + static_cast<std::ptrdiff_t>(end), stem.begin(),
+                   [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch; });
+    return listed(std::string_view(stem.data(), end));
+  }
+  return listed(to_lower(core.substr(0, end)));
 }
 
 std::string convert_letters(std::string_view core, char32_t tutuq, bool keep) {
@@ -524,9 +638,15 @@ std::string_view core_of(std::string_view text, const WordSpan& span) {
 
 // Names written next to each other (Charlotte Church, Smith & Ashworth) form
 // a run within one clause; a run with a foreign name in it makes every English
-// word of the run a foreign name too.
-void join_name_runs(std::vector<WordSpan>& spans) {
+// word of the run a foreign name too. A capitalised English word without sh or
+// ch (Turkish Airlines) counts as a foreign name here.
+void join_name_runs(std::string_view text, std::vector<WordSpan>& spans) {
   const auto ends_clause = [](const WordSpan& s) { return s.clause_end || s.sentence_end; };
+  const auto english_capitalised = [&](const WordSpan& s) {
+    const std::string_view core = core_of(text, s);
+    return s.name_class == NameClass::Plain && s.score < 0.0f && !core.empty() &&
+           core.front() >= 'A' && core.front() <= 'Z';
+  };
   std::size_t i = 0;
   while (i < spans.size()) {
     if (!is_name(spans[i].name_class)) {
@@ -534,9 +654,13 @@ void join_name_runs(std::vector<WordSpan>& spans) {
       continue;
     }
     std::size_t last = i;
+    bool english_neighbour = false;
     while (!ends_clause(spans[last]) && last + 1 < spans.size()) {
       const WordSpan& next = spans[last + 1];
       if (is_name(next.name_class)) {
+        last += 1;
+      } else if (english_capitalised(next)) {
+        english_neighbour = true;
         last += 1;
       } else if (next.name_class == NameClass::Connector && !ends_clause(next) &&
                  last + 2 < spans.size() && is_name(spans[last + 2].name_class)) {
@@ -545,9 +669,10 @@ void join_name_runs(std::vector<WordSpan>& spans) {
         break;
       }
     }
-    const bool foreign = std::any_of(spans.begin() + i, spans.begin() + last + 1, [](const WordSpan& s) {
-      return s.name_class == NameClass::ForeignName;
-    });
+    const bool foreign = english_neighbour ||
+                         std::any_of(spans.begin() + i, spans.begin() + last + 1, [](const WordSpan& s) {
+                           return s.name_class == NameClass::ForeignName;
+                         });
     if (foreign) {
       for (std::size_t j = i; j <= last; ++j) {
         if (spans[j].name_class == NameClass::EnglishWord) spans[j].name_class = NameClass::ForeignName;
@@ -557,23 +682,45 @@ void join_name_runs(std::vector<WordSpan>& spans) {
   }
 }
 
-bool any_old_mark(std::string_view text, const std::vector<WordSpan>& spans) {
-  return std::any_of(spans.begin(), spans.end(),
-                     [&](const WordSpan& s) { return shows_apostrophe_use(core_of(text, s)); });
+// How strongly a paragraph without marks shows its apostrophes left out.
+// Strong: a word reads as typed without them even where the word as written
+// is taken at its word (ozbek, boladi). Weak: only a word whose apostrophe
+// reading is the more frequent one (otib, boylab, oz ichiga) does; careful
+// writers use such words too, so weak evidence counts only where the
+// paragraphs before show nothing.
+enum class LeftOutEvidence : std::uint8_t { None, Weak, Strong };
+
+// True when a word restores in text mode to a reading clearly more frequent
+// than the word as written (otib -> o'tib, not olim -> o'lim).
+bool reads_better_restored(std::string_view core) {
+  constexpr float kMinWeakGain = 0.5f;  // lexicon weight, about three times as frequent
+  const std::optional<Restored> restored = restore_apostrophes(core, false, true, false);
+  if (!restored) return false;
+  const Lookup own = uzbek_analysis(word_key(core));
+  return uzbek_analysis(word_key(restored->word)).weight >=
+         (own.found ? own.weight : 0.0f) + kMinWeakGain;
 }
 
-// True when the text as a whole reads as Uzbek typed without o'/g'
-// apostrophes: then shorter and ambiguous words may be restored too.
-bool lacks_apostrophes(std::string_view text, const std::vector<WordSpan>& spans,
-                       const ConvertOptions& options) {
+LeftOutEvidence left_out_evidence(std::string_view text, const std::vector<WordSpan>& spans,
+                                  const ConvertOptions& options) {
+  // Words with o'/g' are so common that a paragraph of this many Uzbek words
+  // without one is itself a sign; a shorter one is no weak evidence.
+  constexpr std::size_t kMinWeakEvidenceWords = 6;
   float sum = 0.0f;
-  for (const WordSpan& s : spans) sum += s.score;
-  if (sum <= 0.0f) return false;
-  return std::any_of(spans.begin(), spans.end(), [&](const WordSpan& s) {
+  std::size_t uzbek_words = 0;
+  for (const WordSpan& s : spans) {
+    sum += s.score;
+    if (s.score > 0.0f) ++uzbek_words;
+  }
+  if (sum <= 0.0f) return LeftOutEvidence::None;
+  bool weak = false;
+  for (const WordSpan& s : spans) {
     const std::string_view core = core_of(text, s);
-    return !is_protected(core) && !is_exception_word(options, core) &&
-           restore_apostrophes(core, false, false, false).has_value();
-  });
+    if (is_protected(core) || is_exception_word(options, core)) continue;
+    if (restore_apostrophes(core, false, false, false).has_value()) return LeftOutEvidence::Strong;
+    if (!weak && uzbek_words >= kMinWeakEvidenceWords) weak = reads_better_restored(core);
+  }
+  return weak ? LeftOutEvidence::Weak : LeftOutEvidence::None;
 }
 
 // The other reading of a word that reads two ways once its apostrophes are
@@ -601,57 +748,176 @@ std::optional<std::string> other_reading(std::string_view word, const WordResult
 
 namespace {
 
-// What one conversion call remembers about the forms it has met: the English
-// score and name class of a core, and the result of a word for the few facts
-// about its neighbours that the per-word decisions look at.
-struct Memo {
-  struct Scored {
-    float score = 0.0f;
-    NameClass name_class = NameClass::Plain;
-  };
-  struct Converted {
-    std::string text;
-    Decision decision = Decision::Unchanged;
-    bool pending_quote = false;
-  };
-  FormMemo<Scored> scores;
-  FormMemo<Converted> words;
-  std::string key;
-  std::string hyphenated;  // the last hyphenated word's result, which is not remembered
+// Converted words remembered by the word as written; in a paragraph that
+// restores from its neighbours (text restore mode), by the word, its
+// neighbours and the flags below, in a memo of their own.
+struct ConvertedWord {
+  std::string text;
+  Decision decision = Decision::Unchanged;
+  bool pending_quote = false;
 };
 
-// English score and name class of every span's core.
-void score_spans(std::string_view text, std::vector<WordSpan>& spans, Memo& memo) {
-  for (WordSpan& span : spans) {
-    const std::string_view core = core_of(text, span);
-    const Memo::Scored* scored = memo.scores.find(core);
-    if (scored == nullptr) {
-      scored = &memo.scores.remember(core, Memo::Scored{english_score(core), name_class(core)});
-    }
-    span.score = scored->score;
-    span.name_class = scored->name_class;
+// What is known about one form (a word span as written): the English score
+// and name class of its core, and its conversion for the few combinations of
+// flags (see word_flags) met so far.
+struct FormFacts {
+  struct Known {
+    std::uint8_t flags = 0;
+    Decision decision = Decision::Unchanged;
+    bool pending_quote = false;  // the quote carried out
+    bool as_written = false;     // the result is the word itself, else texts[offset, +length)
+    std::uint16_t offset = 0;
+    std::uint16_t length = 0;
+  };
+  // Most forms meet one or two combinations (first word of a sentence or not).
+  static constexpr std::size_t kMaxKnown = 4;
+  // Longer words (a line without spaces) are converted each time they come.
+  static constexpr std::size_t kMaxRememberedBytes = 256;
+  static constexpr std::size_t kMaxTextBytes = 0xFFFF;  // what offset and length can tell
+
+  float score = 0.0f;
+  NameClass name_class = NameClass::Plain;
+  bool scored = false;
+  std::int8_t shows_use = -1;  // shows_apostrophe_use of the core: 1, 0 or not asked yet
+  std::uint8_t known_count = 0;
+  std::array<Known, kMaxKnown> known;
+  std::string texts;  // the converted texts, each once
+};
+
+}  // namespace
+
+// What a text remembers about the forms it has met. Everything remembered is
+// a pure function of the form (and the options, fixed for one memo), so what
+// the memo holds never changes a result.
+constexpr std::uint64_t kNoGeneration = ~std::uint64_t{0};
+
+struct ConversionMemo::State {
+  FormMemo<FormFacts> forms;
+  FormMemo<ConvertedWord> with_neighbours;
+  std::string key;
+  std::string hyphenated;  // the last hyphenated word's result, which is not remembered
+  // The number of every span's form in `forms`, while its generation holds.
+  std::vector<std::uint32_t> numbers;
+  std::uint64_t numbered_generation = kNoGeneration;
+  std::vector<float> contexts;  // of the words of the sentence being converted
+  std::vector<std::uint64_t> hashes;  // of the forms of the paragraph being scored
+  ConvertOptions options;  // what the remembered results were converted with
+};
+
+ConversionMemo::ConversionMemo() : state_(std::make_unique<State>()) {}
+ConversionMemo::~ConversionMemo() = default;
+ConversionMemo::ConversionMemo(ConversionMemo&&) noexcept = default;
+ConversionMemo& ConversionMemo::operator=(ConversionMemo&&) noexcept = default;
+
+namespace {
+
+using Memo = ConversionMemo::State;
+
+bool same_options(const ConvertOptions& a, const ConvertOptions& b) {
+  return a.exceptions == b.exceptions && a.tutuq == b.tutuq && a.guard == b.guard &&
+         a.cyrillic == b.cyrillic && a.restore == b.restore;
+}
+
+// The memo for a conversion with `options`: what it remembers of other
+// options is forgotten.
+Memo& memo_for(ConversionMemo& memo, const ConvertOptions& options) {
+  Memo& state = memo.state();
+  if (!same_options(state.options, options)) {
+    state.forms.clear();
+    state.with_neighbours.clear();
+    state.options = options;
   }
+  return state;
+}
+
+// The number of a form in the memo, remembered unscored when it is new.
+std::uint32_t form_number(std::string_view word, Memo& memo) {
+  const std::uint32_t number = memo.forms.number_of(word);
+  return number != 0 ? number : memo.forms.add(word, FormFacts{});
+}
+
+// The English score and name class of a word's core: those remembered for
+// the core as a word of its own (so'z for so'z, and so'z.), or new ones.
+FormFacts core_scores(std::string_view word, const Memo& memo) {
+  const std::string_view core = split_word(word).core;
+  FormFacts scores;
+  if (const std::uint32_t number = core.size() == word.size() ? 0 : memo.forms.number_of(core);
+      number != 0 && memo.forms.at(number).scored) {
+    scores.score = memo.forms.at(number).score;
+    scores.name_class = memo.forms.at(number).name_class;
+  } else {
+    scores.score = english_score(core);
+    scores.name_class = name_class(core);
+  }
+  return scores;
+}
+
+// The number of every span's form in the memo (added when new), kept for the
+// conversion that follows; with `scored`, also the English score and name
+// class of every span's core.
+void number_spans(std::string_view text, std::vector<WordSpan>& spans, bool scored, Memo& memo) {
+  const std::uint64_t generation = memo.forms.generation();
+  memo.numbers.resize(spans.size());
+  // The memo is probed for all the words of a paragraph in rounds, so that
+  // their cache misses overlap.
+  memo.hashes.resize(spans.size());
+  const auto word_at = [&](std::size_t i) {
+    return text.substr(spans[i].start, spans[i].end - spans[i].start);
+  };
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    memo.hashes[i] = FormMemo<FormFacts>::hash_of(word_at(i));
+    memo.forms.prefetch_slot(memo.hashes[i]);
+  }
+  for (const std::uint64_t hash : memo.hashes) memo.forms.prefetch_entry(hash);
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    WordSpan& span = spans[i];
+    const std::string_view word = word_at(i);
+    std::uint32_t number = memo.forms.number_of(word, memo.hashes[i]);
+    if (!scored) {
+      memo.numbers[i] = number != 0 ? number : memo.forms.add(word, FormFacts{});
+      continue;
+    }
+    if (number == 0 || !memo.forms.at(number).scored) {
+      const FormFacts scores = core_scores(word, memo);
+      if (number == 0) number = memo.forms.add(word, FormFacts{});
+      FormFacts& facts = memo.forms.at(number);
+      facts.score = scores.score;
+      facts.name_class = scores.name_class;
+      facts.scored = true;
+    }
+    const FormFacts& facts = memo.forms.at(number);
+    span.score = facts.score;
+    span.name_class = facts.name_class;
+    memo.numbers[i] = number;
+  }
+  // Numbers given out before the memo swept are void.
+  memo.numbered_generation = memo.forms.generation() == generation ? generation : kNoGeneration;
 }
 
 // convert_word, remembered per form. Besides the word (and the options, fixed
-// for the call), its result depends on the restore mode, the quote carried
+// for the memo), its result depends on the restore mode, the quote carried
 // in, the foreign-name flag, the neighbours and the context only through the
-// three comparisons below. Hyphenated words score their parts anew and are not
-// remembered. The quote carried out is the one remembered with the result.
+// comparisons below; the neighbours' keys count only in text restore mode.
+// Hyphenated words score their parts anew and are not remembered. The quote
+// carried out is the one remembered with the result.
 struct WordOutcome {
-  std::string_view text;  // valid until the memo's next remember()
+  std::string_view text;  // valid until the memo's next add
   Decision decision;
 };
 
-WordOutcome convert_word_memo(std::string_view word, const ConvertOptions& options, float score,
-                              float context, bool text_restore_mode, bool foreign_name,
-                              bool& pending_quote, const Neighbours& neighbours, Memo& memo) {
-  const unsigned flags = (pending_quote ? 1u : 0u) | (foreign_name ? 2u : 0u) |
-                         (context > -1.0f ? 4u : 0u) | (context >= 1.5f ? 8u : 0u) |
-                         (context_leans_english(score, context) ? 16u : 0u) |
-                         (text_restore_mode ? 32u : 0u) | (neighbours.mid_sentence ? 64u : 0u) |
-                         (neighbours.written ? 128u : 0u);
-  const bool hyphenated = word.find('-') != std::string_view::npos;
+std::uint8_t word_flags(float score, float context, bool text_restore_mode, bool foreign_name,
+                        bool pending_quote, const Neighbours& neighbours) {
+  return static_cast<std::uint8_t>(
+      (pending_quote ? 1u : 0u) | (foreign_name ? 2u : 0u) | (context > -1.0f ? 4u : 0u) |
+      (context >= 1.5f ? 8u : 0u) | (context_leans_english(score, context) ? 16u : 0u) |
+      (text_restore_mode ? 32u : 0u) | (neighbours.mid_sentence ? 64u : 0u) |
+      (neighbours.written ? 128u : 0u));
+}
+
+WordOutcome convert_with_neighbours(std::string_view word, const ConvertOptions& options,
+                                    float score, float context, bool foreign_name,
+                                    bool& pending_quote, const Neighbours& neighbours,
+                                    std::uint8_t flags, Memo& memo) {
   // The word and its neighbours, then the lengths that tell them apart.
   memo.key.assign(word).append(neighbours.left).append(neighbours.right);
   for (const std::size_t length : {word.size(), neighbours.left.size()}) {
@@ -660,27 +926,128 @@ WordOutcome convert_word_memo(std::string_view word, const ConvertOptions& optio
                      static_cast<char>(n >> 24)});
   }
   memo.key.push_back(static_cast<char>(flags));
-  const Memo::Converted* known = hyphenated ? nullptr : memo.words.find(memo.key);
+  const ConvertedWord* known = memo.with_neighbours.find(memo.key);
   if (known == nullptr) {
-    WordResult r = convert_word(word, options, score, context, text_restore_mode, foreign_name,
-                                pending_quote, neighbours);
-    if (hyphenated) {
-      memo.hyphenated = std::move(r.text);
-      return WordOutcome{memo.hyphenated, r.decision};
-    }
-    known = &memo.words.remember(memo.key, Memo::Converted{std::move(r.text), r.decision, pending_quote});
+    WordResult r = convert_word(word, options, score, context, true, foreign_name, pending_quote,
+                                neighbours);
+    known = &memo.with_neighbours.remember(
+        memo.key, ConvertedWord{std::move(r.text), r.decision, pending_quote});
   }
   pending_quote = known->pending_quote;
   return WordOutcome{known->text, known->decision};
 }
 
-// The apostrophe use one paragraph shows by itself, with its spans scored.
-ApostropheUse shown_use(std::string_view text, const std::vector<WordSpan>& spans,
-                        const ConvertOptions& options) {
-  if (!options.restore) return ApostropheUse::Unknown;
-  if (any_old_mark(text, spans)) return ApostropheUse::Written;
-  if (lacks_apostrophes(text, spans, options)) return ApostropheUse::LeftOut;
-  return ApostropheUse::Unknown;
+// A word with one closing mark (so'z, so'z.) converts as the word before the
+// mark does, followed by the mark, when that word is ASCII and ends in a
+// letter: the mark is split off as trailing punctuation, which no decision
+// looks at. The result for the bare word is taken when the memo holds it for
+// the same flags.
+std::optional<WordResult> converted_as_bare(std::string_view word, std::uint8_t flags,
+                                            bool& pending_quote, const Memo& memo) {
+  if (word.size() < 2 || std::string_view(",.!?;").find(word.back()) == std::string_view::npos) {
+    return std::nullopt;
+  }
+  const std::string_view bare = word.substr(0, word.size() - 1);
+  if (!is_ascii_letter(static_cast<unsigned char>(bare.back())) ||
+      !std::all_of(bare.begin(), bare.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x80; })) {
+    return std::nullopt;
+  }
+  const std::uint32_t number = memo.forms.number_of(bare);
+  if (number == 0) return std::nullopt;
+  const FormFacts& facts = memo.forms.at(number);
+  const auto known_end = facts.known.begin() + facts.known_count;
+  const auto known = std::find_if(facts.known.begin(), known_end,
+                                  [&](const FormFacts::Known& k) { return k.flags == flags; });
+  if (known == known_end) return std::nullopt;
+  pending_quote = known->pending_quote;
+  std::string text(known->as_written ? bare
+                                     : std::string_view(facts.texts).substr(known->offset, known->length));
+  text.push_back(word.back());
+  return WordResult{std::move(text), known->decision};
+}
+
+WordOutcome convert_word_memo(std::string_view word, std::uint32_t number,
+                              const ConvertOptions& options, float score, float context,
+                              bool text_restore_mode, bool foreign_name, bool& pending_quote,
+                              const Neighbours& neighbours, Memo& memo) {
+  const std::uint8_t flags =
+      word_flags(score, context, text_restore_mode, foreign_name, pending_quote, neighbours);
+  if (word.find('-') != std::string_view::npos) {
+    WordResult r = convert_word(word, options, score, context, text_restore_mode, foreign_name,
+                                pending_quote, neighbours);
+    memo.hyphenated = std::move(r.text);
+    return WordOutcome{memo.hyphenated, r.decision};
+  }
+  if (text_restore_mode) {
+    return convert_with_neighbours(word, options, score, context, foreign_name, pending_quote,
+                                   neighbours, flags, memo);
+  }
+  FormFacts& facts = memo.forms.at(number);
+  const auto known_end = facts.known.begin() + facts.known_count;
+  auto known = std::find_if(facts.known.begin(), known_end,
+                            [&](const FormFacts::Known& k) { return k.flags == flags; });
+  if (known == known_end) {
+    std::optional<WordResult> bare = converted_as_bare(word, flags, pending_quote, memo);
+    WordResult r = bare ? std::move(*bare)
+                        : convert_word(word, options, score, context, false, foreign_name,
+                                       pending_quote, neighbours);
+    if (facts.known_count == FormFacts::kMaxKnown || word.size() > FormFacts::kMaxRememberedBytes ||
+        facts.texts.size() + r.text.size() > FormFacts::kMaxTextBytes) {
+      memo.hyphenated = std::move(r.text);
+      return WordOutcome{memo.hyphenated, r.decision};
+    }
+    FormFacts::Known fresh{flags, r.decision, pending_quote, r.text == word, 0, 0};
+    if (!fresh.as_written) {
+      std::size_t offset = facts.texts.find(r.text);
+      if (offset == std::string::npos) {
+        offset = facts.texts.size();
+        facts.texts += r.text;
+      }
+      fresh.offset = static_cast<std::uint16_t>(offset);
+      fresh.length = static_cast<std::uint16_t>(r.text.size());
+    }
+    *known = fresh;
+    ++facts.known_count;
+  }
+  pending_quote = known->pending_quote;
+  if (known->as_written) return WordOutcome{word, known->decision};
+  return WordOutcome{std::string_view(facts.texts).substr(known->offset, known->length),
+                     known->decision};
+}
+
+// True when a span of the paragraph shows apostrophes typed, asked once per
+// form while the spans' numbers hold.
+bool any_old_mark(std::string_view text, const std::vector<WordSpan>& spans, Memo& memo) {
+  if (memo.numbered_generation != memo.forms.generation()) {
+    return std::any_of(spans.begin(), spans.end(),
+                       [&](const WordSpan& s) { return shows_apostrophe_use(core_of(text, s)); });
+  }
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    FormFacts& facts = memo.forms.at(memo.numbers[i]);
+    if (facts.shows_use < 0) facts.shows_use = shows_apostrophe_use(core_of(text, spans[i])) ? 1 : 0;
+    if (facts.shows_use == 1) return true;
+  }
+  return false;
+}
+
+// The apostrophe use one paragraph shows by itself, with its spans numbered
+// (and scored, with the guard), and whether that is only weak evidence of
+// apostrophes left out.
+struct ShownUse {
+  ApostropheUse use = ApostropheUse::Unknown;
+  bool weak_left_out = false;
+};
+
+ShownUse shown_use(std::string_view text, const std::vector<WordSpan>& spans,
+                   const ConvertOptions& options, Memo& memo) {
+  if (!options.restore) return {};
+  if (any_old_mark(text, spans, memo)) return {ApostropheUse::Written};
+  switch (left_out_evidence(text, spans, options)) {
+    case LeftOutEvidence::Strong: return {ApostropheUse::LeftOut};
+    case LeftOutEvidence::Weak: return {ApostropheUse::Unknown, true};
+    case LeftOutEvidence::None: break;
+  }
+  return {};
 }
 
 // Converts one paragraph (a line with its line break) onto the end of `out`,
@@ -694,29 +1061,34 @@ void convert_paragraph(std::string_view input, const ConvertOptions& options, bo
   const std::string_view text = normalize_marks(input, buffer);
   std::vector<WordSpan> spans = split_spans(text);
 
-  if (options.guard) {
-    score_spans(text, spans, memo);
-    join_name_runs(spans);
-  }
-  if (const ApostropheUse shown = shown_use(text, spans, options); shown != ApostropheUse::Unknown) {
-    evidence.apostrophes = shown;
-  }
+  number_spans(text, spans, options.guard, memo);
+  if (options.guard) join_name_runs(text, spans);
+  const ShownUse shown = shown_use(text, spans, options, memo);
+  if (shown.use != ApostropheUse::Unknown) evidence.apostrophes = shown.use;
   const bool may_restore = options.restore && evidence.apostrophes != ApostropheUse::Written;
-  const bool text_restore_mode = may_restore && evidence.apostrophes == ApostropheUse::LeftOut;
+  // Weak evidence decides this paragraph only and is not handed on.
+  const bool text_restore_mode =
+      may_restore && (evidence.apostrophes == ApostropheUse::LeftOut ||
+                      (shown.weak_left_out && evidence.apostrophes == ApostropheUse::Unknown));
   const bool two_readings_mode = two_readings && may_restore;
 
   if (reports != nullptr) reports->reserve(reports->size() + spans.size());
+  // The forms' numbers from scoring hold while the memo has forgotten nothing.
+  const bool numbered = memo.numbered_generation == memo.forms.generation();
   bool pending_quote = false;
   std::size_t copied = 0;
   for (const Sentence& sentence : split_sentences(spans)) {
     const bool scored = std::any_of(spans.begin() + sentence.first, spans.begin() + sentence.last + 1,
                                     [](const WordSpan& s) { return s.score != 0.0f; });
+    if (scored) {
+      sentence_contexts(std::span(spans).subspan(sentence.first, sentence.last + 1 - sentence.first),
+                        memo.contexts);
+    }
     for (std::size_t i = sentence.first; i <= sentence.last; ++i) {
       const WordSpan& span = spans[i];
       out.append(text.substr(copied, span.start - copied));
 
-      const float context =
-          scored ? context_score(spans, sentence.first, sentence.last, i - sentence.first) : 0.0f;
+      const float context = scored ? memo.contexts[i - sentence.first] : 0.0f;
       const std::string_view word = text.substr(span.start, span.end - span.start);
       std::string left;
       std::string right;
@@ -724,8 +1096,10 @@ void convert_paragraph(std::string_view input, const ConvertOptions& options, bo
         if (i > sentence.first) left = bare_key(core_of(text, spans[i - 1]));
         if (i < sentence.last) right = bare_key(core_of(text, spans[i + 1]));
       }
+      const std::uint32_t number =
+          numbered ? memo.numbers[i] : form_number(word, memo);
       const WordOutcome r = convert_word_memo(
-          word, options, span.score, context, text_restore_mode,
+          word, number, options, span.score, context, text_restore_mode,
           span.name_class == NameClass::ForeignName, pending_quote,
           Neighbours{left, right, i > sentence.first,
                      evidence.apostrophes == ApostropheUse::Written},
@@ -761,7 +1135,8 @@ bool is_space(char c) { return c == ' ' || c == '\t'; }
 
 Conversion convert_detailed(std::string_view text, const ConvertOptions& options, bool two_readings,
                             TextEvidence& evidence) {
-  Memo memo;
+  ConversionMemo remembered;
+  Memo& memo = memo_for(remembered, options);
   Conversion result;
   result.text.reserve(text.size() + 16);
   for_each_paragraph(text, [&](std::string_view paragraph) {
@@ -777,7 +1152,13 @@ Conversion convert_detailed(std::string_view text, const ConvertOptions& options
 }
 
 std::string convert(std::string_view text, const ConvertOptions& options, TextEvidence& evidence) {
-  Memo memo;
+  ConversionMemo memo;
+  return convert(text, options, evidence, memo);
+}
+
+std::string convert(std::string_view text, const ConvertOptions& options, TextEvidence& evidence,
+                    ConversionMemo& remembered) {
+  Memo& memo = memo_for(remembered, options);
   std::string out;
   out.reserve(text.size() + text.size() / 8);
   for_each_paragraph(text, [&](std::string_view paragraph) {
@@ -794,7 +1175,8 @@ std::string convert(std::string_view text, const ConvertOptions& options) {
 TextEvidence evidence_after(std::string_view text, const ConvertOptions& options,
                             TextEvidence before) {
   // The last paragraph that shows an apostrophe use decides; look backwards.
-  Memo memo;
+  ConversionMemo remembered;
+  Memo& memo = memo_for(remembered, options);
   std::string buffer;
   while (!text.empty()) {
     const std::size_t previous =
@@ -802,10 +1184,10 @@ TextEvidence evidence_after(std::string_view text, const ConvertOptions& options
     const std::size_t start = previous == std::string_view::npos ? 0 : previous + 1;
     const std::string_view paragraph = normalize_marks(text.substr(start), buffer);
     std::vector<WordSpan> spans = split_spans(paragraph);
-    if (options.guard) score_spans(paragraph, spans, memo);
-    if (const ApostropheUse shown = shown_use(paragraph, spans, options);
-        shown != ApostropheUse::Unknown) {
-      return TextEvidence{shown};
+    number_spans(paragraph, spans, options.guard, memo);
+    if (const ShownUse shown = shown_use(paragraph, spans, options, memo);
+        shown.use != ApostropheUse::Unknown) {
+      return TextEvidence{shown.use};
     }
     text = text.substr(0, start);
   }

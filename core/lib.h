@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -121,6 +122,28 @@ std::string convert(std::string_view text, const ConvertOptions& options);
 // updated for the pieces after it.
 std::string convert(std::string_view text, const ConvertOptions& options, TextEvidence& evidence);
 
+// What converting one text remembers about the forms it has met, to be
+// carried from one piece of the text to the next (converted in turn, on one
+// thread at a time). What it holds never changes a result; it only saves
+// work. Memory stays bounded however long the text.
+class ConversionMemo {
+ public:
+  ConversionMemo();
+  ~ConversionMemo();
+  ConversionMemo(ConversionMemo&&) noexcept;
+  ConversionMemo& operator=(ConversionMemo&&) noexcept;
+
+  struct State;
+  State& state() { return *state_; }
+
+ private:
+  std::unique_ptr<State> state_;
+};
+
+// Like convert(text, options, evidence), remembering in `memo` across calls.
+std::string convert(std::string_view text, const ConvertOptions& options, TextEvidence& evidence,
+                    ConversionMemo& memo);
+
 // The evidence converting a piece would hand on, given the evidence before
 // it: that of its last paragraph that shows an apostrophe use, else `before`.
 // Cheaper than converting, so that pieces can be converted side by side once
@@ -167,6 +190,10 @@ std::string_view normalize_marks(std::string_view text, std::string& buffer);
 // sentence is spans[sentence_start..sentence_end], both inclusive.
 float context_score(std::span<const WordSpan> spans, std::size_t sentence_start,
                     std::size_t sentence_end, std::size_t position);
+
+// context_score for every word of a sentence (the spans of one sentence),
+// into `contexts`; cheaper than asking word by word.
+void sentence_contexts(std::span<const WordSpan> sentence, std::vector<float>& contexts);
 
 // The letter rules: o' g' -> ö ğ, sh ch -> ş ç (unless `keep_sh_ch`), s'h c'h
 // -> sh ch, every other apostrophe -> `tutuq`.

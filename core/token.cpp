@@ -44,7 +44,12 @@ bool is_old_letter_base(char32_t c) { return c == 'G' || c == 'O' || c == 'g' ||
 void mark_end(std::string_view text, WordSpan& span) {
   std::size_t i = span.end;
   while (i > span.start) {
-    const char32_t c = previous_code_point(text, i);
+    char32_t c = static_cast<unsigned char>(text[i - 1]);
+    if (c < 0x80) {
+      --i;
+    } else {
+      c = previous_code_point(text, i);
+    }
     if (is_closing(c)) continue;
     if (c == '.' || c == '!' || c == '?' || c == 0x2026) span.sentence_end = true;
     if (c == ',' || c == ':' || c == ';') span.clause_end = true;
@@ -131,11 +136,18 @@ bool is_plain_word(std::string_view part, std::size_t min_letters) {
 // plain words, so links, paths, numbers and code are never cut.
 std::size_t joined_word_start(std::string_view span) {
   constexpr std::size_t kMinLetters = 3;
-  for (std::size_t i = 0; i < span.size();) {
-    const std::size_t at = i;
-    const char32_t c = next_code_point(span, i);
-    if (c != '.' && c != ',' && c != ';' && c != '!' && c != '?' && c != '(') continue;
-    const std::size_t start = c == '(' ? at : i;
+  // The first of these marks decides (they are ASCII, so no byte of a longer
+  // character matches).
+  static constexpr std::array<bool, 256> kMarks = [] {
+    std::array<bool, 256> marks{};
+    for (const char ch : std::string_view(".,;!?(")) marks[static_cast<unsigned char>(ch)] = true;
+    return marks;
+  }();
+  const auto is_mark = [](char ch) { return kMarks[static_cast<unsigned char>(ch)]; };
+  if (const auto mark = std::find_if(span.begin(), span.end(), is_mark); mark != span.end()) {
+    const auto at = static_cast<std::size_t>(mark - span.begin());
+    const char c = *mark;
+    const std::size_t start = c == '(' ? at : at + 1;
     const std::string_view left = span.substr(0, start);
     const std::string_view right = span.substr(start);
     if (right.empty() || !is_plain_word(left, kMinLetters) || !is_plain_word(right, 2)) return 0;
@@ -184,13 +196,37 @@ bool is_slash_joined_words(std::string_view core) {
 
 std::vector<WordSpan> split_spans(std::string_view text) {
   std::vector<WordSpan> spans;
+  // Room for a paragraph's words at a little under prose's bytes per word,
+  // so that the list seldom grows; a long line grows it as usual.
+  constexpr std::size_t kBytesPerWord = 6;
+  constexpr std::size_t kMaxReserved = 1 << 14;
+  spans.reserve(std::min(text.size() / kBytesPerWord + 1, kMaxReserved));
   std::size_t i = 0;
   std::size_t span_start = 0;
   bool in_span = false;
+  const auto is_word_byte = [](unsigned char b) { return b > ' ' && b < 0x80; };
   while (i < text.size()) {
+    if (is_word_byte(static_cast<unsigned char>(text[i]))) {
+      // A run of printable ASCII, most of a text, is part of a span.
+      if (!in_span) {
+        span_start = i;
+        in_span = true;
+      }
+      do ++i;
+      while (i < text.size() && is_word_byte(static_cast<unsigned char>(text[i])));
+      continue;
+    }
     const std::size_t at = i;
-    const char32_t c = next_code_point(text, i);
-    if (!is_separator(c)) {
+    char32_t c = static_cast<unsigned char>(text[i]);
+    bool separator = false;
+    if (c < 0x80) {  // most of a text: no decoding, and only white space separates
+      ++i;
+      separator = c == ' ' || (c >= 0x09 && c <= 0x0D);
+    } else {
+      c = next_code_point(text, i);
+      separator = is_separator(c);
+    }
+    if (!separator) {
       if (!in_span) {
         span_start = at;
         in_span = true;
@@ -221,6 +257,15 @@ std::vector<Sentence> split_sentences(std::span<const WordSpan> spans) {
 }
 
 WordParts split_word(std::string_view word) {
+  // Most words start and end with an ASCII letter or digit: no edge to take.
+  const auto letter_or_digit = [](char ch) {
+    const auto b = static_cast<unsigned char>(ch);
+    return static_cast<unsigned char>((b | 0x20) - 'a') < 26 ||
+           static_cast<unsigned char>(b - '0') < 10;
+  };
+  if (!word.empty() && letter_or_digit(word.front()) && letter_or_digit(word.back())) {
+    return WordParts{word.substr(0, 0), word, word.substr(word.size())};
+  }
   std::size_t core_start = 0;
   while (core_start < word.size()) {
     std::size_t next = core_start;
@@ -261,7 +306,23 @@ bool is_link_or_code(std::string_view word) {
   return !core.empty() && is_link_or_code(word, core, ascii_lower(core));
 }
 
+namespace {
+
+// Most words of prose: an ASCII letter, then lower case ASCII letters and
+// apostrophes, then at most one mark of ,.!?;: — such a word holds no link,
+// code, number or camel case, so the full test below would pass it.
+bool is_plain_lowercase_word(std::string_view word) {
+  if (word.empty() || !is_ascii_letter(static_cast<unsigned char>(word[0]))) return false;
+  std::size_t end = word.size();
+  if (end > 1 && std::string_view(",.!?;:").find(word[end - 1]) != std::string_view::npos) --end;
+  return std::all_of(word.begin() + 1, word.begin() + static_cast<std::ptrdiff_t>(end),
+                     [](char ch) { return (ch >= 'a' && ch <= 'z') || ch == '\''; });
+}
+
+}  // namespace
+
 bool is_protected(std::string_view word) {
+  if (is_plain_lowercase_word(word)) return false;
   const WordParts parts = split_word(word);
   const std::string_view core = parts.core;
   if (core.empty()) return false;

@@ -1,5 +1,8 @@
 #include "core/unicode.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
 #include <unicode/utf16.h>
@@ -77,6 +80,14 @@ bool is_valid_utf8(std::string_view bytes) {
   const std::size_t n = bytes.size();
   std::size_t i = 0;
   while (i < n) {
+    // Eight ASCII bytes at a time, most of a text.
+    while (i + 8 <= n) {
+      std::uint64_t word;
+      std::memcpy(&word, s + i, 8);
+      if ((word & 0x8080808080808080ULL) != 0) break;
+      i += 8;
+    }
+    if (i >= n) break;
     const unsigned char b = s[i];
     if (b < 0x80) {
       ++i;
@@ -268,7 +279,14 @@ void append_upper(std::string& out, char32_t c) {
 std::string to_lower(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) append_lower(out, next_code_point(text, i));
+  for (std::size_t i = 0; i < text.size();) {
+    if (const auto b = static_cast<unsigned char>(text[i]); b < 0x80) {
+      out.push_back(static_cast<char>(is_ascii_upper(b) ? b + 32 : b));
+      ++i;
+    } else {
+      append_lower(out, next_code_point(text, i));
+    }
+  }
   return out;
 }
 

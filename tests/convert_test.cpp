@@ -2,6 +2,9 @@
 // Cyrillic input switched off so that only the rules under test decide.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <random>
+
 #include "core/lib.h"
 
 namespace vexo {
@@ -150,6 +153,51 @@ TEST(ContextScore, WeighsNearWordsMoreAndClausesLess) {
   spans[0].name_class = NameClass::ForeignName;  // and then ignored
   EXPECT_FLOAT_EQ(context_score(spans, 0, 3, 3), -3.0f);
   EXPECT_FLOAT_EQ(context_score(spans, 0, 3, 2), 0.0f);
+}
+
+// The memo takes the result of a word with one closing mark from the bare
+// word: that holds only while no decision looks at the mark.
+TEST(Word, ClosingMarkIsCarriedThroughWhateverTheDecision) {
+  const ConvertOptions options;
+  const char* words[] = {"O'zbekiston", "shahar", "choy", "ozbek", "bor", "oz", "U", "BMT",
+                         "SH", "iPhone", "Photoshopda", "Charlotte", "Is'hoq", "HBO'ning",
+                         "kun.uz", "the", "Qo'shiq", "dedi", "'Qo'shiq", "2026-yil", "mushaf"};
+  for (const char* bare : words) {
+    for (const char mark : std::string_view(",.!?;")) {
+      const std::string word = std::string(bare) + mark;
+      for (int combo = 0; combo < 96; ++combo) {
+        const bool quote = combo & 1, foreign = combo & 2;
+        const float score = combo & 4 ? -2.0f : 1.0f;
+        const Neighbours around{"", "", (combo & 8) != 0, (combo & 16) != 0};
+        const float context = std::array{-2.0f, 0.5f, 2.0f}[combo / 32];
+        bool quote_bare = quote, quote_word = quote;
+        const WordResult b = convert_word(bare, options, score, context, false, foreign, quote_bare, around);
+        const WordResult w = convert_word(word, options, score, context, false, foreign, quote_word, around);
+        ASSERT_EQ(w.text, b.text + mark) << word << " " << combo;
+        ASSERT_EQ(w.decision, b.decision) << word << " " << combo;
+        ASSERT_EQ(quote_word, quote_bare) << word << " " << combo;
+      }
+    }
+  }
+}
+
+// The sentence-at-once form gives the very same floats as context_score.
+TEST(ContextScore, WholeSentenceMatchesWordByWord) {
+  std::mt19937 random(5);
+  const float scores[] = {0.0f, 2.5f, -1.25f, 7.0f, -0.3f, 1.5f};
+  std::vector<float> contexts;
+  for (int round = 0; round < 200; ++round) {
+    std::vector<WordSpan> spans(1 + random() % (round < 190 ? 30 : 1500));
+    for (WordSpan& span : spans) {
+      span.score = scores[random() % std::size(scores)];
+      span.clause_end = random() % 5 == 0;
+      if (random() % 9 == 0) span.name_class = NameClass::ForeignName;
+    }
+    sentence_contexts(spans, contexts);
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+      ASSERT_EQ(contexts[i], context_score(spans, 0, spans.size() - 1, i)) << round << " " << i;
+    }
+  }
 }
 
 TEST(Text, LongTextConvertsWholly) {

@@ -116,6 +116,13 @@ TEST(EnglishGuard, EnglishWordsAndBrandsStayAsWritten) {
   EXPECT_FALSE(looks_english("choyxona", english_score("choyxona"), 0.0f));
   // Listed Uzbek words stay Uzbek at the start of a sentence (not shun + ga).
   EXPECT_EQ(conv("Shunga ko'ra. Shundan keyin"), "\u015eunga k\u00f6ra. \u015eundan keyin");
+  // A capitalised English word Uzbek knows only with endings (turk + ish) is
+  // English, and a name beside a capitalised English word is a foreign one.
+  EXPECT_EQ(conv("Biz Turkish Airlines bilan uchdik"), "Biz Turkish Airlines bilan u\u00e7dik");
+  EXPECT_EQ(conv("ular ko'pgina shaharlarga Turkish Airlines orqali uchishadi"),
+            "ular k\u00f6pgina \u015faharlarga Turkish Airlines orqali u\u00e7i\u015fadi");
+  EXPECT_EQ(conv("Bosh Vazir keldi"), "Bo\u015f Vazir keldi");
+  EXPECT_EQ(conv("turkish"), "turki\u015f");
 
   ConvertOptions no_guard;
   no_guard.guard = false;
@@ -187,6 +194,15 @@ TEST(Restore, TextModeTakesTheLikelierReading) {
   EXPECT_EQ(conv("ozbek otadi"), "\u00f6zbek \u00f6tadi");
   EXPECT_EQ(conv("ozbek bir oz, juda oz"), "\u00f6zbek bir oz, juda oz");
   EXPECT_EQ(conv("ozbek bor olib"), "\u00f6zbek bor olib");  // far more frequent as written
+  // A listed word is not outweighed by an analysis (to'la + lar); a word that
+  // is none as written may take a rarer reading, unless it is a name.
+  EXPECT_EQ(conv("ozbek tolalar, oljalarni oldi, Konami"),
+            "\u00f6zbek tolalar, \u00f6ljalarni oldi, Konami");
+  // There, an ending on the rarest listed forms is read too; where
+  // apostrophes are typed, or for a name, it is not.
+  EXPECT_EQ(conv("ozbek tilida kopaytuvchini"), "\u00f6zbek tilida k\u00f6paytuv\u00e7ini");
+  EXPECT_EQ(conv("o'zbek tilida kopaytuvchini"), "\u00f6zbek tilida kopaytuv\u00e7ini");
+  EXPECT_EQ(conv("ozbek tilida Kopaytuvchini"), "\u00f6zbek tilida Kopaytuv\u00e7ini");
   // No evidence of left-out apostrophes: ambiguous words stay.
   EXPECT_EQ(conv("vaqt oz qoldi"), "vaqt oz qoldi");
   EXPECT_EQ(conv("qol"), "qol");
@@ -214,6 +230,12 @@ TEST(Restore, ModeIsDecidedPerParagraph) {
   EXPECT_EQ(conv("o'zbek sozlab boladi"), "\u00f6zbek sozlab b\u00f6ladi");
   EXPECT_EQ(conv("kitob sozlab"), "kitob s\u00f6zlab");
   EXPECT_EQ(conv("O'Neil otdi, ozbek"), "O'Neil \u00f6tdi, \u00f6zbek");  // a name is no evidence
+  // A sentence of Uzbek words without one o'/g' word, whose words read better
+  // restored, is weak evidence: it decides only where nothing before it does.
+  const std::string sentence = "Bir kun otib ular yana uyga qaytishdi";
+  EXPECT_EQ(conv(sentence), "Bir kun \u00f6tib ular yana uyga qayti\u015fdi");
+  EXPECT_EQ(conv("o'zbek tili\n" + sentence), "\u00f6zbek tili\nBir kun otib ular yana uyga qayti\u015fdi");
+  EXPECT_EQ(conv("kun otib"), "kun otib");  // too short to tell
   EXPECT_TRUE(shows_apostrophe_use("G'ALABA"));
   EXPECT_FALSE(shows_apostrophe_use("https://x.uz/o'z"));
 

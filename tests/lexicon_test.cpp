@@ -4,10 +4,14 @@
 
 #include <algorithm>
 #include <bit>
+#include <cctype>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/lexicon.h"
 #include "core/lib.h"
+#include "core/list_data.h"
 
 namespace vexo {
 namespace {
@@ -152,6 +156,25 @@ TEST(LineLists, HoldEntriesButNotComments) {
   EXPECT_TRUE(foreign_names_contains("aberdeenshire"));
   EXPECT_FALSE(foreign_names_contains("toshkent"));
   EXPECT_FALSE(foreign_names_contains(""));
+
+  // The quick test by first bytes never turns a listed brand away, nor the
+  // stem of one with a suffix; it turns ordinary words away.
+  for (std::string_view rest = list_data::brands_text; !rest.empty();) {
+    const std::size_t end = std::min(rest.find('\n'), rest.size());
+    std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) {
+      line.remove_suffix(1);
+    }
+    if (line.empty() || line.front() == '#') continue;
+    EXPECT_TRUE(brand_list_contains(line)) << line;
+    EXPECT_TRUE(brand_list_may_start(line)) << line;
+    EXPECT_TRUE(brand_list_may_start(std::string(line) + "larda")) << line;
+  }
+  EXPECT_FALSE(brand_list_may_start("kitoblarda"));
+  EXPECT_TRUE(is_brand("Photoshopda"));
+  EXPECT_TRUE(is_brand("CHEVROLETNI"));
+  EXPECT_FALSE(is_brand("kitoblarda"));
 }
 
 TEST(ShExceptions, ListedWordsAndSuffixedFormsKeepShAndCh) {

@@ -56,6 +56,16 @@ TEST(OoxmlPart, RunsKeepTheirBoundaries) {
                  "</w:r></w:p>"));
 }
 
+TEST(OoxmlPart, ParagraphsHandOnHowApostrophesAreTyped) {
+  // As lines of plain text do: otdi restores after ozbek, not after o'zbek.
+  for (const auto& [first, second] : {std::pair{"ozbek tilida", "\u00f6tdi"}, {"o'zbek tilida", "otdi"}}) {
+    EXPECT_EQ(part(word("<w:p><w:r><w:t>" + std::string(first) + "</w:t></w:r></w:p><w:p><w:r><w:t>"
+                        "vaqt otdi</w:t></w:r></w:p>")).bytes,
+              word("<w:p><w:r><w:t>\u00f6zbek tilida</w:t></w:r></w:p><w:p><w:r><w:t>vaqt " +
+                   std::string(second) + "</w:t></w:r></w:p>"));
+  }
+}
+
 TEST(OoxmlPart, UnchangedTextLeavesEveryByte) {
   const std::string xml =
       "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n" +

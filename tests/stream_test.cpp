@@ -62,9 +62,11 @@ TEST(Pieces, StreamingAndSeveralCoresMatchWholeText) {
   const std::string text = long_text(2 * kPieceBytes + 12345, 7);
   const ConvertOptions options;
   const std::string whole = convert(text, options);
+  cli::MemoPool memos;
   const cli::PieceConversion by_piece{
       [&](std::string_view piece, TextEvidence& evidence, std::string& out) {
-        out = convert(piece, options, evidence);
+        cli::MemoPool::Lease lease(memos);
+        out = convert(piece, options, evidence, lease.memo());
       },
       [&](std::string_view piece, TextEvidence before) {
         return evidence_after(piece, options, before);
@@ -76,6 +78,7 @@ TEST(Pieces, StreamingAndSeveralCoresMatchWholeText) {
     std::string pending;
     std::string streamed;
     TextEvidence evidence;
+    ConversionMemo memo;  // carried from piece to piece in the second round
     std::size_t read = 0;
     while (read < text.size() || !pending.empty()) {
       const std::size_t slice = std::min<std::size_t>(random() % 300000, text.size() - read);
@@ -84,7 +87,8 @@ TEST(Pieces, StreamingAndSeveralCoresMatchWholeText) {
       while (const std::size_t length = next_piece(pending, read == text.size())) {
         const std::string_view piece = std::string_view(pending).substr(0, length);
         const TextEvidence told = evidence_after(piece, options, evidence);
-        streamed += convert(piece, options, evidence);
+        streamed += round == 0 ? convert(piece, options, evidence)
+                               : convert(piece, options, evidence, memo);
         ASSERT_EQ(told.apostrophes, evidence.apostrophes);
         pending.erase(0, length);
       }

@@ -179,14 +179,24 @@ def ensure_packages():
             subprocess.run(install, check=True)
 
 
+# Collections of the corpus counts whose licence does not allow shipping
+# what is derived from them: CC BY-NC-ND forbids both sharing adaptations and
+# commercial use, which an Apache-2.0 word list would allow.
+EXCLUDED_SOURCES = tuple(s for s in os.environ.get(
+    "VEXO_EXCLUDED_SOURCES", "uzbekpos_sentences").split(",") if s)
+
+
 def read_counts_by_source(path):
-    """word -> (modern count, count in the 1920s novel)."""
+    """word -> (modern count, count in the 1920s novel), without the
+    excluded collections; words only they hold are left out."""
     counts = {}
     with open(path, encoding="utf-8") as f:
         reader = csv.DictReader(f, delimiter="\t")
         for row in reader:
             archaic = int(row["otgan_kunlar_qodiriy"])
-            counts[row["word"]] = (int(row["all"]) - archaic, archaic)
+            modern = int(row["all"]) - archaic - sum(int(row[s]) for s in EXCLUDED_SOURCES)
+            if modern + archaic > 0:
+                counts[row["word"]] = (modern, archaic)
     return counts
 
 
