@@ -654,7 +654,11 @@ std::string to_cyrillic(std::string_view input, CyrillicMemo& memo) {
   out.reserve(text.size() * 2);
   bool pending_quote = false;
   std::size_t copied = 0;
+  std::vector<float> contexts;
   for (const Sentence& sentence : split_sentences(spans)) {
+    sentence_contexts(std::span<const WordSpan>(spans).subspan(
+                          sentence.first, sentence.last + 1 - sentence.first),
+                      contexts);
     for (std::size_t i = sentence.first; i <= sentence.last; ++i) {
       const WordSpan& span = spans[i];
       const std::string_view separators = text.substr(copied, span.start - copied);
@@ -663,7 +667,7 @@ std::string to_cyrillic(std::string_view input, CyrillicMemo& memo) {
       if (new_line) pending_quote = false;
       WordPlace place;
       place.score = span.score;
-      place.context = context_score(spans, sentence.first, sentence.last, i - sentence.first);
+      place.context = contexts[i - sentence.first];
       place.sentence_start = i == sentence.first;
       place.line_start = i == 0 || new_line;
       const std::string_view word = text.substr(span.start, span.end - span.start);
