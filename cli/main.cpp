@@ -1,6 +1,5 @@
 // Entry point of vexo: global options, command dispatch, help and version,
 // and the plain text commands (convert, old, cyr).
-#include <mutex>
 #include <vector>
 
 #include "cli/app.h"
@@ -54,10 +53,10 @@ int run_text_command(std::span<const std::string> args, const CliOptions& option
 }
 
 int run_convert(std::span<const std::string> args, const CliOptions& options) {
-  MemoPool memos;
+  MemoPool<ConversionMemo> memos;
   const PieceConversion conversion{
       [&](std::string_view piece, TextEvidence& evidence, std::string& out) {
-        MemoPool::Lease lease(memos);
+        MemoPool<ConversionMemo>::Lease lease(memos);
         out = convert(piece, options.convert, evidence, lease.memo());
       },
       [&](std::string_view piece, TextEvidence before) {
@@ -77,37 +76,13 @@ int run_old(std::span<const std::string> args, const CliOptions& options) {
 
 }  // namespace
 
-// The memos of one text's Cyrillic conversion, carried from piece to piece:
-// a piece takes one that no other piece holds and gives it back when done.
-// Which memo a piece gets never changes its result.
-class CyrillicMemos {
- public:
-  CyrillicMemo take() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    if (idle_.empty()) return CyrillicMemo();
-    CyrillicMemo memo = std::move(idle_.back());
-    idle_.pop_back();
-    return memo;
-  }
-
-  void give_back(CyrillicMemo memo) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    idle_.push_back(std::move(memo));
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<CyrillicMemo> idle_;
-};
-
 // Cyrillic output takes no options: the conversion fixes its own.
 int run_cyr(std::span<const std::string> args, const CliOptions& options) {
-  CyrillicMemos memos;
+  MemoPool<CyrillicMemo> memos;
   const PieceConversion conversion{
       [&](std::string_view piece, TextEvidence&, std::string& out) {
-        CyrillicMemo memo = memos.take();
-        out = to_cyrillic(piece, memo);
-        memos.give_back(std::move(memo));
+        MemoPool<CyrillicMemo>::Lease lease(memos);
+        out = to_cyrillic(piece, lease.memo());
       },
       nullptr};
   return run_text_command(args, options, conversion);

@@ -43,26 +43,6 @@ std::vector<std::string> convert_batch(const std::vector<std::string_view>& piec
 
 }  // namespace
 
-MemoPool::Lease::Lease(MemoPool& pool) : pool_(pool) {
-  {
-    const std::lock_guard<std::mutex> lock(pool_.mutex_);
-    if (!pool_.idle_.empty()) {
-      memo_ = std::move(pool_.idle_.back());
-      pool_.idle_.pop_back();
-    }
-  }
-  if (!memo_) memo_ = std::make_unique<ConversionMemo>();
-}
-
-MemoPool::Lease::~Lease() {
-  try {
-    const std::lock_guard<std::mutex> lock(pool_.mutex_);
-    pool_.idle_.push_back(std::move(memo_));
-  } catch (...) {
-    // Not kept: the next piece starts a memo of its own.
-  }
-}
-
 void run_at_once(std::size_t count, const std::function<void(std::size_t)>& task) {
   if (count == 0) return;
   std::vector<std::exception_ptr> errors(count);

@@ -31,24 +31,41 @@ struct PieceConversion {
 // Memos carried from one piece of a text to the next: a piece borrows one no
 // other piece is using, and gives it back when done. Which memo a piece gets
 // never changes its result.
+template <typename Memo>
 class MemoPool {
  public:
   class Lease {
    public:
-    explicit Lease(MemoPool& pool);
-    ~Lease();
+    explicit Lease(MemoPool& pool) : pool_(pool) {
+      {
+        const std::lock_guard<std::mutex> lock(pool_.mutex_);
+        if (!pool_.idle_.empty()) {
+          memo_ = std::move(pool_.idle_.back());
+          pool_.idle_.pop_back();
+        }
+      }
+      if (!memo_) memo_ = std::make_unique<Memo>();
+    }
+    ~Lease() {
+      try {
+        const std::lock_guard<std::mutex> lock(pool_.mutex_);
+        pool_.idle_.push_back(std::move(memo_));
+      } catch (...) {
+        // Not kept: the next piece starts a memo of its own.
+      }
+    }
     Lease(const Lease&) = delete;
     Lease& operator=(const Lease&) = delete;
-    ConversionMemo& memo() { return *memo_; }
+    Memo& memo() { return *memo_; }
 
    private:
     MemoPool& pool_;
-    std::unique_ptr<ConversionMemo> memo_;
+    std::unique_ptr<Memo> memo_;
   };
 
  private:
   std::mutex mutex_;
-  std::vector<std::unique_ptr<ConversionMemo>> idle_;
+  std::vector<std::unique_ptr<Memo>> idle_;
 };
 
 // Runs task(0) .. task(count - 1), each on a thread of its own (task 0 on

@@ -45,7 +45,7 @@ class DecodingReader {
   TextDecoder decoder_;
 };
 
-PieceConversion piece_conversion(const TextSettings& settings, MemoPool& memos) {
+PieceConversion piece_conversion(const TextSettings& settings, MemoPool<ConversionMemo>& memos) {
   if (settings.old_mode) {
     return {[&settings](std::string_view piece, TextEvidence&, std::string& out) {
               out = to_old(piece, settings.ascii);
@@ -53,7 +53,7 @@ PieceConversion piece_conversion(const TextSettings& settings, MemoPool& memos) 
             nullptr};
   }
   return {[&settings, &memos](std::string_view piece, TextEvidence& evidence, std::string& out) {
-            MemoPool::Lease lease(memos);
+            MemoPool<ConversionMemo>::Lease lease(memos);
             out = convert(piece, settings.options, evidence, lease.memo());
           },
           [&settings](std::string_view piece, TextEvidence before) {
@@ -92,7 +92,7 @@ TextFileEnd convert_text_file(const ReadBytes& read, const WriteBytes& write, Ch
     append_encoded(encoded, converted, reader.encoding());
     return write(encoded);
   };
-  MemoPool memos;  // what one piece learnt of its forms serves the next
+  MemoPool<ConversionMemo> memos;  // what one piece learnt of its forms serves the next
   const StreamEnd end =
       convert_stream(std::ref(reader), piece_conversion(options.settings, memos), options.jobs,
                      take, options.cut);

@@ -62,10 +62,10 @@ TEST(Pieces, StreamingAndSeveralCoresMatchWholeText) {
   const std::string text = long_text(2 * kPieceBytes + 12345, 7);
   const ConvertOptions options;
   const std::string whole = convert(text, options);
-  cli::MemoPool memos;
+  cli::MemoPool<ConversionMemo> memos;
   const cli::PieceConversion by_piece{
       [&](std::string_view piece, TextEvidence& evidence, std::string& out) {
-        cli::MemoPool::Lease lease(memos);
+        cli::MemoPool<ConversionMemo>::Lease lease(memos);
         out = convert(piece, options, evidence, lease.memo());
       },
       [&](std::string_view piece, TextEvidence before) {
