@@ -95,7 +95,15 @@ void run_ordered(std::size_t count, unsigned jobs, const OrderedJobs& items) {
   if (jobs > count) jobs = static_cast<unsigned>(count);
   if (jobs <= 1) return run_in_turn(count, items);
   Schedule schedule(count, jobs, items);
-  std::vector<std::jthread> workers;
+  std::vector<std::thread> workers;
+  // Joined last, after the schedule has let them go (std::jthread would do
+  // this, but not every standard library we build with has it).
+  struct JoinOnExit {
+    std::vector<std::thread>& threads;
+    ~JoinOnExit() {
+      for (std::thread& thread : threads) thread.join();
+    }
+  } join_on_exit{workers};
   workers.reserve(jobs);
   try {
     while (workers.size() < jobs) workers.emplace_back([&] { schedule.work(); });
