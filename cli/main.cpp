@@ -5,7 +5,6 @@
 #include "cli/app.h"
 #include "cli/platform.h"
 #include "cli/stream.h"
-#include "core/reverse.h"
 #include "core/to_cyr.h"
 #include "core/unicode.h"
 #include "core/version.h"
@@ -54,24 +53,11 @@ int run_text_command(std::span<const std::string> args, const CliOptions& option
 
 int run_convert(std::span<const std::string> args, const CliOptions& options) {
   MemoPool<ConversionMemo> memos;
-  const PieceConversion conversion{
-      [&](std::string_view piece, TextEvidence& evidence, std::string& out) {
-        MemoPool<ConversionMemo>::Lease lease(memos);
-        out = convert(piece, options.convert, evidence, lease.memo());
-      },
-      [&](std::string_view piece, TextEvidence before) {
-        return evidence_after(piece, options.convert, before);
-      }};
-  return run_text_command(args, options, conversion);
+  return run_text_command(args, options, new_spelling_pieces(options.convert, memos));
 }
 
 int run_old(std::span<const std::string> args, const CliOptions& options) {
-  const PieceConversion conversion{
-      [&](std::string_view piece, TextEvidence&, std::string& out) {
-        out = to_old(piece, options.ascii);
-      },
-      nullptr};
-  return run_text_command(args, options, conversion);
+  return run_text_command(args, options, old_spelling_pieces(options.ascii));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "cli/app.h"
 #include "cli/platform.h"
 #include "core/lib.h"
+#include "core/reverse.h"
 #include "core/unicode.h"
 
 namespace vexo::cli {
@@ -42,6 +43,24 @@ std::vector<std::string> convert_batch(const std::vector<std::string_view>& piec
 }
 
 }  // namespace
+
+PieceConversion new_spelling_pieces(const ConvertOptions& options,
+                                    MemoPool<ConversionMemo>& memos) {
+  return {[&options, &memos](std::string_view piece, TextEvidence& evidence, std::string& out) {
+            MemoPool<ConversionMemo>::Lease lease(memos);
+            out = convert(piece, options, evidence, lease.memo());
+          },
+          [&options](std::string_view piece, TextEvidence before) {
+            return evidence_after(piece, options, before);
+          }};
+}
+
+PieceConversion old_spelling_pieces(bool ascii) {
+  return {[ascii](std::string_view piece, TextEvidence&, std::string& out) {
+            out = to_old(piece, ascii);
+          },
+          nullptr};
+}
 
 void run_at_once(std::size_t count, const std::function<void(std::size_t)>& task) {
   if (count == 0) return;

@@ -68,6 +68,15 @@ class MemoPool {
   std::vector<std::unique_ptr<Memo>> idle_;
 };
 
+// The pieces of an old-spelling text written in the new spelling with
+// `options`, each borrowing a memo of `memos` (both must outlive the result).
+PieceConversion new_spelling_pieces(const ConvertOptions& options,
+                                    MemoPool<ConversionMemo>& memos);
+
+// The pieces of a new-spelling text written back in the old spelling, with
+// plain ' apostrophes when `ascii`.
+PieceConversion old_spelling_pieces(bool ascii);
+
 // Runs task(0) .. task(count - 1), each on a thread of its own (task 0 on
 // the calling one, and all here when no more threads can be had). An
 // exception of any task reaches the caller once all are done.

@@ -5,7 +5,6 @@
 
 #include "cli/text_encoding.h"
 #include "core/lib.h"
-#include "core/reverse.h"
 
 namespace vexo::cli {
 namespace {
@@ -45,22 +44,6 @@ class DecodingReader {
   TextDecoder decoder_;
 };
 
-PieceConversion piece_conversion(const TextSettings& settings, MemoPool<ConversionMemo>& memos) {
-  if (settings.old_mode) {
-    return {[&settings](std::string_view piece, TextEvidence&, std::string& out) {
-              out = to_old(piece, settings.ascii);
-            },
-            nullptr};
-  }
-  return {[&settings, &memos](std::string_view piece, TextEvidence& evidence, std::string& out) {
-            MemoPool<ConversionMemo>::Lease lease(memos);
-            out = convert(piece, settings.options, evidence, lease.memo());
-          },
-          [&settings](std::string_view piece, TextEvidence before) {
-            return evidence_after(piece, settings.options, before);
-          }};
-}
-
 TextFileEnd end_of(StreamEnd end) {
   switch (end) {
     case StreamEnd::Done: break;
@@ -94,7 +77,9 @@ TextFileEnd convert_text_file(const ReadBytes& read, const WriteBytes& write, Ch
   };
   MemoPool<ConversionMemo> memos;  // what one piece learnt of its forms serves the next
   const StreamEnd end =
-      convert_stream(std::ref(reader), piece_conversion(options.settings, memos), options.jobs,
+      convert_stream(std::ref(reader), options.settings.old_mode
+                         ? old_spelling_pieces(options.settings.ascii)
+                         : new_spelling_pieces(options.settings.options, memos), options.jobs,
                      take, options.cut);
   // An empty file still gets its mark back.
   if (end == StreamEnd::Done && write && !marked && !write_mark()) return TextFileEnd::WriteFailed;

@@ -223,23 +223,22 @@ inline const CharInfo& tabled(char32_t c) {
 // Beyond ASCII: the header answers ASCII itself, as ICU would.
 namespace unicode_detail {
 
-bool is_white_space(char32_t c) {
-  if (c < kTabled) return tabled(c).white_space;
-  return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE);
+namespace {
+
+// A binary property, read from the table below kTabled.
+bool has_property(char32_t c, bool CharInfo::*tabled_answer, UProperty property) {
+  if (c < kTabled) return tabled(c).*tabled_answer;
+  return u_hasBinaryProperty(static_cast<UChar32>(c), property);
 }
 
-bool is_alphabetic(char32_t c) {
-  if (c < kTabled) return tabled(c).alphabetic;
-  return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_ALPHABETIC);
+}  // namespace
+
+bool is_white_space(char32_t c) {
+  return has_property(c, &CharInfo::white_space, UCHAR_WHITE_SPACE);
 }
-bool is_lowercase(char32_t c) {
-  if (c < kTabled) return tabled(c).lowercase;
-  return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_LOWERCASE);
-}
-bool is_uppercase(char32_t c) {
-  if (c < kTabled) return tabled(c).uppercase;
-  return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_UPPERCASE);
-}
+bool is_alphabetic(char32_t c) { return has_property(c, &CharInfo::alphabetic, UCHAR_ALPHABETIC); }
+bool is_lowercase(char32_t c) { return has_property(c, &CharInfo::lowercase, UCHAR_LOWERCASE); }
+bool is_uppercase(char32_t c) { return has_property(c, &CharInfo::uppercase, UCHAR_UPPERCASE); }
 
 char32_t lower_first(char32_t c) {
   if (c < kTabled && tabled(c).lower.kept) return tabled(c).lower_first;
