@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/cyrillic.h"
+#include "core/cyrillic_forms.h"
 #include "core/cyrillic_exceptions.h"
-#include "core/form_memo.h"
 #include "core/lang.h"
 #include "core/lexicon.h"
 #include "core/reverse.h"
@@ -476,36 +476,6 @@ ConvertOptions without_guard(const ConvertOptions& options) {
   return o;
 }
 
-}  // namespace
-
-// What a text's conversion remembers about the forms it has met: the English
-// score of a core, and what a whole word span is written as in one kind of
-// place. Both are pure functions of what they are keyed by.
-struct CyrillicMemo::Forms {
-  // What a word span is written as, and the quote it leaves open.
-  struct Written {
-    std::string text;
-    bool pending_quote = false;
-  };
-  FormMemo<float> scores;
-  FormMemo<Written> words;
-  std::string key;  // a word and its place flags, rebuilt for each word
-};
-
-CyrillicMemo::CyrillicMemo() : forms_(std::make_unique<Forms>()) {}
-CyrillicMemo::~CyrillicMemo() = default;
-CyrillicMemo::CyrillicMemo(CyrillicMemo&&) noexcept = default;
-CyrillicMemo& CyrillicMemo::operator=(CyrillicMemo&&) noexcept = default;
-
-namespace {
-
-using FormsMet = CyrillicMemo::Forms;
-
-float score_of(std::string_view core, FormsMet& met) {
-  if (const float* known = met.scores.find(core)) return *known;
-  return met.scores.remember(core, score_of(core));
-}
-
 // Appends the Cyrillic of one word span (or the span itself where it stays
 // Latin) to `out`.
 void append_word(std::string& out, std::string_view word, const ConvertOptions& options,
@@ -582,6 +552,38 @@ void append_word(std::string& out, std::string_view word, const ConvertOptions& 
   out.append(trailing);
 }
 
+// A word span followed by one closing mark (kitob, kitob.) is written as the
+// span without it, then the mark, when that span ends in an ASCII letter: the
+// mark is split off as trailing punctuation, which no decision looks at, and
+// leaves the quote carried as it is. A lone letter is not shared, since "I."
+// heading a line is a numeral and "I" is not.
+std::size_t shared_mark_length(std::string_view word) {
+  if (word.size() < 3 || std::string_view(",.!?;:").find(word.back()) == std::string_view::npos) {
+    return 0;
+  }
+  return is_ascii_letter(static_cast<unsigned char>(word[word.size() - 2])) ? 1 : 0;
+}
+
+// What makes the place of a form matter; see place_flags().
+enum FormTrait : std::uint8_t {
+  kPlaceMatters = 1,  // a capital: opening a sentence or a line may change it
+  kQuoteMatters = 2,  // an apostrophe: the quote carried in may change it
+  kByForm = 4,        // written by the form and place_flags() alone
+};
+
+bool has_upper(std::string_view word) {
+  for (std::size_t i = 0; i < word.size();) {
+    const auto byte = static_cast<unsigned char>(word[i]);
+    if (byte < 0x80) {
+      if (is_ascii_upper(byte)) return true;
+      ++i;
+    } else if (is_uppercase(next_code_point(word, i))) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // True when what a word span is written as depends on nothing but the word
 // and the flags of place_flags(). Digits may head a number prefix, whose rest
 // is scored on its own, and hyphens and slashes join parts that are scored
@@ -592,37 +594,122 @@ bool written_by_form(std::string_view word) {
   });
 }
 
-// Every way the place of a word and the quote carried in bear on how it is
-// written: the sentence and line it opens, and each comparison of the
-// sentence's context that append_word and convert_word make (alone, or with
-// the word's own score, which is a function of the word).
-char place_flags(const WordPlace& place, bool pending_quote) {
-  const float context = place.context;
-  const unsigned flags = (pending_quote ? 1u : 0u) | (place.sentence_start ? 2u : 0u) |
-                         (place.line_start ? 4u : 0u) | (context > kEnglishSentence ? 8u : 0u) |
-                         (context >= kUzbekSentence ? 16u : 0u) |
-                         (context_leans_english(place.score, context) ? 32u : 0u);
-  return static_cast<char>(flags);
+std::uint8_t traits_of(std::string_view form) {
+  return static_cast<std::uint8_t>((has_upper(form) ? kPlaceMatters : 0) |
+                                   (has_apostrophe(form) ? kQuoteMatters : 0) |
+                                   (written_by_form(form) ? kByForm : 0));
 }
 
-// append_word, remembered per word and place flags.
-void append_word_of(std::string& out, std::string_view word, const ConvertOptions& options,
-                    const WordPlace& place, bool& pending_quote, FormsMet& met) {
-  if (!written_by_form(word)) {
-    append_word(out, word, options, place, pending_quote);
+// Every way the place of a word and the quote carried in bear on how it is
+// written: each comparison of the sentence's context that append_word and
+// convert_word make (alone, or with the word's own score, which is a function
+// of the word), and, where the form's traits say they can matter, the
+// sentence and line it opens and the quote carried in. A word without an
+// apostrophe carries the quote through as it came.
+std::uint8_t place_flags(const WordPlace& place, bool pending_quote, std::uint8_t traits) {
+  const float context = place.context;
+  unsigned flags = (context > kEnglishSentence ? 8u : 0u) | (context >= kUzbekSentence ? 16u : 0u) |
+                   (context_leans_english(place.score, context) ? 32u : 0u);
+  if ((traits & kPlaceMatters) != 0) {
+    flags |= (place.sentence_start ? 2u : 0u) | (place.line_start ? 4u : 0u);
+  }
+  if ((traits & kQuoteMatters) != 0 && pending_quote) flags |= 1u;
+  return static_cast<std::uint8_t>(flags);
+}
+
+}  // namespace
+
+// What a text's conversion remembers about the forms it has met, and room
+// for the block of sentences at hand.
+struct CyrillicMemo::Forms {
+  CyrillicForms forms;
+  // Each span of the block: its form, the length of its shared mark, the
+  // form's hash and its number in `forms` (0 for a form too long to keep).
+  struct Met {
+    std::string_view form;
+    std::uint64_t hash;
+    std::uint32_t number;
+    std::uint32_t mark;
+  };
+  std::vector<Met> met;
+  std::vector<float> contexts;
+  std::string scratch;  // a word written anew
+};
+
+CyrillicMemo::CyrillicMemo() : forms_(std::make_unique<Forms>()) {}
+CyrillicMemo::~CyrillicMemo() = default;
+CyrillicMemo::CyrillicMemo(CyrillicMemo&&) noexcept = default;
+CyrillicMemo& CyrillicMemo::operator=(CyrillicMemo&&) noexcept = default;
+
+namespace {
+
+using Forms = CyrillicMemo::Forms;
+
+// The number of a form, added with its score and traits when new.
+std::uint32_t number_of_form(const Forms::Met& met, Forms& memo) {
+  if (met.form.size() > CyrillicForms::kMaxFormBytes) return 0;
+  const std::uint32_t number = memo.forms.number_of(met.form, met.hash);
+  if (number != 0) return number;
+  return memo.forms.add(met.form, met.hash, score_of(split_word(met.form).core),
+                        traits_of(met.form));
+}
+
+// Spans are looked up in blocks of whole sentences at least this long, so
+// that the cache misses of many words overlap.
+constexpr std::size_t kBlockSpans = 128;
+
+// Finds (or adds) the form of every span of a block and gives each span its
+// score. The table is probed in rounds: hash the forms and fetch their
+// slots, fetch their entries, then look them up.
+void look_up_block(std::string_view text, std::span<WordSpan> block, Forms& memo) {
+  memo.met.resize(block.size());
+  for (std::size_t i = 0; i < block.size(); ++i) {
+    const std::string_view word = text.substr(block[i].start, block[i].end - block[i].start);
+    Forms::Met& met = memo.met[i];
+    met.mark = static_cast<std::uint32_t>(shared_mark_length(word));
+    met.form = word.substr(0, word.size() - met.mark);
+    met.hash = CyrillicForms::hash_of(met.form);
+    memo.forms.prefetch_slot(met.hash);
+  }
+  for (const Forms::Met& met : memo.met) memo.forms.prefetch_entry(met.hash);
+  for (std::size_t i = 0; i < block.size(); ++i) {
+    Forms::Met& met = memo.met[i];
+    met.number = number_of_form(met, memo);
+    block[i].score =
+        met.number != 0 ? memo.forms.at(met.number).score : score_of(split_word(met.form).core);
+  }
+}
+
+// Appends one span's text: its form as remembered for its place, or written
+// anew (and remembered where it fits), then its shared mark.
+void append_met(std::string& out, std::string_view word, const Forms::Met& met,
+                const ConvertOptions& options, const WordPlace& place, bool& pending_quote,
+                Forms& memo) {
+  const std::string_view mark = word.substr(met.form.size());
+  CyrillicForms::Entry* form = met.number != 0 ? &memo.forms.at(met.number) : nullptr;
+  if (form == nullptr || (form->traits & kByForm) == 0) {
+    append_word(out, met.form, options, place, pending_quote);
+    out.append(mark);
     return;
   }
-  met.key.assign(word).push_back(place_flags(place, pending_quote));
-  if (const FormsMet::Written* known = met.words.find(met.key)) {
-    out += known->text;
-    pending_quote = known->pending_quote;
+  const std::uint8_t flags = place_flags(place, pending_quote, form->traits);
+  const bool carries_quote = (form->traits & kQuoteMatters) != 0;
+  if (const CyrillicForms::Way* way = form->way(flags)) {
+    if (way->offset == CyrillicForms::Way::kAsWritten) {
+      out.append(met.form);
+    } else {
+      append_unpacked(out, std::string_view(form->bytes.data() + way->offset, way->length));
+    }
+    out.append(mark);
+    if (carries_quote) pending_quote = way->quote_out;
     return;
   }
-  FormsMet::Written written;
-  written.text.reserve(2 * word.size());
-  append_word(written.text, word, options, place, pending_quote);
-  written.pending_quote = pending_quote;
-  out += met.words.remember(met.key, std::move(written)).text;
+  std::string& text = memo.scratch;
+  text.clear();
+  append_word(text, met.form, options, place, pending_quote);
+  out.append(text);
+  out.append(mark);
+  form->remember(flags, pending_quote, text);
 }
 
 }  // namespace
@@ -640,39 +727,50 @@ std::string to_cyrillic(std::string_view input) {
   return to_cyrillic(input, memo);
 }
 
-std::string to_cyrillic(std::string_view input, CyrillicMemo& memo) {
-  FormsMet& met = memo.forms();
+std::string to_cyrillic(std::string_view input, CyrillicMemo& remembered) {
+  Forms& memo = remembered.forms();
   std::string buffer;
   const std::string_view text = normalize_marks(input, buffer);
   std::vector<WordSpan> spans = split_spans(text);
-  for (WordSpan& span : spans) {
-    span.score = score_of(split_word(text.substr(span.start, span.end - span.start)).core, met);
-  }
 
   const ConvertOptions options = cyrillic_options();
   std::string out;
   out.reserve(text.size() * 2);
   bool pending_quote = false;
   std::size_t copied = 0;
-  std::vector<float> contexts;
-  for (const Sentence& sentence : split_sentences(spans)) {
-    sentence_contexts(std::span<const WordSpan>(spans).subspan(
-                          sentence.first, sentence.last + 1 - sentence.first),
-                      contexts);
-    for (std::size_t i = sentence.first; i <= sentence.last; ++i) {
-      const WordSpan& span = spans[i];
-      const std::string_view separators = text.substr(copied, span.start - copied);
-      out.append(separators);
-      const bool new_line = separators.find('\n') != std::string_view::npos;
-      if (new_line) pending_quote = false;
-      WordPlace place;
-      place.score = span.score;
-      place.context = contexts[i - sentence.first];
-      place.sentence_start = i == sentence.first;
-      place.line_start = i == 0 || new_line;
-      const std::string_view word = text.substr(span.start, span.end - span.start);
-      append_word_of(out, word, options, place, pending_quote, met);
-      copied = span.end;
+  const std::vector<Sentence> sentences = split_sentences(spans);
+  for (std::size_t next = 0; next < sentences.size();) {
+    const std::size_t block_start = next;
+    const std::size_t first = sentences[block_start].first;
+    do {
+      ++next;
+    } while (next < sentences.size() && sentences[next - 1].last + 1 - first < kBlockSpans);
+    // The forms' numbers hold while the memo has forgotten nothing.
+    const std::uint64_t generation = memo.forms.generation();
+    look_up_block(text, std::span<WordSpan>(spans).subspan(first, sentences[next - 1].last + 1 - first),
+                  memo);
+    for (std::size_t s = block_start; s < next; ++s) {
+      const Sentence& sentence = sentences[s];
+      const std::span<const WordSpan> words =
+          std::span<const WordSpan>(spans).subspan(sentence.first, sentence.last + 1 - sentence.first);
+      sentence_contexts(words, memo.contexts);
+      for (std::size_t k = 0; k < words.size(); ++k) {
+        const WordSpan& span = words[k];
+        const std::string_view separators = text.substr(copied, span.start - copied);
+        out.append(separators);
+        const bool new_line = separators.find('\n') != std::string_view::npos;
+        if (new_line) pending_quote = false;
+        WordPlace place;
+        place.score = span.score;
+        place.context = memo.contexts[k];
+        place.sentence_start = k == 0;
+        place.line_start = (sentence.first == 0 && k == 0) || new_line;
+        Forms::Met& met = memo.met[sentence.first + k - first];
+        if (memo.forms.generation() != generation) met.number = number_of_form(met, memo);
+        const std::string_view word = text.substr(span.start, span.end - span.start);
+        append_met(out, word, met, options, place, pending_quote, memo);
+        copied = span.end;
+      }
     }
   }
   out.append(text.substr(copied));

@@ -205,6 +205,9 @@ TEST(ToCyrillic, RememberedWordsAreWrittenAsInTheirOwnPlace) {
       "U ikki yo' dedi",
       "shop",
       "Bu shop",
+      // Closing marks, lone letters with them and forms too long to keep.
+      "Kitob, kitob. kitob! kitob; I. I: I, X) V. 'kitob,' kitob',",
+      "o'zbekistonlashtirilganlarimizdanmisizlar, O'ZBEKISTONLASHTIRILGANLARIMIZDAN.",
   };
   std::string whole;
   std::string one_by_one;

@@ -1,0 +1,205 @@
+#include "core/cyrillic_forms.h"
+
+namespace vexo {
+
+namespace {
+
+// Packing: ASCII stays; the two-byte letters U+0400..U+043F become 0x80 |
+// low six bits, U+0440..U+045F 0xC0 | low five bits, and Ғ ғ Қ қ Ҳ ҳ
+// 0xE0..0xE5; any other byte is written after kEscape.
+constexpr unsigned char kEscape = 0xFF;
+constexpr std::array<unsigned char, 6> kThirdRow = {0x92, 0x93, 0x9A, 0x9B, 0xB2, 0xB3};
+
+void pack(std::string_view text, std::string& out) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0u;
+    if (b < 0x80) {
+      out.push_back(static_cast<char>(b));
+      continue;
+    }
+    if (b == 0xD0 && (next & 0xC0) == 0x80) {
+      out.push_back(static_cast<char>(0x80 | (next & 0x3F)));
+      ++i;
+      continue;
+    }
+    if (b == 0xD1 && next >= 0x80 && next <= 0x9F) {
+      out.push_back(static_cast<char>(0xC0 | (next & 0x1F)));
+      ++i;
+      continue;
+    }
+    if (b == 0xD2) {
+      const auto* row = std::find(kThirdRow.begin(), kThirdRow.end(), next);
+      if (row != kThirdRow.end()) {
+        out.push_back(static_cast<char>(0xE0 + (row - kThirdRow.begin())));
+        ++i;
+        continue;
+      }
+    }
+    out.push_back(static_cast<char>(kEscape));
+    out.push_back(static_cast<char>(b));
+  }
+}
+
+// Equality of a short form with a remembered one of the same length, in a
+// few wide loads.
+bool same_bytes(const char* a, const char* b, std::size_t size) {
+  const auto load8 = [](const char* p) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+  };
+  const auto load4 = [](const char* p) {
+    std::uint32_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+  };
+  if (size >= 8 && size <= 16) {
+    return load8(a) == load8(b) && load8(a + size - 8) == load8(b + size - 8);
+  }
+  if (size >= 4 && size < 8) {
+    return load4(a) == load4(b) && load4(a + size - 4) == load4(b + size - 4);
+  }
+  return std::memcmp(a, b, size) == 0;
+}
+
+}  // namespace
+
+void append_packed(std::string& out, std::string_view text) { pack(text, out); }
+
+// What each packed byte stands for, two bytes at most; kEscape is read
+// apart.
+struct Unpacked {
+  std::array<char, 2> bytes;
+  std::uint8_t length;
+};
+
+constexpr std::array<Unpacked, 256> unpacking_table() {
+  std::array<Unpacked, 256> table{};
+  for (unsigned b = 0; b < 256; ++b) {
+    Unpacked& u = table[b];
+    if (b < 0x80) {
+      u = {{static_cast<char>(b), 0}, 1};
+    } else if (b < 0xC0) {
+      u = {{static_cast<char>(0xD0), static_cast<char>(b)}, 2};
+    } else if (b < 0xE0) {
+      u = {{static_cast<char>(0xD1), static_cast<char>(0x80 | (b & 0x1F))}, 2};
+    } else if (b < 0xE0 + kThirdRow.size()) {
+      u = {{static_cast<char>(0xD2), static_cast<char>(kThirdRow[b - 0xE0])}, 2};
+    }
+  }
+  return table;
+}
+
+constexpr std::array<Unpacked, 256> kUnpacking = unpacking_table();
+
+void append_unpacked(std::string& out, std::string_view packed) {
+  const std::size_t start = out.size();
+  out.resize(start + 2 * packed.size());
+  char* to = out.data() + start;
+  for (std::size_t i = 0; i < packed.size(); ++i) {
+    const auto b = static_cast<unsigned char>(packed[i]);
+    if (b == kEscape) {
+      *to++ = packed[++i];  // never the last byte
+      continue;
+    }
+    const Unpacked& u = kUnpacking[b];
+    std::memcpy(to, u.bytes.data(), 2);
+    to += u.length;
+  }
+  out.resize(static_cast<std::size_t>(to - out.data()));
+}
+
+void CyrillicForms::Entry::remember(std::uint8_t flags, bool quote_out, std::string_view text) {
+  if (way_count == kMaxWays) return;
+  Way fresh{flags, quote_out, Way::kAsWritten, 0};
+  if (text != form()) {
+    if (text.size() > 2 * kEntryBytes) return;
+    std::string packed;
+    pack(text, packed);
+    const std::string_view held(bytes.data() + form_length, used - form_length);
+    std::size_t offset = held.find(packed);
+    if (offset != std::string_view::npos) {
+      offset += form_length;
+    } else {
+      if (packed.size() > kEntryBytes - used) return;  // no room: not remembered
+      offset = used;
+      std::copy(packed.begin(), packed.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset));
+      used = static_cast<std::uint8_t>(offset + packed.size());
+    }
+    fresh.offset = static_cast<std::uint8_t>(offset);
+    fresh.length = static_cast<std::uint8_t>(packed.size());
+  }
+  ways[way_count++] = fresh;
+}
+
+std::uint32_t CyrillicForms::number_of(std::string_view form, std::uint64_t hash) const {
+  if (slots_.empty()) return 0;
+  const std::size_t mask = slots_.size() - 1;
+  const std::uint32_t tag = tag_of(hash);
+  for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    const std::uint32_t content = slots_[slot];
+    if (content == 0) return 0;
+    if ((content >> kNumberBits) != tag) continue;
+    const std::uint32_t number = content & kNumberMask;
+    Entry& entry = entries_[number - 1];
+    if (entry.form_length == form.size() && same_bytes(entry.bytes.data(), form.data(), form.size())) {
+      entry.traits |= kAskedAgain;
+      return number;
+    }
+  }
+}
+
+std::uint32_t CyrillicForms::add(std::string_view form, std::uint64_t hash, float score,
+                                 std::uint8_t traits) {
+  if (entries_.size() >= max_forms_) {
+    sweep();
+  } else if (2 * (entries_.size() + 1) > slots_.size()) {
+    slots_.assign(slots_.empty() ? kFirstSlots : 2 * slots_.size(), 0);
+    place_all();
+  }
+  if (entries_.size() == entries_.capacity() && entries_.size() >= kReserveAllAfter) {
+    entries_.reserve(max_forms_);  // a long text: no more moves, pages taken as they fill
+  }
+  Entry& entry = entries_.emplace_back();
+  entry.score = score;
+  entry.traits = static_cast<std::uint8_t>(traits & ~kAskedAgain);
+  entry.form_length = static_cast<std::uint8_t>(form.size());
+  entry.used = entry.form_length;
+  entry.way_count = 0;
+  std::copy(form.begin(), form.end(), entry.bytes.begin());
+  const auto number = static_cast<std::uint32_t>(entries_.size());
+  place(hash, number);
+  return number;
+}
+
+void CyrillicForms::place(std::uint64_t hash, std::uint32_t number) {
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t slot = hash & mask;
+  while (slots_[slot] != 0) slot = (slot + 1) & mask;
+  slots_[slot] = (tag_of(hash) << kNumberBits) | number;
+}
+
+void CyrillicForms::place_all() {
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    place(hash_of(entries_[i].form()), static_cast<std::uint32_t>(i + 1));
+  }
+}
+
+// Keeps the first half of what fits (which leaves room to add) of the entries
+// asked for again, and renumbers them.
+void CyrillicForms::sweep() {
+  std::size_t kept = 0;
+  for (Entry& entry : entries_) {
+    if ((entry.traits & kAskedAgain) == 0) continue;
+    if (kept == max_forms_ / 2) break;
+    entry.traits = static_cast<std::uint8_t>(entry.traits & ~kAskedAgain);
+    entries_[kept++] = entry;
+  }
+  entries_.resize(kept);
+  std::fill(slots_.begin(), slots_.end(), 0);
+  place_all();
+  ++generation_;
+}
+
+}  // namespace vexo
