@@ -151,7 +151,7 @@ std::uint32_t CyrillicForms::number_of(std::string_view form, std::uint64_t hash
 }
 
 std::uint32_t CyrillicForms::add(std::string_view form, std::uint64_t hash, float score,
-                                 std::uint8_t traits) {
+                                 float deciding_score, std::uint8_t traits) {
   if (entries_.size() >= max_forms_) {
     sweep();
   } else if (2 * (entries_.size() + 1) > slots_.size()) {
@@ -163,6 +163,7 @@ std::uint32_t CyrillicForms::add(std::string_view form, std::uint64_t hash, floa
   }
   Entry& entry = entries_.emplace_back();
   entry.score = score;
+  entry.deciding_score = deciding_score;
   entry.traits = static_cast<std::uint8_t>(traits & ~kAskedAgain);
   entry.form_length = static_cast<std::uint8_t>(form.size());
   entry.used = entry.form_length;

@@ -1,7 +1,8 @@
 // What writing Latin text in Cyrillic remembers about the word forms it has
 // met, kept for one text (one call, or the pieces of one text converted in
-// turn): per form the English score of its core, a few traits, and what the
-// form is written as in up to kMaxWays kinds of place.
+// turn): per form the English score of its core, the score that decides how
+// it is written (that of the word after a number, else the same), a few
+// traits, and what the form is written as in up to kMaxWays kinds of place.
 //
 // A form and everything remembered about it fit in one 64-byte entry, its
 // texts packed at about a byte per letter, so that a form met again costs its
@@ -30,7 +31,7 @@ class CyrillicForms {
  public:
   static constexpr std::size_t kMaxForms = std::size_t{1} << 17;
   static constexpr std::size_t kMaxWays = 3;
-  static constexpr std::size_t kEntryBytes = 44;  // the form, then its packed texts
+  static constexpr std::size_t kEntryBytes = 40;  // the form, then its packed texts
   static constexpr std::size_t kMaxFormBytes = 32;
 
   // One way of writing a form: for the place flags `flags`, its packed text
@@ -45,6 +46,7 @@ class CyrillicForms {
 
   struct alignas(64) Entry {
     float score;
+    float deciding_score;
     std::uint8_t traits;  // the caller's, in the low seven bits
     std::uint8_t form_length;
     std::uint8_t used;  // bytes in use
@@ -76,8 +78,9 @@ class CyrillicForms {
   std::uint32_t number_of(std::string_view form, std::uint64_t hash) const;
 
   // Remembers a form not remembered yet, of at most kMaxFormBytes, with its
-  // score and traits (below 0x80), and returns its number.
-  std::uint32_t add(std::string_view form, std::uint64_t hash, float score, std::uint8_t traits);
+  // scores and traits (below 0x80), and returns its number.
+  std::uint32_t add(std::string_view form, std::uint64_t hash, float score, float deciding_score,
+                    std::uint8_t traits);
 
   Entry& at(std::uint32_t number) { return entries_[number - 1]; }
   std::uint64_t generation() const { return generation_; }
@@ -111,7 +114,11 @@ class CyrillicForms {
   void sweep();
 
   static void prefetch([[maybe_unused]] const void* address) {
-#if defined(__GNUC__) || defined(__clang__)
+#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__SSE__))
+    // As an asm statement: GCC 12 drops a __builtin_prefetch whose address
+    // it reads from a table, as prefetch_entry's is.
+    asm volatile("prefetcht0 %0" : : "m"(*static_cast<const char*>(address)));
+#elif defined(__GNUC__) || defined(__clang__)
     __builtin_prefetch(address);
 #endif
   }

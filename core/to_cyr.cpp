@@ -565,10 +565,20 @@ std::size_t shared_mark_length(std::string_view word) {
 }
 
 // What makes the place of a form matter; see place_flags().
+// How a form is written, as far as its place goes. Every form is one of:
+// written as it stands wherever it stands (kAsWritten); written by the form
+// and the flags of place_flags() (kByForm), for which a capital and an
+// apostrophe say whether the sentence and line it opens and the quote
+// carried in count; a number and a word written by that word, whose own
+// score is compared with the context (kByWordAfterNumber); or neither (a
+// hyphenated or slash-joined word, whose parts are scored and converted one
+// by one), written anew each time.
 enum FormTrait : std::uint8_t {
-  kPlaceMatters = 1,  // a capital: opening a sentence or a line may change it
-  kQuoteMatters = 2,  // an apostrophe: the quote carried in may change it
-  kByForm = 4,        // written by the form and place_flags() alone
+  kPlaceMatters = 1,  // opening a sentence or a line may change it
+  kQuoteMatters = 2,  // the quote carried in may change it, and it the quote
+  kByForm = 4,
+  kAsWritten = 8,
+  kByWordAfterNumber = 16,
 };
 
 bool has_upper(std::string_view word) {
@@ -584,32 +594,55 @@ bool has_upper(std::string_view word) {
   return false;
 }
 
-// True when what a word span is written as depends on nothing but the word
-// and the flags of place_flags(). Digits may head a number prefix, whose rest
-// is scored on its own, and hyphens and slashes join parts that are scored
-// and converted one by one: their comparisons are not the word's.
-bool written_by_form(std::string_view word) {
-  return std::none_of(word.begin(), word.end(), [](char c) {
-    return c == '-' || c == '/' || (c >= '0' && c <= '9');
-  });
+bool joins_parts(std::string_view word) {
+  return word.find_first_of("-/") != std::string_view::npos;
 }
 
-std::uint8_t traits_of(std::string_view form) {
-  return static_cast<std::uint8_t>((has_upper(form) ? kPlaceMatters : 0) |
-                                   (has_apostrophe(form) ? kQuoteMatters : 0) |
-                                   (written_by_form(form) ? kByForm : 0));
+struct FormFacts {
+  float score = 0.0f;           // of the core, for the sentence's context
+  float deciding_score = 0.0f;  // compared with the context by place_flags()
+  std::uint8_t traits = 0;
+};
+
+// What append_word makes of a form wherever it stands, step by step: a word
+// with Cyrillic letters stays; a number and a word is written by the word;
+// a link or code (not an abbreviation with a head word, which is converted)
+// stays.
+FormFacts facts_of(std::string_view form) {
+  const std::string_view core = split_word(form).core;
+  FormFacts facts;
+  facts.score = score_of(core);
+  facts.deciding_score = facts.score;
+  if (has_cyrillic(form)) {
+    facts.traits = kAsWritten;
+  } else if (const std::size_t digits = number_prefix_length(core); digits > 0) {
+    const std::string_view word = core.substr(digits);
+    if (!joins_parts(word)) {
+      facts.deciding_score = score_of(word);
+      facts.traits = kByWordAfterNumber;
+    }
+  } else if (!is_headed_abbreviation(core) &&
+             is_protected(has_new_letter(form) ? to_old(form, true) : std::string(form))) {
+    facts.traits = kAsWritten;
+  } else if (!joins_parts(form)) {
+    facts.traits = static_cast<std::uint8_t>(kByForm | (has_upper(form) ? kPlaceMatters : 0) |
+                                             (has_apostrophe(form) ? kQuoteMatters : 0));
+  }
+  return facts;
 }
 
 // Every way the place of a word and the quote carried in bear on how it is
 // written: each comparison of the sentence's context that append_word and
-// convert_word make (alone, or with the word's own score, which is a function
-// of the word), and, where the form's traits say they can matter, the
-// sentence and line it opens and the quote carried in. A word without an
-// apostrophe carries the quote through as it came.
-std::uint8_t place_flags(const WordPlace& place, bool pending_quote, std::uint8_t traits) {
+// convert_word make (alone, or with the form's deciding score), and, where
+// the form's traits say they can matter, the sentence and line it opens and
+// the quote carried in. A word without an apostrophe, and a number and a
+// word (whose word starts with a fresh quote), carry the quote through as it
+// came.
+std::uint8_t place_flags(const WordPlace& place, bool pending_quote, float deciding_score,
+                         std::uint8_t traits) {
   const float context = place.context;
   unsigned flags = (context > kEnglishSentence ? 8u : 0u) | (context >= kUzbekSentence ? 16u : 0u) |
-                   (context_leans_english(place.score, context) ? 32u : 0u);
+                   (context_leans_english(deciding_score, context) ? 32u : 0u);
   if ((traits & kPlaceMatters) != 0) {
     flags |= (place.sentence_start ? 2u : 0u) | (place.line_start ? 4u : 0u);
   }
@@ -623,10 +656,9 @@ std::uint8_t place_flags(const WordPlace& place, bool pending_quote, std::uint8_
 // for the block of sentences at hand.
 struct CyrillicMemo::Forms {
   CyrillicForms forms;
-  // Each span of the block: its form, the length of its shared mark, the
-  // form's hash and its number in `forms` (0 for a form too long to keep).
+  // Each span of the piece at hand: the length of its shared mark, its
+  // form's hash and number in `forms` (0 for a form too long to keep).
   struct Met {
-    std::string_view form;
     std::uint64_t hash;
     std::uint32_t number;
     std::uint32_t mark;
@@ -645,58 +677,94 @@ namespace {
 
 using Forms = CyrillicMemo::Forms;
 
-// The number of a form, added with its score and traits when new.
-std::uint32_t number_of_form(const Forms::Met& met, Forms& memo) {
-  if (met.form.size() > CyrillicForms::kMaxFormBytes) return 0;
-  const std::uint32_t number = memo.forms.number_of(met.form, met.hash);
+// The number of a form, added with its scores and traits when new.
+std::uint32_t number_of_form(std::string_view form, std::uint64_t hash, Forms& memo) {
+  if (form.size() > CyrillicForms::kMaxFormBytes) return 0;
+  const std::uint32_t number = memo.forms.number_of(form, hash);
   if (number != 0) return number;
-  return memo.forms.add(met.form, met.hash, score_of(split_word(met.form).core),
-                        traits_of(met.form));
+  const FormFacts facts = facts_of(form);
+  return memo.forms.add(form, hash, facts.score, facts.deciding_score, facts.traits);
 }
 
-// Spans are looked up in blocks of whole sentences at least this long, so
-// that the cache misses of many words overlap.
+// A piece is written a block of whole sentences at a time, each block at
+// least this many spans long.
 constexpr std::size_t kBlockSpans = 128;
 
-// Finds (or adds) the form of every span of a block and gives each span its
-// score. The table is probed in rounds: hash the forms and fetch their
-// slots, fetch their entries, then look them up.
-void look_up_block(std::string_view text, std::span<WordSpan> block, Forms& memo) {
-  memo.met.resize(block.size());
-  for (std::size_t i = 0; i < block.size(); ++i) {
-    const std::string_view word = text.substr(block[i].start, block[i].end - block[i].start);
-    Forms::Met& met = memo.met[i];
-    met.mark = static_cast<std::uint32_t>(shared_mark_length(word));
-    met.form = word.substr(0, word.size() - met.mark);
-    met.hash = CyrillicForms::hash_of(met.form);
-    memo.forms.prefetch_slot(met.hash);
+// The spans of a piece and where they stand in the table of forms. A block's
+// forms are looked up in three rounds, each a block apart, so that the
+// cache misses of many words overlap while other blocks are written: hash
+// the forms and fetch their slots, then fetch their entries, then look them
+// up.
+class PieceForms {
+ public:
+  PieceForms(std::string_view text, std::span<WordSpan> spans, Forms& memo)
+      : text_(text), spans_(spans), memo_(memo) {
+    memo.met.resize(spans.size());
   }
-  for (const Forms::Met& met : memo.met) memo.forms.prefetch_entry(met.hash);
-  for (std::size_t i = 0; i < block.size(); ++i) {
-    Forms::Met& met = memo.met[i];
-    met.number = number_of_form(met, memo);
-    block[i].score =
-        met.number != 0 ? memo.forms.at(met.number).score : score_of(split_word(met.form).core);
+
+  std::string_view word(std::size_t i) const {
+    return text_.substr(spans_[i].start, spans_[i].end - spans_[i].start);
   }
-}
+  std::string_view form(std::size_t i) const {
+    const std::string_view w = word(i);
+    return w.substr(0, w.size() - memo_.met[i].mark);
+  }
+
+  void hash(std::size_t first, std::size_t end) {
+    for (std::size_t i = first; i < end; ++i) {
+      Forms::Met& met = memo_.met[i];
+      met.mark = static_cast<std::uint32_t>(shared_mark_length(word(i)));
+      met.hash = CyrillicForms::hash_of(form(i));
+      memo_.forms.prefetch_slot(met.hash);
+    }
+  }
+  void fetch(std::size_t first, std::size_t end) const {
+    for (std::size_t i = first; i < end; ++i) memo_.forms.prefetch_entry(memo_.met[i].hash);
+  }
+  // Gives every span its number and score.
+  void look_up(std::size_t first, std::size_t end) {
+    for (std::size_t i = first; i < end; ++i) {
+      Forms::Met& met = memo_.met[i];
+      met.number = number_of_form(form(i), met.hash, memo_);
+      spans_[i].score = met.number != 0 ? memo_.forms.at(met.number).score
+                                        : score_of(split_word(form(i)).core);
+    }
+  }
+  // The number of a span's form, looked up again when the table has
+  // forgotten since `generation`.
+  std::uint32_t number(std::size_t i, std::uint64_t generation) {
+    Forms::Met& met = memo_.met[i];
+    if (memo_.forms.generation() != generation) met.number = number_of_form(form(i), met.hash, memo_);
+    return met.number;
+  }
+
+ private:
+  std::string_view text_;
+  std::span<WordSpan> spans_;
+  Forms& memo_;
+};
 
 // Appends one span's text: its form as remembered for its place, or written
 // anew (and remembered where it fits), then its shared mark.
-void append_met(std::string& out, std::string_view word, const Forms::Met& met,
-                const ConvertOptions& options, const WordPlace& place, bool& pending_quote,
-                Forms& memo) {
-  const std::string_view mark = word.substr(met.form.size());
-  CyrillicForms::Entry* form = met.number != 0 ? &memo.forms.at(met.number) : nullptr;
-  if (form == nullptr || (form->traits & kByForm) == 0) {
-    append_word(out, met.form, options, place, pending_quote);
+void append_met(std::string& out, std::string_view word, std::string_view form_text,
+                std::uint32_t number, const ConvertOptions& options, const WordPlace& place,
+                bool& pending_quote, Forms& memo) {
+  const std::string_view mark = word.substr(form_text.size());
+  CyrillicForms::Entry* form = number != 0 ? &memo.forms.at(number) : nullptr;
+  if (form != nullptr && (form->traits & kAsWritten) != 0) {
+    out.append(word);
+    return;
+  }
+  if (form == nullptr || (form->traits & (kByForm | kByWordAfterNumber)) == 0) {
+    append_word(out, form_text, options, place, pending_quote);
     out.append(mark);
     return;
   }
-  const std::uint8_t flags = place_flags(place, pending_quote, form->traits);
+  const std::uint8_t flags = place_flags(place, pending_quote, form->deciding_score, form->traits);
   const bool carries_quote = (form->traits & kQuoteMatters) != 0;
   if (const CyrillicForms::Way* way = form->way(flags)) {
     if (way->offset == CyrillicForms::Way::kAsWritten) {
-      out.append(met.form);
+      out.append(form_text);
     } else {
       append_unpacked(out, std::string_view(form->bytes.data() + way->offset, way->length));
     }
@@ -706,7 +774,7 @@ void append_met(std::string& out, std::string_view word, const Forms::Met& met,
   }
   std::string& text = memo.scratch;
   text.clear();
-  append_word(text, met.form, options, place, pending_quote);
+  append_word(text, form_text, options, place, pending_quote);
   out.append(text);
   out.append(mark);
   form->remember(flags, pending_quote, text);
@@ -739,22 +807,34 @@ std::string to_cyrillic(std::string_view input, CyrillicMemo& remembered) {
   bool pending_quote = false;
   std::size_t copied = 0;
   const std::vector<Sentence> sentences = split_sentences(spans);
-  for (std::size_t next = 0; next < sentences.size();) {
-    const std::size_t block_start = next;
-    const std::size_t first = sentences[block_start].first;
-    do {
-      ++next;
-    } while (next < sentences.size() && sentences[next - 1].last + 1 - first < kBlockSpans);
-    // The forms' numbers hold while the memo has forgotten nothing.
+  // Blocks of whole sentences: block b is sentences [starts[b], starts[b + 1]).
+  std::vector<std::size_t> starts;
+  for (std::size_t s = 0; s < sentences.size(); ++s) {
+    if (starts.empty() || sentences[s - 1].last + 1 - sentences[starts.back()].first >= kBlockSpans) {
+      starts.push_back(s);
+    }
+  }
+  starts.push_back(sentences.size());
+  const std::size_t blocks = starts.size() - 1;
+  const auto first_span = [&](std::size_t b) {
+    return b < blocks ? sentences[starts[b]].first : spans.size();
+  };
+  PieceForms forms(text, spans, memo);
+  for (std::size_t round = 0; round < blocks + 2; ++round) {
+    if (round < blocks) forms.hash(first_span(round), first_span(round + 1));
+    if (round >= 1 && round - 1 < blocks) forms.fetch(first_span(round - 1), first_span(round));
+    if (round < 2) continue;
+    const std::size_t b = round - 2;
+    // The forms' numbers hold while the table has forgotten nothing.
     const std::uint64_t generation = memo.forms.generation();
-    look_up_block(text, std::span<WordSpan>(spans).subspan(first, sentences[next - 1].last + 1 - first),
-                  memo);
-    for (std::size_t s = block_start; s < next; ++s) {
+    forms.look_up(first_span(b), first_span(b + 1));
+    for (std::size_t s = starts[b]; s < starts[b + 1]; ++s) {
       const Sentence& sentence = sentences[s];
       const std::span<const WordSpan> words =
           std::span<const WordSpan>(spans).subspan(sentence.first, sentence.last + 1 - sentence.first);
       sentence_contexts(words, memo.contexts);
       for (std::size_t k = 0; k < words.size(); ++k) {
+        const std::size_t i = sentence.first + k;
         const WordSpan& span = words[k];
         const std::string_view separators = text.substr(copied, span.start - copied);
         out.append(separators);
@@ -764,11 +844,9 @@ std::string to_cyrillic(std::string_view input, CyrillicMemo& remembered) {
         place.score = span.score;
         place.context = memo.contexts[k];
         place.sentence_start = k == 0;
-        place.line_start = (sentence.first == 0 && k == 0) || new_line;
-        Forms::Met& met = memo.met[sentence.first + k - first];
-        if (memo.forms.generation() != generation) met.number = number_of_form(met, memo);
-        const std::string_view word = text.substr(span.start, span.end - span.start);
-        append_met(out, word, met, options, place, pending_quote, memo);
+        place.line_start = i == 0 || new_line;
+        append_met(out, forms.word(i), forms.form(i), forms.number(i, generation), options, place,
+                   pending_quote, memo);
         copied = span.end;
       }
     }

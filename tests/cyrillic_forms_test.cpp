@@ -30,9 +30,10 @@ TEST(CyrillicForms, PackedTextsComeBackAsTheyWent) {
 TEST(CyrillicForms, EntriesKeepTheWaysThatFit) {
   CyrillicForms forms;
   const std::string form = "kitob";
-  const std::uint32_t number = forms.add(form, CyrillicForms::hash_of(form), 1.5f, 3);
+  const std::uint32_t number = forms.add(form, CyrillicForms::hash_of(form), 1.5f, -2.0f, 3);
   CyrillicForms::Entry& entry = forms.at(number);
   EXPECT_EQ(entry.score, 1.5f);
+  EXPECT_EQ(entry.deciding_score, -2.0f);
   EXPECT_EQ(entry.traits, 3);
   entry.remember(1, false, "китоб");
   entry.remember(2, true, "kitob");    // as written
@@ -53,7 +54,7 @@ TEST(CyrillicForms, EntriesKeepTheWaysThatFit) {
   EXPECT_EQ(entry.way(1)->offset, entry.way(3)->offset);
   // A text that does not fit beside its form is not remembered.
   const std::string long_form(CyrillicForms::kMaxFormBytes, 'q');
-  CyrillicForms::Entry& full = forms.at(forms.add(long_form, CyrillicForms::hash_of(long_form), 0, 0));
+  CyrillicForms::Entry& full = forms.at(forms.add(long_form, CyrillicForms::hash_of(long_form), 0, 0, 0));
   full.remember(1, false, std::string(20, 'x'));
   EXPECT_EQ(full.way_count, 0);
 }
@@ -62,7 +63,8 @@ TEST(CyrillicForms, KeepsTheFormsAskedForAgainWhenFull) {
   constexpr std::size_t kMax = 64;
   CyrillicForms forms(kMax);
   const auto add = [&](const std::string& form) {
-    return forms.add(form, CyrillicForms::hash_of(form), static_cast<float>(form.size()), 0);
+    const auto score = static_cast<float>(form.size());
+    return forms.add(form, CyrillicForms::hash_of(form), score, score, 0);
   };
   const auto number_of = [&](const std::string& form) {
     return forms.number_of(form, CyrillicForms::hash_of(form));
