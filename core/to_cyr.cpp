@@ -567,18 +567,19 @@ std::size_t shared_mark_length(std::string_view word) {
 // What makes the place of a form matter; see place_flags().
 // How a form is written, as far as its place goes. Every form is one of:
 // written as it stands wherever it stands (kAsWritten); written by the form
-// and the flags of place_flags() (kByForm), for which a capital and an
-// apostrophe say whether the sentence and line it opens and the quote
-// carried in count; a number and a word written by that word, whose own
-// score is compared with the context (kByWordAfterNumber); or neither (a
-// hyphenated or slash-joined word, whose parts are scored and converted one
-// by one), written anew each time.
+// and the flags of place_flags() (kByForm); a number and a word written by
+// that word, whose own score is compared with the context
+// (kByWordAfterNumber); or neither (a hyphenated or slash-joined word, whose
+// parts are scored and converted one by one), written anew each time. The
+// other traits say which flags of the place can change what is written.
 enum FormTrait : std::uint8_t {
-  kPlaceMatters = 1,  // opening a sentence or a line may change it
-  kQuoteMatters = 2,  // the quote carried in may change it, and it the quote
-  kByForm = 4,
-  kAsWritten = 8,
-  kByWordAfterNumber = 16,
+  kSentenceMatters = 1,  // a capital: whether it opens its sentence
+  kQuoteMatters = 2,     // an apostrophe: the quote carried in, and out
+  kLineMatters = 4,      // I, V or X: whether it heads a line (I. Kirish)
+  kStrongMatters = 8,    // whether its sentence is clearly Uzbek
+  kByForm = 16,
+  kAsWritten = 32,
+  kByWordAfterNumber = 64,
 };
 
 bool has_upper(std::string_view word) {
@@ -596,6 +597,18 @@ bool has_upper(std::string_view word) {
 
 bool joins_parts(std::string_view word) {
   return word.find_first_of("-/") != std::string_view::npos;
+}
+
+// True when a clearly Uzbek sentence (kUzbekSentence) may change how a word
+// (a form's core, or the word after its number) is written: when its score
+// is low enough for reads_as_uzbek to ask, or when restoring its apostrophes
+// weighs the sentence, which it does only for a word with o or g that is
+// English as written (or that holds an apostrophe, which the quote carried in
+// may cut off).
+bool strong_sentence_matters(std::string_view word, float deciding_score) {
+  if (deciding_score <= -2.0f || has_apostrophe(word)) return true;
+  return word.find_first_of("oOgG") != std::string_view::npos &&
+         lexicon_lookup(english_lexicon(), word_key(word)).found;
 }
 
 struct FormFacts {
@@ -619,34 +632,42 @@ FormFacts facts_of(std::string_view form) {
     const std::string_view word = core.substr(digits);
     if (!joins_parts(word)) {
       facts.deciding_score = score_of(word);
-      facts.traits = kByWordAfterNumber;
+      facts.traits = static_cast<std::uint8_t>(
+          kByWordAfterNumber |
+          (strong_sentence_matters(word, facts.deciding_score) ? kStrongMatters : 0));
     }
   } else if (!is_headed_abbreviation(core) &&
              is_protected(has_new_letter(form) ? to_old(form, true) : std::string(form))) {
     facts.traits = kAsWritten;
   } else if (!joins_parts(form)) {
-    facts.traits = static_cast<std::uint8_t>(kByForm | (has_upper(form) ? kPlaceMatters : 0) |
-                                             (has_apostrophe(form) ? kQuoteMatters : 0));
+    const bool numeral = core == "I" || core == "V" || core == "X";
+    facts.traits = static_cast<std::uint8_t>(
+        kByForm | (has_upper(form) ? kSentenceMatters : 0) |
+        (has_apostrophe(form) ? kQuoteMatters : 0) | (numeral ? kLineMatters : 0) |
+        (strong_sentence_matters(core, facts.score) ? kStrongMatters : 0));
   }
   return facts;
 }
 
 // Every way the place of a word and the quote carried in bear on how it is
 // written: each comparison of the sentence's context that append_word and
-// convert_word make (alone, or with the form's deciding score), and, where
-// the form's traits say they can matter, the sentence and line it opens and
-// the quote carried in. A word without an apostrophe, and a number and a
-// word (whose word starts with a fresh quote), carry the quote through as it
-// came.
+// convert_word make (alone, or with the form's deciding score), and the
+// sentence and line it opens and the quote carried in, where the form's
+// traits say they can matter. A word without an apostrophe, and a number and
+// a word (whose word starts with a fresh quote), carry the quote through as
+// it came.
 std::uint8_t place_flags(const WordPlace& place, bool pending_quote, float deciding_score,
                          std::uint8_t traits) {
   const float context = place.context;
-  unsigned flags = (context > kEnglishSentence ? 8u : 0u) | (context >= kUzbekSentence ? 16u : 0u) |
-                   (context_leans_english(deciding_score, context) ? 32u : 0u);
-  if ((traits & kPlaceMatters) != 0) {
-    flags |= (place.sentence_start ? 2u : 0u) | (place.line_start ? 4u : 0u);
-  }
-  if ((traits & kQuoteMatters) != 0 && pending_quote) flags |= 1u;
+  const auto when = [&](std::uint8_t trait, bool flag, unsigned bit) {
+    return (traits & trait) != 0 && flag ? bit : 0u;
+  };
+  const unsigned flags = (context > kEnglishSentence ? 8u : 0u) |
+                         (context_leans_english(deciding_score, context) ? 32u : 0u) |
+                         when(kStrongMatters, context >= kUzbekSentence, 16u) |
+                         when(kSentenceMatters, place.sentence_start, 2u) |
+                         when(kLineMatters, place.line_start, 4u) |
+                         when(kQuoteMatters, pending_quote, 1u);
   return static_cast<std::uint8_t>(flags);
 }
 
@@ -793,6 +814,40 @@ std::string to_cyrillic_word(std::string_view word, const ConvertOptions& option
 std::string to_cyrillic(std::string_view input) {
   CyrillicMemo memo;
   return to_cyrillic(input, memo);
+}
+
+std::string to_cyrillic_afresh(std::string_view input) {
+  std::string buffer;
+  const std::string_view text = normalize_marks(input, buffer);
+  std::vector<WordSpan> spans = split_spans(text);
+  const auto word = [&](const WordSpan& span) { return text.substr(span.start, span.end - span.start); };
+  for (WordSpan& span : spans) span.score = score_of(split_word(word(span)).core);
+
+  const ConvertOptions options = cyrillic_options();
+  std::string out;
+  bool pending_quote = false;
+  std::size_t copied = 0;
+  std::vector<float> contexts;
+  for (const Sentence& sentence : split_sentences(spans)) {
+    const std::span<const WordSpan> words =
+        std::span<const WordSpan>(spans).subspan(sentence.first, sentence.last + 1 - sentence.first);
+    sentence_contexts(words, contexts);
+    for (std::size_t k = 0; k < words.size(); ++k) {
+      const std::string_view separators = text.substr(copied, words[k].start - copied);
+      out.append(separators);
+      const bool new_line = separators.find('\n') != std::string_view::npos;
+      if (new_line) pending_quote = false;
+      WordPlace place;
+      place.score = words[k].score;
+      place.context = contexts[k];
+      place.sentence_start = k == 0;
+      place.line_start = sentence.first + k == 0 || new_line;
+      append_word(out, word(words[k]), options, place, pending_quote);
+      copied = words[k].end;
+    }
+  }
+  out.append(text.substr(copied));
+  return out;
 }
 
 std::string to_cyrillic(std::string_view input, CyrillicMemo& remembered) {

@@ -37,6 +37,10 @@ class CyrillicMemo {
 // Like to_cyrillic(text), remembering in `memo` across calls.
 std::string to_cyrillic(std::string_view text, CyrillicMemo& memo);
 
+// Like to_cyrillic(text), but writing every word anew, remembering nothing:
+// what the remembered forms must agree with, for tests.
+std::string to_cyrillic_afresh(std::string_view text);
+
 // Where a word stands: its English score (negative leans English), that of
 // its sentence, and whether it opens its sentence or its line.
 struct WordPlace {

@@ -1,7 +1,8 @@
 // Fuzzes the conversions out of the new alphabet on arbitrary valid UTF-8:
 // to_old and to_cyrillic give valid UTF-8, and to_old leaves a text without
 // ö ğ ş ç, apostrophes or an h (the letter that makes s'h and c'h) unchanged;
-// a memo carried between calls of to_cyrillic never changes what they write.
+// what to_cyrillic remembers about words, within a call or carried between
+// calls, never changes what it writes.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -42,7 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string plain = without_triggers(text);
     check(vexo::to_old(plain, ascii) == plain, "to_old is the identity without its triggers");
   }
-  check(vexo::is_valid_utf8(vexo::to_cyrillic(text)), "to_cyrillic output is valid UTF-8");
+  const std::string cyrillic = vexo::to_cyrillic(text);
+  check(vexo::is_valid_utf8(cyrillic), "to_cyrillic output is valid UTF-8");
+  check(cyrillic == vexo::to_cyrillic_afresh(text),
+        "to_cyrillic writes what writing every word anew writes");
 
   // Its lines, converted in turn, come out the same whether a memo is carried
   // from line to line or each starts afresh; the text twice over makes the

@@ -185,9 +185,9 @@ TEST(ToCyrillic, EnglishInsideUzbekTextStaysLatin) {
 
 // A whole text remembers how it wrote each word; lines converted one call
 // each remember nothing across lines, unless a memo is carried from line to
-// line. The same words in places that differ (sentence or line start,
-// context, quotes) must come out the same every way, whichever place met a
-// word first.
+// line; a text written word by word anew remembers nothing. The same words
+// in places that differ (sentence or line start, context, quotes) must come
+// out the same every way, whichever place met a word first.
 TEST(ToCyrillic, RememberedWordsAreWrittenAsInTheirOwnPlace) {
   const std::vector<std::string> lines = {
       "He said: I love this film very much and park here. Biz ham filmni ko'rdik.",
@@ -223,6 +223,7 @@ TEST(ToCyrillic, RememberedWordsAreWrittenAsInTheirOwnPlace) {
   }
   EXPECT_EQ(to_cyrillic(whole), one_by_one);
   EXPECT_EQ(carried, one_by_one);
+  EXPECT_EQ(to_cyrillic_afresh(whole), one_by_one);
 }
 
 TEST(ToCyrillic, GuardKeepsEnglishLeaningWordsInLatin) {
