@@ -129,6 +129,37 @@ bool is_stem_with_endings(const PrefixKey& old, std::size_t stem) {
          !has_native_reading(old.key, stem_key);
 }
 
+// Listed keys by their first three characters when those are ASCII
+// letters: most words are turned away by their head without a search.
+constexpr std::size_t kHeads = 26 * 26 * 26;
+constexpr std::size_t kNoHead = kHeads;
+
+template <typename Char>
+std::size_t ascii_head(Char a, Char b, Char c) {
+  std::size_t index = 0;
+  for (const Char ch : {a, b, c}) {
+    const auto lower = static_cast<char32_t>(ch) | 0x20;
+    if (static_cast<char32_t>(ch) >= 0x80 || lower < 'a' || lower > 'z') return kNoHead;
+    index = 26 * index + (lower - 'a');
+  }
+  return index;
+}
+
+bool may_be_listed(std::span<const char32_t> word) {
+  static const std::vector<bool> heads = [] {
+    std::vector<bool> listed(kHeads, false);
+    for (const CyrillicSpelling& entry : cyrillic_spellings) {
+      if (entry.key.size() < 3) continue;
+      const std::size_t head = ascii_head(entry.key[0], entry.key[1], entry.key[2]);
+      if (head != kNoHead) listed[head] = true;
+    }
+    return listed;
+  }();
+  if (word.size() < 3) return true;
+  const std::size_t head = ascii_head(word[0], word[1], word[2]);
+  return head == kNoHead || heads[head];
+}
+
 }  // namespace
 
 std::optional<std::string_view> cyrillic_exception(std::string_view key) {
@@ -140,6 +171,7 @@ std::optional<std::string_view> cyrillic_exception(std::string_view key) {
 }
 
 std::optional<ListedSpelling> find_listed_spelling(std::span<const char32_t> word) {
+  if (!may_be_listed(word)) return std::nullopt;
   if (word.size() < kMinStem) {
     const auto whole = cyrillic_exception(key_text(word));
     if (whole) return ListedSpelling{*whole, word.size()};

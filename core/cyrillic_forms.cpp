@@ -10,35 +10,39 @@ namespace {
 constexpr unsigned char kEscape = 0xFF;
 constexpr std::array<unsigned char, 6> kThirdRow = {0x92, 0x93, 0x9A, 0x9B, 0xB2, 0xB3};
 
-void pack(std::string_view text, std::string& out) {
+// Writes the packed text to `out`, which has room for twice its bytes, and
+// returns its length.
+std::size_t pack(std::string_view text, char* out) {
+  char* const start = out;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto b = static_cast<unsigned char>(text[i]);
     const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0u;
     if (b < 0x80) {
-      out.push_back(static_cast<char>(b));
+      *out++ = static_cast<char>(b);
       continue;
     }
     if (b == 0xD0 && (next & 0xC0) == 0x80) {
-      out.push_back(static_cast<char>(0x80 | (next & 0x3F)));
+      *out++ = static_cast<char>(0x80 | (next & 0x3F));
       ++i;
       continue;
     }
     if (b == 0xD1 && next >= 0x80 && next <= 0x9F) {
-      out.push_back(static_cast<char>(0xC0 | (next & 0x1F)));
+      *out++ = static_cast<char>(0xC0 | (next & 0x1F));
       ++i;
       continue;
     }
     if (b == 0xD2) {
       const auto* row = std::find(kThirdRow.begin(), kThirdRow.end(), next);
       if (row != kThirdRow.end()) {
-        out.push_back(static_cast<char>(0xE0 + (row - kThirdRow.begin())));
+        *out++ = static_cast<char>(0xE0 + (row - kThirdRow.begin()));
         ++i;
         continue;
       }
     }
-    out.push_back(static_cast<char>(kEscape));
-    out.push_back(static_cast<char>(b));
+    *out++ = static_cast<char>(kEscape);
+    *out++ = static_cast<char>(b);
   }
+  return static_cast<std::size_t>(out - start);
 }
 
 // Equality of a short form with a remembered one of the same length, in a
@@ -65,7 +69,11 @@ bool same_bytes(const char* a, const char* b, std::size_t size) {
 
 }  // namespace
 
-void append_packed(std::string& out, std::string_view text) { pack(text, out); }
+void append_packed(std::string& out, std::string_view text) {
+  const std::size_t start = out.size();
+  out.resize(start + 2 * text.size());
+  out.resize(start + pack(text, out.data() + start));
+}
 
 // What each packed byte stands for, two bytes at most; kEscape is read
 // apart.
@@ -115,8 +123,8 @@ void CyrillicForms::Entry::remember(std::uint8_t flags, bool quote_out, std::str
   Way fresh{flags, quote_out, Way::kAsWritten, 0};
   if (text != form()) {
     if (text.size() > 2 * kEntryBytes) return;
-    std::string packed;
-    pack(text, packed);
+    std::array<char, 4 * kEntryBytes> buffer;
+    const std::string_view packed(buffer.data(), pack(text, buffer.data()));
     const std::string_view held(bytes.data() + form_length, used - form_length);
     std::size_t offset = held.find(packed);
     if (offset != std::string_view::npos) {
