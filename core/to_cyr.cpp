@@ -850,15 +850,25 @@ std::string to_cyrillic_afresh(std::string_view input) {
   return out;
 }
 
-std::string to_cyrillic(std::string_view input, CyrillicMemo& remembered) {
-  Forms& memo = remembered.forms();
-  std::string buffer;
-  const std::string_view text = normalize_marks(input, buffer);
-  std::vector<WordSpan> spans = split_spans(text);
+namespace {
 
+// A text is written a run of whole lines at a time, each run at least this
+// long, so that its spans stay in the cache. No sentence crosses a line
+// break, and a line break ends the quote carried, so runs of lines are
+// written as the whole text is.
+constexpr std::size_t kRunBytes = std::size_t{64} << 10;
+
+std::size_t run_length(std::string_view text) {
+  if (text.size() <= kRunBytes) return text.size();
+  const std::size_t line_end = text.find('\n', kRunBytes - 1);
+  return line_end == std::string_view::npos ? text.size() : line_end + 1;
+}
+
+// Appends the Cyrillic of a run of whole lines; `first` when it opens the
+// text.
+void append_run(std::string& out, std::string_view text, bool first, Forms& memo) {
+  std::vector<WordSpan> spans = split_spans(text);
   const ConvertOptions options = cyrillic_options();
-  std::string out;
-  out.reserve(text.size() * 2);
   bool pending_quote = false;
   std::size_t copied = 0;
   const std::vector<Sentence> sentences = split_sentences(spans);
@@ -893,13 +903,13 @@ std::string to_cyrillic(std::string_view input, CyrillicMemo& remembered) {
         const WordSpan& span = words[k];
         const std::string_view separators = text.substr(copied, span.start - copied);
         out.append(separators);
-        const bool new_line = separators.find('\n') != std::string_view::npos;
+        const bool new_line = (i == 0 && !first) || separators.find('\n') != std::string_view::npos;
         if (new_line) pending_quote = false;
         WordPlace place;
         place.score = span.score;
         place.context = memo.contexts[k];
         place.sentence_start = k == 0;
-        place.line_start = i == 0 || new_line;
+        place.line_start = (i == 0 && first) || new_line;
         append_met(out, forms.word(i), forms.form(i), forms.number(i, generation), options, place,
                    pending_quote, memo);
         copied = span.end;
@@ -907,6 +917,20 @@ std::string to_cyrillic(std::string_view input, CyrillicMemo& remembered) {
     }
   }
   out.append(text.substr(copied));
+}
+
+}  // namespace
+
+std::string to_cyrillic(std::string_view input, CyrillicMemo& remembered) {
+  std::string buffer;
+  const std::string_view text = normalize_marks(input, buffer);
+  std::string out;
+  out.reserve(text.size() * 2);
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t length = run_length(text.substr(start));
+    append_run(out, text.substr(start, length), start == 0, remembered.forms());
+    start += length;
+  }
   return out;
 }
 
