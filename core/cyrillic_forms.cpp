@@ -152,7 +152,8 @@ std::uint32_t CyrillicForms::number_of(std::string_view form, std::uint64_t hash
     const std::uint32_t number = content & kNumberMask;
     Entry& entry = entries_[number - 1];
     if (entry.form_length == form.size() && same_bytes(entry.bytes.data(), form.data(), form.size())) {
-      entry.traits |= kAskedAgain;
+      // Written once, so that a line asked for often is not made dirty again.
+      if ((entry.traits & kAskedAgain) == 0) entry.traits |= kAskedAgain;
       return number;
     }
   }
