@@ -160,7 +160,8 @@ std::uint32_t CyrillicForms::number_of(std::string_view form, std::uint64_t hash
 }
 
 std::uint32_t CyrillicForms::add(std::string_view form, std::uint64_t hash, float score,
-                                 float deciding_score, std::uint8_t traits) {
+                                 float deciding_score, std::uint8_t traits,
+                                 std::span<const float> extra_scores) {
   if (entries_.size() >= max_forms_) {
     sweep();
   } else if (2 * (entries_.size() + 1) > slots_.size()) {
@@ -175,9 +176,11 @@ std::uint32_t CyrillicForms::add(std::string_view form, std::uint64_t hash, floa
   entry.deciding_score = deciding_score;
   entry.traits = static_cast<std::uint8_t>(traits & ~kAskedAgain);
   entry.form_length = static_cast<std::uint8_t>(form.size());
-  entry.used = entry.form_length;
   entry.way_count = 0;
   std::copy(form.begin(), form.end(), entry.bytes.begin());
+  const std::size_t extra_bytes = std::min(extra_scores.size(), kMaxExtraScores) * sizeof(float);
+  if (extra_bytes > 0) std::memcpy(entry.bytes.data() + form.size(), extra_scores.data(), extra_bytes);
+  entry.used = static_cast<std::uint8_t>(form.size() + extra_bytes);
   const auto number = static_cast<std::uint32_t>(entries_.size());
   place(hash, number);
   return number;

@@ -1,8 +1,9 @@
 // What writing Latin text in Cyrillic remembers about the word forms it has
 // met, kept for one text (one call, or the pieces of one text converted in
 // turn): per form the English score of its core, the score that decides how
-// it is written (that of the word after a number, else the same), a few
-// traits, and what the form is written as in up to kMaxWays kinds of place.
+// it is written (that of the word after a number, else the same) and any
+// others that do, a few traits, and what the form is written as in up to
+// kMaxWays kinds of place.
 //
 // A form and everything remembered about it fit in one 64-byte entry, its
 // texts packed at about a byte per letter, so that a form met again costs its
@@ -19,6 +20,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,6 +57,12 @@ class CyrillicForms {
     std::array<char, kEntryBytes> bytes;
 
     std::string_view form() const { return std::string_view(bytes.data(), form_length); }
+    // The i-th of the scores added with the form.
+    float extra_score(std::size_t i) const {
+      float score;
+      std::memcpy(&score, bytes.data() + form_length + i * sizeof score, sizeof score);
+      return score;
+    }
     const Way* way(std::uint8_t flags) const {
       for (std::size_t i = 0; i < way_count; ++i) {
         if (ways[i].flags == flags) return &ways[i];
@@ -78,9 +86,11 @@ class CyrillicForms {
   std::uint32_t number_of(std::string_view form, std::uint64_t hash) const;
 
   // Remembers a form not remembered yet, of at most kMaxFormBytes, with its
-  // scores and traits (below 0x80), and returns its number.
+  // scores, traits (below 0x80) and up to kMaxExtraScores scores more, kept
+  // beside the form, and returns its number.
+  static constexpr std::size_t kMaxExtraScores = 2;
   std::uint32_t add(std::string_view form, std::uint64_t hash, float score, float deciding_score,
-                    std::uint8_t traits);
+                    std::uint8_t traits, std::span<const float> extra_scores = {});
 
   Entry& at(std::uint32_t number) { return entries_[number - 1]; }
   std::uint64_t generation() const { return generation_; }

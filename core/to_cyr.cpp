@@ -564,23 +564,28 @@ std::size_t shared_mark_length(std::string_view word) {
   return is_ascii_letter(static_cast<unsigned char>(word[word.size() - 2])) ? 1 : 0;
 }
 
-// What makes the place of a form matter; see place_flags().
-// How a form is written, as far as its place goes. Every form is one of:
-// written as it stands wherever it stands (kAsWritten); written by the form
-// and the flags of place_flags() (kByForm); a number and a word written by
-// that word, whose own score is compared with the context
-// (kByWordAfterNumber); or neither (a hyphenated or slash-joined word, whose
-// parts are scored and converted one by one), written anew each time. The
-// other traits say which flags of the place can change what is written.
+// How a form is written, as far as its place goes: anew each time (a
+// slash-joined word, or one of more than two hyphenated parts: its parts are
+// scored and converted one by one); as it stands wherever it stands; or as
+// remembered for the flags of place_flags(), which compare the sentence's
+// context with the form's deciding score: its own, or that of the word after
+// its number, and those of its two parts when hyphenated.
+enum class Writing : std::uint8_t { kAnew, kAsWritten, kByForm, kByWordAfterNumber, kByParts };
+
+// Which flags of the place can change what a form is written as, with its
+// Writing in the bits above them.
 enum FormTrait : std::uint8_t {
   kSentenceMatters = 1,  // a capital: whether it opens its sentence
   kQuoteMatters = 2,     // an apostrophe: the quote carried in, and out
   kLineMatters = 4,      // I, V or X: whether it heads a line (I. Kirish)
   kStrongMatters = 8,    // whether its sentence is clearly Uzbek
-  kByForm = 16,
-  kAsWritten = 32,
-  kByWordAfterNumber = 64,
 };
+constexpr unsigned kWritingShift = 4;
+constexpr unsigned kWritingMask = 7;  // the table's own bit lies above
+
+Writing writing_of(std::uint8_t traits) {
+  return static_cast<Writing>((traits >> kWritingShift) & kWritingMask);
+}
 
 bool has_upper(std::string_view word) {
   for (std::size_t i = 0; i < word.size();) {
@@ -595,54 +600,87 @@ bool has_upper(std::string_view word) {
   return false;
 }
 
-bool joins_parts(std::string_view word) {
-  return word.find_first_of("-/") != std::string_view::npos;
+bool has_digit(std::string_view word) {
+  return std::any_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// True when restoring a word's apostrophes weighs its sentence, which it does
+// only for a word with o or g that is English as written, or one that holds
+// an apostrophe (which the quote carried in may cut off).
+bool restoring_weighs_sentence(std::string_view word) {
+  if (has_apostrophe(word)) return true;
+  return word.find_first_of("oOgG") != std::string_view::npos &&
+         lexicon_lookup(english_lexicon(), word_key(word)).found;
 }
 
 // True when a clearly Uzbek sentence (kUzbekSentence) may change how a word
 // (a form's core, or the word after its number) is written: when its score
-// is low enough for reads_as_uzbek to ask, or when restoring its apostrophes
-// weighs the sentence, which it does only for a word with o or g that is
-// English as written (or that holds an apostrophe, which the quote carried in
-// may cut off).
+// is low enough for reads_as_uzbek to ask, or when restoring it weighs the
+// sentence.
 bool strong_sentence_matters(std::string_view word, float deciding_score) {
-  if (deciding_score <= -2.0f || has_apostrophe(word)) return true;
-  return word.find_first_of("oOgG") != std::string_view::npos &&
-         lexicon_lookup(english_lexicon(), word_key(word)).found;
+  return deciding_score <= -2.0f || restoring_weighs_sentence(word);
 }
 
 struct FormFacts {
   float score = 0.0f;           // of the core, for the sentence's context
   float deciding_score = 0.0f;  // compared with the context by place_flags()
+  std::array<float, 2> part_scores{};  // of a hyphenated word's parts
+  std::size_t parts = 0;
   std::uint8_t traits = 0;
 };
+
+// The facts of a hyphenated form (no digits, slashes or apostrophes) of two
+// parts, which the conversion scores and converts one by one, comparing
+// each part's score with the context or 0, whichever is greater; or nullopt.
+std::optional<FormFacts> hyphenated_facts(std::string_view form, std::string_view core,
+                                          FormFacts facts) {
+  const std::size_t hyphen = core.find('-');
+  if (hyphen == std::string_view::npos || core.find('-', hyphen + 1) != std::string_view::npos ||
+      form.find('/') != std::string_view::npos || has_digit(form) || has_apostrophe(form)) {
+    return std::nullopt;
+  }
+  bool strong = strong_sentence_matters(core, facts.score);
+  for (const std::string_view part : {core.substr(0, hyphen), core.substr(hyphen + 1)}) {
+    facts.part_scores[facts.parts++] = english_score(part);
+    strong = strong || restoring_weighs_sentence(part) || restoring_weighs_sentence(split_word(part).core);
+  }
+  facts.traits = static_cast<std::uint8_t>(
+      (static_cast<unsigned>(Writing::kByParts) << kWritingShift) |
+      (has_upper(form) ? kSentenceMatters : 0) | (strong ? kStrongMatters : 0));
+  return facts;
+}
 
 // What append_word makes of a form wherever it stands, step by step: a word
 // with Cyrillic letters stays; a number and a word is written by the word;
 // a link or code (not an abbreviation with a head word, which is converted)
-// stays.
+// stays; a hyphenated or slash-joined word is converted part by part.
 FormFacts facts_of(std::string_view form) {
   const std::string_view core = split_word(form).core;
   FormFacts facts;
   facts.score = score_of(core);
   facts.deciding_score = facts.score;
+  const auto writing = [](Writing w) { return static_cast<unsigned>(w) << kWritingShift; };
   if (has_cyrillic(form)) {
-    facts.traits = kAsWritten;
+    facts.traits = writing(Writing::kAsWritten);
   } else if (const std::size_t digits = number_prefix_length(core); digits > 0) {
     const std::string_view word = core.substr(digits);
-    if (!joins_parts(word)) {
+    if (word.find_first_of("-/") == std::string_view::npos) {
       facts.deciding_score = score_of(word);
       facts.traits = static_cast<std::uint8_t>(
-          kByWordAfterNumber |
+          writing(Writing::kByWordAfterNumber) |
           (strong_sentence_matters(word, facts.deciding_score) ? kStrongMatters : 0));
     }
   } else if (!is_headed_abbreviation(core) &&
              is_protected(has_new_letter(form) ? to_old(form, true) : std::string(form))) {
-    facts.traits = kAsWritten;
-  } else if (!joins_parts(form)) {
+    facts.traits = writing(Writing::kAsWritten);
+  } else if (form.find_first_of("-/") != std::string_view::npos) {
+    if (const std::optional<FormFacts> hyphenated = hyphenated_facts(form, core, facts)) {
+      facts = *hyphenated;
+    }
+  } else {
     const bool numeral = core == "I" || core == "V" || core == "X";
     facts.traits = static_cast<std::uint8_t>(
-        kByForm | (has_upper(form) ? kSentenceMatters : 0) |
+        writing(Writing::kByForm) | (has_upper(form) ? kSentenceMatters : 0) |
         (has_apostrophe(form) ? kQuoteMatters : 0) | (numeral ? kLineMatters : 0) |
         (strong_sentence_matters(core, facts.score) ? kStrongMatters : 0));
   }
@@ -651,23 +689,29 @@ FormFacts facts_of(std::string_view form) {
 
 // Every way the place of a word and the quote carried in bear on how it is
 // written: each comparison of the sentence's context that append_word and
-// convert_word make (alone, or with the form's deciding score), and the
+// convert_word make (alone, or with the form's deciding scores), and the
 // sentence and line it opens and the quote carried in, where the form's
 // traits say they can matter. A word without an apostrophe, and a number and
 // a word (whose word starts with a fresh quote), carry the quote through as
 // it came.
-std::uint8_t place_flags(const WordPlace& place, bool pending_quote, float deciding_score,
-                         std::uint8_t traits) {
+std::uint8_t place_flags(const WordPlace& place, bool pending_quote,
+                         const CyrillicForms::Entry& form) {
   const float context = place.context;
+  const std::uint8_t traits = form.traits;
   const auto when = [&](std::uint8_t trait, bool flag, unsigned bit) {
     return (traits & trait) != 0 && flag ? bit : 0u;
   };
-  const unsigned flags = (context > kEnglishSentence ? 8u : 0u) |
-                         (context_leans_english(deciding_score, context) ? 32u : 0u) |
-                         when(kStrongMatters, context >= kUzbekSentence, 16u) |
-                         when(kSentenceMatters, place.sentence_start, 2u) |
-                         when(kLineMatters, place.line_start, 4u) |
-                         when(kQuoteMatters, pending_quote, 1u);
+  unsigned flags = (context > kEnglishSentence ? 8u : 0u) |
+                   (context_leans_english(form.deciding_score, context) ? 32u : 0u) |
+                   when(kStrongMatters, context >= kUzbekSentence, 16u) |
+                   when(kSentenceMatters, place.sentence_start, 2u) |
+                   when(kLineMatters, place.line_start, 4u) |
+                   when(kQuoteMatters, pending_quote, 1u);
+  if (writing_of(traits) == Writing::kByParts) {
+    const float part_context = std::max(context, 0.0f);
+    flags |= (context_leans_english(form.extra_score(0), part_context) ? 64u : 0u) |
+             (context_leans_english(form.extra_score(1), part_context) ? 128u : 0u);
+  }
   return static_cast<std::uint8_t>(flags);
 }
 
@@ -704,7 +748,8 @@ std::uint32_t number_of_form(std::string_view form, std::uint64_t hash, Forms& m
   const std::uint32_t number = memo.forms.number_of(form, hash);
   if (number != 0) return number;
   const FormFacts facts = facts_of(form);
-  return memo.forms.add(form, hash, facts.score, facts.deciding_score, facts.traits);
+  return memo.forms.add(form, hash, facts.score, facts.deciding_score, facts.traits,
+                        std::span<const float>(facts.part_scores).first(facts.parts));
 }
 
 // A piece is written a block of whole sentences at a time, each block at
@@ -772,16 +817,17 @@ void append_met(std::string& out, std::string_view word, std::string_view form_t
                 bool& pending_quote, Forms& memo) {
   const std::string_view mark = word.substr(form_text.size());
   CyrillicForms::Entry* form = number != 0 ? &memo.forms.at(number) : nullptr;
-  if (form != nullptr && (form->traits & kAsWritten) != 0) {
+  const Writing writing = form != nullptr ? writing_of(form->traits) : Writing::kAnew;
+  if (writing == Writing::kAsWritten) {
     out.append(word);
     return;
   }
-  if (form == nullptr || (form->traits & (kByForm | kByWordAfterNumber)) == 0) {
+  if (writing == Writing::kAnew) {
     append_word(out, form_text, options, place, pending_quote);
     out.append(mark);
     return;
   }
-  const std::uint8_t flags = place_flags(place, pending_quote, form->deciding_score, form->traits);
+  const std::uint8_t flags = place_flags(place, pending_quote, *form);
   const bool carries_quote = (form->traits & kQuoteMatters) != 0;
   if (const CyrillicForms::Way* way = form->way(flags)) {
     if (way->offset == CyrillicForms::Way::kAsWritten) {

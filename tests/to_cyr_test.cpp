@@ -208,6 +208,10 @@ TEST(ToCyrillic, RememberedWordsAreWrittenAsInTheirOwnPlace) {
       // Closing marks, lone letters with them and forms too long to keep.
       "Kitob, kitob. kitob! kitob; I. I: I, X) V. 'kitob,' kitob',",
       "o'zbekistonlashtirilganlarimizdanmisizlar, O'ZBEKISTONLASHTIRILGANLARIMIZDAN.",
+      // Hyphenated words, whose parts are weighed one by one.
+      "I love the SMS-uchun app, the online-shop and the web-sahifa very much.",
+      "Biz SMS-uchun, online-shop va web-sahifa haqida ilmiy-amaliy SMS-xabar yozdik.",
+      "Online-shop ilmiy-amaliy-texnik 2026-yil-da IT-xizmat.",
   };
   std::string whole;
   std::string one_by_one;
@@ -224,6 +228,31 @@ TEST(ToCyrillic, RememberedWordsAreWrittenAsInTheirOwnPlace) {
   EXPECT_EQ(to_cyrillic(whole), one_by_one);
   EXPECT_EQ(carried, one_by_one);
   EXPECT_EQ(to_cyrillic_afresh(whole), one_by_one);
+}
+
+// Words met again and again in sentences that lean every way: what is
+// remembered about each form agrees with writing every word anew.
+TEST(ToCyrillic, RememberedFormsAgreeWithWritingAnew) {
+  const std::vector<std::string_view> words = {
+      "kitob", "Kitob", "shahar", "o'zbek", "ozbek", "maʼno", "I", "V.", "the", "love", "very",
+      "much", "film", "park", "Google", "SMS-xabar", "SMS-ucʼhun", "online-shop", "web-sahifa",
+      "ilmiy-amaliy", "online-shop-web", "o'qituvchi/o'quvchi", "2026-yilgi", "2026-yil-da",
+      "XXI", "ToshDU", "'kitob'", "kitob'", "«shahar»", "memorandum", "check", "shop", "va",
+      "bilan", "uchun", "good", "Toşkent", "https://kun.uz", "#yangilik", "sentyabr", "obyekt"};
+  std::uint32_t seed = 2026;
+  const auto next = [&](std::uint32_t n) {
+    seed = seed * 1664525u + 1013904223u;
+    return (seed >> 8) % n;
+  };
+  std::string text;
+  for (int sentence = 0; sentence < 3000; ++sentence) {
+    const std::uint32_t length = 2 + next(10);
+    for (std::uint32_t k = 0; k < length; ++k) {
+      text += words[next(static_cast<std::uint32_t>(words.size()))];
+      text += k + 1 < length ? " " : next(3) == 0 ? ".\n" : ". ";
+    }
+  }
+  EXPECT_EQ(to_cyrillic(text), to_cyrillic_afresh(text));
 }
 
 TEST(ToCyrillic, GuardKeepsEnglishLeaningWordsInLatin) {
