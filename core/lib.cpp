@@ -7,6 +7,7 @@
 #include "core/form_memo.h"
 #include "core/lang.h"
 #include "core/lexicon.h"
+#include "core/prefetch.h"
 #include "core/token.h"
 #include "core/unicode.h"
 
@@ -902,6 +903,11 @@ void number_spans(std::string_view text, std::vector<WordSpan>& spans, bool scor
     span.score = facts.score;
     span.name_class = facts.name_class;
     memo.numbers[i] = number;
+    // The converted text is read once the sentence's contexts are known;
+    // most forms have one.
+    if (facts.known_count > 0 && !facts.known[0].as_written) {
+      prefetch(memo.texts.data() + facts.known[0].offset);
+    }
   }
   // Numbers given out before the memo swept are void.
   memo.numbered_generation = memo.forms.generation() == generation ? generation : kNoGeneration;
