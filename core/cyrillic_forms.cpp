@@ -45,28 +45,6 @@ std::size_t pack(std::string_view text, char* out) {
   return static_cast<std::size_t>(out - start);
 }
 
-// Equality of a short form with a remembered one of the same length, in a
-// few wide loads.
-bool same_bytes(const char* a, const char* b, std::size_t size) {
-  const auto load8 = [](const char* p) {
-    std::uint64_t word;
-    std::memcpy(&word, p, sizeof word);
-    return word;
-  };
-  const auto load4 = [](const char* p) {
-    std::uint32_t word;
-    std::memcpy(&word, p, sizeof word);
-    return word;
-  };
-  if (size >= 8 && size <= 16) {
-    return load8(a) == load8(b) && load8(a + size - 8) == load8(b + size - 8);
-  }
-  if (size >= 4 && size < 8) {
-    return load4(a) == load4(b) && load4(a + size - 4) == load4(b + size - 4);
-  }
-  return std::memcmp(a, b, size) == 0;
-}
-
 }  // namespace
 
 void append_packed(std::string& out, std::string_view text) {

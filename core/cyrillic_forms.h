@@ -25,7 +25,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/form_memo.h"
+#include "core/prefetch.h"
+#include "core/word_hash.h"
 
 namespace vexo {
 
@@ -79,7 +80,7 @@ class CyrillicForms {
   explicit CyrillicForms(std::size_t max_forms = kMaxForms)
       : max_forms_(std::clamp(max_forms, std::size_t{2}, kMaxForms)) {}
 
-  static std::uint64_t hash_of(std::string_view form) { return FormMemo<char>::hash_of(form); }
+  static std::uint64_t hash_of(std::string_view form) { return word_hash(form); }
 
   // The number of a remembered form (hash_of(form) given), or 0. A number
   // stays valid until the table forgets, which changes generation().
@@ -98,12 +99,14 @@ class CyrillicForms {
   // Looking up many forms is faster in rounds: prefetch_slot() each, then
   // prefetch_entry() each, then number_of() each.
   void prefetch_slot(std::uint64_t hash) const {
-    if (!slots_.empty()) prefetch(&slots_[hash & (slots_.size() - 1)]);
+    if (!slots_.empty()) vexo::prefetch(&slots_[hash & (slots_.size() - 1)]);
   }
   void prefetch_entry(std::uint64_t hash) const {
     if (slots_.empty()) return;
     const std::uint32_t slot = slots_[hash & (slots_.size() - 1)];
-    if (slot != 0 && (slot >> kNumberBits) == tag_of(hash)) prefetch(&entries_[(slot & kNumberMask) - 1]);
+    if (slot != 0 && (slot >> kNumberBits) == tag_of(hash)) {
+      vexo::prefetch(&entries_[(slot & kNumberMask) - 1]);
+    }
   }
 
  private:
@@ -122,16 +125,6 @@ class CyrillicForms {
   void place(std::uint64_t hash, std::uint32_t number);
   void place_all();
   void sweep();
-
-  static void prefetch([[maybe_unused]] const void* address) {
-#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__SSE__))
-    // As an asm statement: GCC 12 drops a __builtin_prefetch whose address
-    // it reads from a table, as prefetch_entry's is.
-    asm volatile("prefetcht0 %0" : : "m"(*static_cast<const char*>(address)));
-#elif defined(__GNUC__) || defined(__clang__)
-    __builtin_prefetch(address);
-#endif
-  }
 
   std::size_t max_forms_;
   mutable std::vector<Entry> entries_;  // number_of() marks entries asked again
