@@ -9,10 +9,9 @@
 // texts packed at about a byte per letter, so that a form met again costs its
 // slot and one cache line: prose meets a hundred thousand forms and more, and
 // a smaller table stays in the cache. Forms longer than kMaxFormBytes are not
-// remembered. Once the table is full it keeps those asked for
-// again since they were added (or since the last such sweep), at most half
-// of it, and forgets the rest, most of them met once. Not shared between
-// threads.
+// remembered. Once the table is full it keeps those asked for again since
+// they were added (or since the last such sweep), at most half of it, and
+// forgets the rest, most of them met once. Not shared between threads.
 #pragma once
 
 #include <algorithm>
@@ -34,7 +33,7 @@ class CyrillicForms {
  public:
   static constexpr std::size_t kMaxForms = std::size_t{1} << 17;
   static constexpr std::size_t kMaxWays = 3;
-  static constexpr std::size_t kEntryBytes = 40;  // the form, then its packed texts
+  static constexpr std::size_t kEntryBytes = 40;  // the form, its extra scores, its packed texts
   static constexpr std::size_t kMaxFormBytes = 32;
 
   // One way of writing a form: for the place flags `flags`, its packed text
@@ -50,7 +49,7 @@ class CyrillicForms {
   struct alignas(64) Entry {
     float score;
     float deciding_score;
-    std::uint8_t traits;  // the caller's, in the low seven bits
+    std::uint8_t traits;  // the caller's in the low seven bits; the top one is the table's
     std::uint8_t form_length;
     std::uint8_t used;  // bytes in use
     std::uint8_t way_count;
