@@ -14,7 +14,6 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -186,7 +185,6 @@ class FormMemo {
     if (entry.length <= kInlineBytes) return std::string_view(entry.head.data(), entry.length);
     return std::string_view(forms_).substr(entry.offset, entry.length);
   }
-
 
   std::vector<Entry> entries_;
   std::string forms_;  // the bytes of the longer forms, one after another
