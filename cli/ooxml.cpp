@@ -12,6 +12,7 @@
 #include <span>
 
 #include "cli/align.h"
+#include "cli/deflate.h"
 #include "cli/formula_names.h"
 #include "cli/office_names.h"
 #include "cli/package_io.h"
@@ -820,9 +821,12 @@ struct ArchiveCloser {
 };
 using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
 
-// Reads the uncompressed bytes of entry `index`, never more than it declares.
-OoxmlResult read_entry(zip_t* archive, zip_uint64_t index, zip_uint64_t size) {
-  zip_file_t* file = zip_fopen_index(archive, index, 0);
+// Reads the uncompressed bytes of entry `index`, never more than it declares
+// (with ZIP_FL_COMPRESSED in `flags`, its stored bytes, `size` being their
+// declared count).
+OoxmlResult read_entry(zip_t* archive, zip_uint64_t index, zip_uint64_t size,
+                       zip_flags_t flags = 0) {
+  zip_file_t* file = zip_fopen_index(archive, index, flags);
   if (file == nullptr) return {{}, zip_message(archive)};
   // The buffer grows with the bytes actually read: the size in the header is
   // only a claim, and a short archive claiming a huge entry must not make us
@@ -842,7 +846,8 @@ OoxmlResult read_entry(zip_t* archive, zip_uint64_t index, zip_uint64_t size) {
     if (n <= 0) break;
   }
   if (error.empty()) {
-    // One more read must meet the end; it also makes the library check the CRC.
+    // One more read must meet the end; it also makes the library check the
+    // CRC of uncompressed bytes.
     char extra = 0;
     const zip_int64_t n = zip_fread(file, &extra, 1);
     if (n < 0)
@@ -895,6 +900,12 @@ struct TextPart {
   std::string name;
   ElementSet set = ElementSet::WordProcessing;
   time_t mtime = 0;
+  // How it is stored (deflated), for writing it back as it is when it does
+  // not change.
+  bool stored_known = false;
+  zip_uint64_t stored_size = 0;
+  zip_uint16_t method = ZIP_CM_DEFLATE;
+  std::uint32_t crc = 0;
 };
 
 // What the parts converted while the new archive is written have in common.
@@ -916,8 +927,10 @@ PartContext part_context(ElementSet set, KeptTexts* kept) {
 }
 
 // A library source for a text part that reads and converts the part only
-// when the library asks for its bytes while writing the new archive, and lets
-// them go once they are written: one converted part is held at a time.
+// when the library asks for it while writing the new archive, and hands it
+// over compressed, so that the library copies it as it is: the part's stored
+// bytes when its text did not change, else the converted part deflated. One
+// part is held at a time, and only compressed once converted.
 class ConvertedPart {
  public:
   ConvertedPart(const TextPart& part, WriteState& state) : part_(part), state_(state) {
@@ -941,30 +954,43 @@ class ConvertedPart {
   }
 
  private:
+  // What the library is told about the data.
+  struct Stored {
+    zip_uint64_t size = 0;  // uncompressed
+    zip_uint64_t compressed_size = 0;
+    zip_uint16_t method = ZIP_CM_DEFLATE;
+    std::uint32_t crc = 0;
+  };
+
   zip_int64_t handle(void* data, zip_uint64_t length, zip_source_cmd_t command) {
     switch (command) {
       case ZIP_SOURCE_OPEN:
         offset_ = 0;
         return convert() ? 0 : -1;
       case ZIP_SOURCE_READ: {
-        const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(length),
-                                                    bytes_.size() - offset_);
-        std::copy_n(bytes_.data() + offset_, n, static_cast<char*>(data));
+        const std::string_view bytes = this->bytes();
+        const std::size_t n =
+            std::min<std::size_t>(static_cast<std::size_t>(length), bytes.size() - offset_);
+        std::copy_n(bytes.data() + offset_, n, static_cast<char*>(data));
         offset_ += n;
         return static_cast<zip_int64_t>(n);
       }
       case ZIP_SOURCE_CLOSE:
-        std::string().swap(bytes_);  // assigning an empty string would keep the buffer
+        std::string().swap(stored_bytes_);  // assigning an empty string would keep the buffer
+        deflated_ = {};
         ready_ = false;
         return 0;
       case ZIP_SOURCE_STAT: {
-        // The library asks again once the part is written; its size is
-        // remembered rather than converted anew.
+        // The library asks again once the part is written; what it is told
+        // is remembered rather than converted anew.
         zip_stat_t* stat = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &error_);
-        if (stat == nullptr || (!size_ && !convert())) return -1;
+        if (stat == nullptr || (!stored_ && !convert())) return -1;
         zip_stat_init(stat);
-        stat->size = *size_;
-        stat->valid |= ZIP_STAT_SIZE;
+        stat->size = stored_->size;
+        stat->comp_size = stored_->compressed_size;
+        stat->comp_method = stored_->method;
+        stat->crc = stored_->crc;
+        stat->valid |= ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC;
         return sizeof(zip_stat_t);
       }
       case ZIP_SOURCE_ERROR: return zip_error_to_data(&error_, data, length);
@@ -977,8 +1003,12 @@ class ConvertedPart {
     }
   }
 
-  // Makes the converted bytes ready. The changes are reported the first time
-  // only, should the library ask for the bytes again.
+  std::string_view bytes() const {
+    return deflated_.data ? deflated_.bytes() : std::string_view(stored_bytes_);
+  }
+
+  // Makes the compressed bytes ready. The changes are reported the first
+  // time only, should the library ask for the bytes again.
   bool convert() {
     if (ready_) return true;
     OoxmlResult original = read_entry(state_.reader, part_.index, part_.size);
@@ -990,17 +1020,29 @@ class ConvertedPart {
                        part_context(part_.set, reported_ ? nullptr : state_.kept));
       if (converted.ok()) {
         reported_ = true;
-        ready_ = true;
-        if (converted.bytes != original.bytes && part_.set != ElementSet::Workbook) {
-          state_.changed_any = true;
+        const bool same = converted.bytes == original.bytes;
+        if (!same && part_.set != ElementSet::Workbook) state_.changed_any = true;
+        std::string().swap(original.bytes);
+        if (same && part_.stored_known) {
+          OoxmlResult stored = read_entry(state_.reader, part_.index, part_.stored_size,
+                                          ZIP_FL_COMPRESSED);
+          if (!stored.ok()) return fail(std::move(stored.error));
+          stored_bytes_ = std::move(stored.bytes);
+          stored_ = {part_.size, stored_bytes_.size(), part_.method, part_.crc};
+        } else {
+          deflated_ = deflate_entry(converted.bytes);
+          stored_ = {converted.bytes.size(), deflated_.size, ZIP_CM_DEFLATE, deflated_.crc};
         }
-        bytes_ = std::move(converted.bytes);
-        size_ = bytes_.size();
+        ready_ = true;
         return true;
       }
       original.error = part_.name + ": " + converted.error;
     }
-    if (state_.error.empty()) state_.error = std::move(original.error);
+    return fail(std::move(original.error));
+  }
+
+  bool fail(std::string message) {
+    if (state_.error.empty()) state_.error = std::move(message);
     zip_error_set(&error_, ZIP_ER_INTERNAL, 0);
     return false;
   }
@@ -1012,8 +1054,9 @@ class ConvertedPart {
   const TextPart& part_;
   WriteState& state_;
   zip_error_t error_{};
-  std::string bytes_;
-  std::optional<std::size_t> size_;
+  std::string stored_bytes_;  // the part's bytes as the input stores them, or
+  DeflatedEntry deflated_;    // the converted part, deflated
+  std::optional<Stored> stored_;
   std::size_t offset_ = 0;
   bool ready_ = false;
   bool reported_ = false;
@@ -1054,7 +1097,14 @@ std::string find_text_parts(zip_t* archive, PackageKind kind, std::uint64_t pack
     if (std::string refusal = expansion_refusal(stat, total, package_size); !refusal.empty()) {
       return refusal;
     }
-    parts.push_back({index, stat.size, stat.name, *set, entry_time(stat)});
+    // Only deflate data is taken over as it is: the library would compress
+    // anything else anew, at its slowest level.
+    const bool stored_known = (stat.valid & ZIP_STAT_COMP_METHOD) && (stat.valid & ZIP_STAT_CRC) &&
+                              (stat.valid & ZIP_STAT_ENCRYPTION_METHOD) &&
+                              stat.comp_method == ZIP_CM_DEFLATE &&
+                              stat.encryption_method == ZIP_EM_NONE;
+    parts.push_back({index, stat.size, stat.name, *set, entry_time(stat), stored_known,
+                     stat.comp_size, stat.comp_method, stat.crc});
   }
   return {};
 }
