@@ -78,16 +78,20 @@ struct Splice {
 std::string escape_content(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '\r': out += "&#13;"; break;
-      default: out.push_back(c);
+  std::size_t plain = 0;  // the start of the characters not yet written
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::string_view escaped;
+    switch (text[i]) {
+      case '&': escaped = "&amp;"; break;
+      case '<': escaped = "&lt;"; break;
+      case '>': escaped = "&gt;"; break;
+      case '\r': escaped = "&#13;"; break;
+      default: continue;
     }
+    out.append(text, plain, i - plain).append(escaped);
+    plain = i + 1;
   }
-  return out;
+  return out.append(text, plain);
 }
 
 // The text escaped for an attribute value in either kind of quotes.
