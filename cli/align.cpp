@@ -260,6 +260,41 @@ class PieceWalk {
   std::size_t byte_ = 0;  // its byte in the text
 };
 
+// Walks both texts token by token from token starts that pair up, handing
+// each pair of differing tokens to `pair` (old token, its first character,
+// new token); what the texts share is passed over whole, back to the start of
+// the token it ends in. False when the texts differ in shape (token kinds or
+// white space), perhaps after some pairs were handed on.
+template <typename OnPair>
+bool walk_token_pairs(std::string_view old_text, std::string_view new_text, OnPair pair) {
+  std::size_t old_byte = 0, new_byte = 0, start = 0;
+  TokenSpan from, to;
+  while (true) {
+    std::size_t differ =
+        old_byte + shared_prefix(old_text.substr(old_byte), new_text.substr(new_byte));
+    if (differ == old_text.size() && differ - old_byte == new_text.size() - new_byte) return true;
+    while (differ > old_byte && differ < old_text.size() && is_continuation(old_text[differ])) {
+      --differ;
+    }
+    const std::size_t token = token_start_before(old_text, old_byte, differ);
+    start += count_code_points(old_text.substr(old_byte, token - old_byte));
+    new_byte += token - old_byte;
+    old_byte = token;
+
+    const bool more = next_token(old_text, old_byte, from);
+    if (more != next_token(new_text, new_byte, to)) return false;
+    if (!more) return true;
+    if (from.space != to.space) return false;
+    const std::string_view old_token = old_text.substr(from.begin, from.end - from.begin);
+    const std::string_view new_token = new_text.substr(to.begin, to.end - to.begin);
+    if (old_token != new_token) {
+      if (from.space) return false;
+      pair(old_token, start, new_token);
+    }
+    start += from.characters;
+  }
+}
+
 }  // namespace
 
 std::vector<Token> split_tokens(std::string_view text) {
@@ -286,38 +321,21 @@ std::vector<Token> split_tokens(std::string_view text) {
 
 std::vector<TokenPair> token_pairs(std::string_view old_text, std::string_view new_text) {
   if (old_text == new_text) return {};
-  // Both texts are walked token by token from token starts that pair up;
-  // what they share is passed over whole, back to the start of the token it
-  // ends in. Only the tokens that differ are kept, and a difference of shape
-  // gives up for the whole texts.
   std::vector<TokenPair> pairs;
-  std::size_t old_byte = 0, new_byte = 0, start = 0;
-  TokenSpan from, to;
-  while (true) {
-    std::size_t differ =
-        old_byte + shared_prefix(old_text.substr(old_byte), new_text.substr(new_byte));
-    if (differ == old_text.size() && differ - old_byte == new_text.size() - new_byte) return pairs;
-    while (differ > old_byte && differ < old_text.size() && is_continuation(old_text[differ])) {
-      --differ;
-    }
-    const std::size_t token = token_start_before(old_text, old_byte, differ);
-    start += count_code_points(old_text.substr(old_byte, token - old_byte));
-    new_byte += token - old_byte;
-    old_byte = token;
-
-    const bool more = next_token(old_text, old_byte, from);
-    if (more != next_token(new_text, new_byte, to)) break;
-    if (!more) return pairs;
-    if (from.space != to.space) break;
-    const std::string_view old_token = old_text.substr(from.begin, from.end - from.begin);
-    const std::string_view new_token = new_text.substr(to.begin, to.end - to.begin);
-    if (old_token != new_token) {
-      if (from.space) break;
-      pairs.push_back(TokenPair{std::string(old_token), start, std::string(new_token)});
-    }
-    start += from.characters;
-  }
+  const bool same_shape = walk_token_pairs(
+      old_text, new_text, [&](std::string_view from, std::size_t start, std::string_view to) {
+        pairs.push_back(TokenPair{std::string(from), start, std::string(to)});
+      });
+  if (same_shape) return pairs;
   return {TokenPair{std::string(old_text), 0, std::string(new_text)}};
+}
+
+std::size_t count_token_pairs(std::string_view old_text, std::string_view new_text) {
+  if (old_text == new_text) return 0;
+  std::size_t count = 0;
+  const bool same_shape = walk_token_pairs(
+      old_text, new_text, [&](std::string_view, std::size_t, std::string_view) { ++count; });
+  return same_shape ? count : 1;
 }
 
 std::vector<WordChange> word_changes(std::string_view old_text, std::string_view new_text) {

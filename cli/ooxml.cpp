@@ -37,6 +37,9 @@ namespace {
 // where there is one; a word is judged by its own group's or slice's context.
 constexpr std::size_t kMaxParagraphSlice = std::size_t{1} << 20;
 
+// The bytes of a part handed to the XML parser at a time.
+constexpr std::size_t kParseSlice = std::size_t{1} << 18;
+
 // The length of the next slice of a long text.
 std::size_t slice_length(std::string_view text) {
   if (text.size() <= kMaxParagraphSlice) return text.size();
@@ -204,12 +207,12 @@ class PartConverter {
     XML_SetCdataSectionHandler(parser_, &PartConverter::on_cdata, nullptr);
     XML_SetEntityDeclHandler(parser_, &PartConverter::on_entity_declaration);
 
-    // Parts are bounded well below INT_MAX, but feed large ones in slices so
-    // the length always fits the parser's int.
-    constexpr std::size_t kSlice = std::size_t{1} << 30;
+    // The parser copies what it is given into a buffer of its own: fed in
+    // slices, it holds little more than one slice instead of a second copy of
+    // the part. Positions still count from the start of the part.
     std::size_t offset = 0;
     do {
-      const std::size_t length = std::min(kSlice, part_.size() - offset);
+      const std::size_t length = std::min(kParseSlice, part_.size() - offset);
       const bool last = offset + length == part_.size();
       if (XML_Parse(parser_, part_.data() + offset, static_cast<int>(length), last) !=
           XML_STATUS_OK) {
@@ -542,10 +545,19 @@ class PartConverter {
   // Converts the text of consecutive pieces of a paragraph as one text and
   // lays it back over them.
   void finish_pieces(std::span<const Piece> pieces, std::span<const PieceSpan> spans) {
-    std::string text;
-    for (const Piece& piece : pieces) text += piece.text;
+    std::string joined;
+    if (pieces.size() != 1) {
+      for (const Piece& piece : pieces) joined += piece.text;
+    }
+    const std::string_view text = pieces.size() == 1 ? std::string_view(pieces[0].text) : joined;
     const std::string converted = convert_paragraph_text(text);
     if (converted == text) return;
+    // A single text piece takes the whole new text.
+    if (pieces.size() == 1 && !pieces[0].placeholder) {
+      rewrite_piece(spans[0], text, converted);
+      record_changes(text, converted);
+      return;
+    }
 
     const std::vector<TokenPair> pairs = token_pairs(text, converted);
     const std::vector<std::string> new_texts = distribute_runs(pieces, text, converted, pairs);
@@ -614,6 +626,12 @@ class PartConverter {
   }
 
   void record_changes(std::string_view text, std::string_view converted) {
+    if (changes_.counts_only()) {
+      for (std::size_t n = count_token_pairs(text, converted); n > 0; --n) {
+        changes_.add(part_name_, {}, {});
+      }
+      return;
+    }
     if (text != converted) record_changes(token_pairs(text, converted));
   }
 
@@ -827,17 +845,17 @@ using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
 
 // Reads the uncompressed bytes of entry `index`, never more than it declares
 // (with ZIP_FL_COMPRESSED in `flags`, its stored bytes, `size` being their
-// declared count).
+// declared count). Room for `likely` bytes is made at once.
 OoxmlResult read_entry(zip_t* archive, zip_uint64_t index, zip_uint64_t size,
-                       zip_flags_t flags = 0) {
+                       zip_uint64_t likely, zip_flags_t flags = 0) {
   zip_file_t* file = zip_fopen_index(archive, index, flags);
   if (file == nullptr) return {{}, zip_message(archive)};
-  // The buffer grows with the bytes actually read: the size in the header is
-  // only a claim, and a short archive claiming a huge entry must not make us
-  // allocate it.
+  // Beyond that the buffer grows with the bytes actually read: the size in
+  // the header is only a claim, and a short archive claiming a huge entry
+  // must not make us allocate it.
   constexpr std::size_t kChunk = std::size_t{1} << 16;
   std::string bytes;
-  bytes.reserve(static_cast<std::size_t>(std::min<zip_uint64_t>(size, kChunk)));
+  bytes.reserve(static_cast<std::size_t>(std::min(size, std::max<zip_uint64_t>(likely, kChunk))));
   std::string error;
   while (bytes.size() < size) {
     const std::size_t want =
@@ -897,10 +915,18 @@ constexpr std::string_view kCompoundFileMessage =
     "hujjat parol bilan himoyalangan (yoki eski Office formatida): parolni olib tashlab, "
     ".docx yoki .xlsx sifatida qayta saqlang";
 
+// XML parts deflate to a quarter of their size or less; a claim of up to
+// this many times the stored bytes is believed enough to make room for it.
+constexpr zip_uint64_t kLikelyExpansion = 16;
+
 // A text part of the package to convert.
 struct TextPart {
   zip_uint64_t index = 0;
   zip_uint64_t size = 0;  // uncompressed, as the archive states it
+  // The size to make room for before reading: the claim, unless it expands
+  // the stored bytes (counted as no more than the archive) beyond what XML
+  // usually does.
+  zip_uint64_t likely_size = 0;
   std::string name;
   ElementSet set = ElementSet::WordProcessing;
   time_t mtime = 0;
@@ -1015,7 +1041,7 @@ class ConvertedPart {
   // time only, should the library ask for the bytes again.
   bool convert() {
     if (ready_) return true;
-    OoxmlResult original = read_entry(state_.reader, part_.index, part_.size);
+    OoxmlResult original = read_entry(state_.reader, part_.index, part_.size, part_.likely_size);
     if (original.ok()) {
       NoChanges ignored;
       ChangeSink& sink = reported_ ? static_cast<ChangeSink&>(ignored) : *state_.changes;
@@ -1028,15 +1054,19 @@ class ConvertedPart {
         if (!same && part_.set != ElementSet::Workbook) state_.changed_any = true;
         std::string().swap(original.bytes);
         if (same && part_.stored_known) {
+          // Should the stored bytes not read back as the archive states
+          // them, the part is compressed anew.
           OoxmlResult stored = read_entry(state_.reader, part_.index, part_.stored_size,
-                                          ZIP_FL_COMPRESSED);
-          if (!stored.ok()) return fail(std::move(stored.error));
-          stored_bytes_ = std::move(stored.bytes);
-          stored_ = {part_.size, stored_bytes_.size(), part_.method, part_.crc};
-        } else {
-          deflated_ = deflate_entry(converted.bytes);
-          stored_ = {converted.bytes.size(), deflated_.size, ZIP_CM_DEFLATE, deflated_.crc};
+                                          part_.likely_size, ZIP_FL_COMPRESSED);
+          if (stored.ok()) {
+            stored_bytes_ = std::move(stored.bytes);
+            stored_ = {part_.size, stored_bytes_.size(), part_.method, part_.crc};
+            ready_ = true;
+            return true;
+          }
         }
+        deflated_ = deflate_entry(converted.bytes);
+        stored_ = {converted.bytes.size(), deflated_.size, ZIP_CM_DEFLATE, deflated_.crc};
         ready_ = true;
         return true;
       }
@@ -1107,7 +1137,9 @@ std::string find_text_parts(zip_t* archive, PackageKind kind, std::uint64_t pack
                               (stat.valid & ZIP_STAT_ENCRYPTION_METHOD) &&
                               stat.comp_method == ZIP_CM_DEFLATE &&
                               stat.encryption_method == ZIP_EM_NONE;
-    parts.push_back({index, stat.size, stat.name, *set, entry_time(stat), stored_known,
+    const zip_uint64_t likely =
+        std::min(stat.size, kLikelyExpansion * std::min<zip_uint64_t>(stat.comp_size, package_size));
+    parts.push_back({index, stat.size, likely, stat.name, *set, entry_time(stat), stored_known,
                      stat.comp_size, stat.comp_method, stat.crc});
   }
   return {};
@@ -1166,7 +1198,7 @@ std::string convert_package(PackageInput& input, PackageOutput* output, PackageK
 
   if (output == nullptr) {  // only the changes
     for (const TextPart& part : parts) {
-      OoxmlResult bytes = read_entry(reader.get(), part.index, part.size);
+      OoxmlResult bytes = read_entry(reader.get(), part.index, part.size, part.likely_size);
       if (!bytes.ok()) return bytes.error;
       OoxmlResult converted = convert_part(bytes.bytes, part.name, part.set, settings, changes,
                                            part_context(part.set, kept));

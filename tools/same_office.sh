@@ -66,11 +66,12 @@ for input in "${inputs[@]}"; do
       [ -f "$written" ] || continue
       python3 tools/same_package.py "$written" "$work/b/${written##*/}" ||
         differs "$(basename "$input") $args: package"
-      stat -c %s "$written" "$work/b/${written##*/}" >> "$work/sizes"
+      echo "$(stat -c %s "$written") $(stat -c %s "$work/b/${written##*/}" 2> /dev/null || echo 0)" \
+        >> "$work/sizes"
     done
   done
 done
-[ -f "$work/sizes" ] && paste - - < "$work/sizes" |
-  awk '{ a += $1; b += $2 } END { printf "written packages: %d bytes, reference %d bytes (%+.2f%%)\n", b, a, a ? 100 * (b - a) / a : 0 }'
+[ -f "$work/sizes" ] &&
+  awk '{ a += $1; b += $2 } END { printf "written packages: %d bytes, reference %d bytes (%+.2f%%)\n", b, a, a ? 100 * (b - a) / a : 0 }' "$work/sizes"
 [ "$failed" = 0 ] && echo "same output on ${#inputs[@]} inputs"
 exit "$failed"
