@@ -130,8 +130,10 @@ std::pair<std::size_t, std::size_t> common_ends(std::u32string_view a, std::u32s
 
 // Edits turning `from` into `to`, both without a common first or last
 // character, found by walking the longest-common-subsequence table.
-// Positions are relative to the start of `from`.
-std::vector<Edit> subsequence_edits(std::u32string_view from, std::u32string_view to) {
+// Appended to `edits`, with positions counted from `base`, the position of
+// the start of `from`.
+void add_subsequence_edits(std::u32string_view from, std::u32string_view to, std::size_t base,
+                           std::vector<Edit>& edits) {
   const std::size_t m = from.size();
   const std::size_t n = to.size();
   const std::size_t width = n + 1;
@@ -153,7 +155,6 @@ std::vector<Edit> subsequence_edits(std::u32string_view from, std::u32string_vie
     }
   }
 
-  std::vector<Edit> edits;
   bool open = false;
   std::size_t i = 0;
   std::size_t j = 0;
@@ -165,18 +166,36 @@ std::vector<Edit> subsequence_edits(std::u32string_view from, std::u32string_vie
       continue;
     }
     if (!open) {
-      edits.push_back(Edit{i, i, {}});
+      edits.push_back(Edit{base + i, base + i, {}});
       open = true;
     }
     if (j == n || (i < m && at(i + 1, j) >= at(i, j + 1))) {
       ++i;
-      edits.back().end = i;
+      edits.back().end = base + i;
     } else {
       append_utf8(edits.back().replacement, to[j]);
       ++j;
     }
   }
-  return edits;
+}
+
+// The edits of token_edits(pair), appended to `edits`.
+void add_token_edits(const TokenPair& pair, std::vector<Edit>& edits) {
+  const std::string_view from = pair.old_text;
+  const std::string_view to = pair.new_text;
+  const auto [prefix, suffix] = common_byte_ends(from, to);
+  const std::string_view old_middle = from.substr(prefix, from.size() - prefix - suffix);
+  const std::string_view new_middle = to.substr(prefix, to.size() - prefix - suffix);
+  const std::size_t m = count_code_points(old_middle);
+  const std::size_t n = count_code_points(new_middle);
+  const std::size_t base = pair.old_start + count_code_points(from.substr(0, prefix));
+
+  if (m == 0 && n == 0) return;
+  if (m == 0 || n == 0 || (m + 1) * (n + 1) > kMaxEditCells) {
+    edits.push_back(Edit{base, base + m, std::string(new_middle)});
+    return;
+  }
+  add_subsequence_edits(decode(old_middle), decode(new_middle), base, edits);
 }
 
 constexpr std::size_t kNoPiece = static_cast<std::size_t>(-1);
@@ -358,24 +377,8 @@ std::vector<WordChange> word_changes(std::span<const TokenPair> pairs) {
 }
 
 std::vector<Edit> token_edits(const TokenPair& pair) {
-  const std::string_view from = pair.old_text;
-  const std::string_view to = pair.new_text;
-  const auto [prefix, suffix] = common_byte_ends(from, to);
-  const std::string_view old_middle = from.substr(prefix, from.size() - prefix - suffix);
-  const std::string_view new_middle = to.substr(prefix, to.size() - prefix - suffix);
-  const std::size_t m = count_code_points(old_middle);
-  const std::size_t n = count_code_points(new_middle);
-  const std::size_t base = pair.old_start + count_code_points(from.substr(0, prefix));
-
-  if (m == 0 && n == 0) return {};
-  if (m == 0 || n == 0 || (m + 1) * (n + 1) > kMaxEditCells) {
-    return {Edit{base, base + m, std::string(new_middle)}};
-  }
-  std::vector<Edit> edits = subsequence_edits(decode(old_middle), decode(new_middle));
-  for (Edit& edit : edits) {
-    edit.start += base;
-    edit.end += base;
-  }
+  std::vector<Edit> edits;
+  add_token_edits(pair, edits);
   return edits;
 }
 
@@ -401,11 +404,8 @@ std::vector<std::string> distribute_runs(std::span<const Piece> pieces, std::str
   }
 
   std::vector<Edit> edits;
-  for (const TokenPair& pair : pairs) {
-    std::vector<Edit> pair_edits = token_edits(pair);
-    edits.insert(edits.end(), std::make_move_iterator(pair_edits.begin()),
-                 std::make_move_iterator(pair_edits.end()));
-  }
+  edits.reserve(pairs.size());
+  for (const TokenPair& pair : pairs) add_token_edits(pair, edits);
   PieceWalk walk(pieces, old_text, result);
   for (const Edit& edit : edits) {
     walk.copy_to(edit.start);
