@@ -1,5 +1,5 @@
 // Whole-buffer deflate with libdeflate where the build has it, else with
-// zlib. See deflate.h.
+// zlib; whole-buffer inflate with libdeflate only. See deflate.h.
 #include "cli/deflate.h"
 
 #include <algorithm>
@@ -34,6 +34,23 @@ DeflatedEntry deflate_entry(std::string_view bytes) {
   entry.crc = libdeflate_crc32(0, bytes.data(), bytes.size());
   return entry;
 }
+
+std::optional<std::string> inflate_entry(std::string_view data, std::size_t size,
+                                         std::uint32_t crc) {
+  std::unique_ptr<libdeflate_decompressor, decltype(&libdeflate_free_decompressor)> decompressor(
+      libdeflate_alloc_decompressor(), &libdeflate_free_decompressor);
+  if (!decompressor) throw std::bad_alloc();
+  std::string bytes(size, '\0');
+  std::size_t read = 0;
+  if (libdeflate_deflate_decompress_ex(decompressor.get(), data.data(), data.size(), bytes.data(),
+                                      bytes.size(), &read, nullptr) != LIBDEFLATE_SUCCESS ||
+      read != data.size() || libdeflate_crc32(0, bytes.data(), bytes.size()) != crc) {
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+bool inflates_entries() { return true; }
 
 #else
 
@@ -81,6 +98,13 @@ DeflatedEntry deflate_entry(std::string_view bytes) {
   }
   return entry;
 }
+
+// zlib reads entries through the ZIP library as well as here would.
+std::optional<std::string> inflate_entry(std::string_view, std::size_t, std::uint32_t) {
+  return std::nullopt;
+}
+
+bool inflates_entries() { return false; }
 
 #endif
 

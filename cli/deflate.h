@@ -1,4 +1,5 @@
-// Compression of the package entries vexo rewrites.
+// Compression of the package entries vexo rewrites, and a quick way to read
+// the ones it converts.
 //
 // A rewritten entry is compressed here, in one piece, and handed to the ZIP
 // library as finished deflate data, so the library only copies it. The level
@@ -10,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace vexo::cli {
@@ -26,5 +29,15 @@ struct DeflatedEntry {
 // Compresses `bytes`. Throws std::bad_alloc when memory runs out; nothing
 // else can fail.
 DeflatedEntry deflate_entry(std::string_view bytes);
+
+// The bytes of raw deflate data that holds exactly `size` bytes with CRC-32
+// `crc`, or nullopt when it does not, or when the build has no whole-buffer
+// inflater (libdeflate): the caller then reads the entry through the ZIP
+// library, which says what is wrong. Throws std::bad_alloc when memory runs
+// out.
+std::optional<std::string> inflate_entry(std::string_view data, std::size_t size,
+                                         std::uint32_t crc);
+// Whether inflate_entry can give anything but nullopt.
+bool inflates_entries();
 
 }  // namespace vexo::cli

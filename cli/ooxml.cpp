@@ -938,6 +938,26 @@ struct TextPart {
   std::uint32_t crc = 0;
 };
 
+// Reads the bytes of a text part. Deflated parts whose claimed size is in
+// proportion to their stored bytes are inflated in one piece, their stored
+// bytes kept in `stored`; the others, and any that do not inflate as the
+// archive states, through the library, which says what is wrong.
+OoxmlResult read_text_part(zip_t* archive, const TextPart& part, std::string& stored) {
+  if (part.stored_known && inflates_entries()) {
+    OoxmlResult raw = read_entry(archive, part.index, part.stored_size, part.likely_size,
+                                 ZIP_FL_COMPRESSED);
+    if (raw.ok() && part.size <= kLikelyExpansion * raw.bytes.size()) {
+      std::optional<std::string> bytes =
+          inflate_entry(raw.bytes, static_cast<std::size_t>(part.size), part.crc);
+      if (bytes) {
+        stored = std::move(raw.bytes);
+        return {std::move(*bytes), {}};
+      }
+    }
+  }
+  return read_entry(archive, part.index, part.size, part.likely_size);
+}
+
 // What the parts converted while the new archive is written have in common.
 struct WriteState {
   zip_t* reader = nullptr;  // the input, opened a second time, read-only
@@ -1041,7 +1061,8 @@ class ConvertedPart {
   // time only, should the library ask for the bytes again.
   bool convert() {
     if (ready_) return true;
-    OoxmlResult original = read_entry(state_.reader, part_.index, part_.size, part_.likely_size);
+    std::string stored_bytes;
+    OoxmlResult original = read_text_part(state_.reader, part_, stored_bytes);
     if (original.ok()) {
       NoChanges ignored;
       ChangeSink& sink = reported_ ? static_cast<ChangeSink&>(ignored) : *state_.changes;
@@ -1053,11 +1074,15 @@ class ConvertedPart {
         const bool same = converted.bytes == original.bytes;
         if (!same && part_.set != ElementSet::Workbook) state_.changed_any = true;
         std::string().swap(original.bytes);
+        if (!same) std::string().swap(stored_bytes);
         if (same && part_.stored_known) {
           // Should the stored bytes not read back as the archive states
           // them, the part is compressed anew.
-          OoxmlResult stored = read_entry(state_.reader, part_.index, part_.stored_size,
-                                          part_.likely_size, ZIP_FL_COMPRESSED);
+          OoxmlResult stored{std::move(stored_bytes), {}};
+          if (stored.bytes.empty()) {
+            stored = read_entry(state_.reader, part_.index, part_.stored_size, part_.likely_size,
+                                ZIP_FL_COMPRESSED);
+          }
           if (stored.ok()) {
             stored_bytes_ = std::move(stored.bytes);
             stored_ = {part_.size, stored_bytes_.size(), part_.method, part_.crc};
@@ -1137,8 +1162,8 @@ std::string find_text_parts(zip_t* archive, PackageKind kind, std::uint64_t pack
                               (stat.valid & ZIP_STAT_ENCRYPTION_METHOD) &&
                               stat.comp_method == ZIP_CM_DEFLATE &&
                               stat.encryption_method == ZIP_EM_NONE;
-    const zip_uint64_t likely =
-        std::min(stat.size, kLikelyExpansion * std::min<zip_uint64_t>(stat.comp_size, package_size));
+    const zip_uint64_t stored = std::min<zip_uint64_t>(stat.comp_size, package_size);
+    const zip_uint64_t likely = std::min(stat.size, kLikelyExpansion * stored);
     parts.push_back({index, stat.size, likely, stat.name, *set, entry_time(stat), stored_known,
                      stat.comp_size, stat.comp_method, stat.crc});
   }
@@ -1198,7 +1223,8 @@ std::string convert_package(PackageInput& input, PackageOutput* output, PackageK
 
   if (output == nullptr) {  // only the changes
     for (const TextPart& part : parts) {
-      OoxmlResult bytes = read_entry(reader.get(), part.index, part.size, part.likely_size);
+      std::string stored;
+      OoxmlResult bytes = read_text_part(reader.get(), part, stored);
       if (!bytes.ok()) return bytes.error;
       OoxmlResult converted = convert_part(bytes.bytes, part.name, part.set, settings, changes,
                                            part_context(part.set, kept));

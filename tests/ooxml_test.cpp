@@ -444,17 +444,27 @@ TEST(OoxmlPart, PartNamesAreSelectedExactly) {
   }
 }
 
-// A package whose central directory claims other sizes for one entry.
+// A package whose central directory claims other sizes for one entry, or
+// (with `crc_flip`) a checksum with those bits flipped.
 std::string with_claimed_sizes(std::string package, std::string_view entry,
-                               std::uint32_t compressed, std::uint32_t size) {
+                               std::uint32_t compressed, std::uint32_t size,
+                               std::uint32_t crc_flip = 0) {
+  const auto field = [&](std::size_t at) {
+    std::uint32_t value = 0;
+    for (int k = 0; k < 4; ++k) {
+      value |= std::uint32_t{static_cast<unsigned char>(package[at + k])} << (8 * k);
+    }
+    return value;
+  };
   const auto put = [&](std::size_t at, std::uint32_t value) {
     for (int k = 0; k < 4; ++k) package[at + k] = static_cast<char>(value >> (8 * k));
   };
   for (std::size_t at = package.find("PK\x01\x02"); at != std::string::npos;
        at = package.find("PK\x01\x02", at + 4)) {
     if (package.compare(at + 46, entry.size(), entry) != 0) continue;
-    put(at + 20, compressed);
-    put(at + 24, size);
+    put(at + 16, field(at + 16) ^ crc_flip);
+    if (compressed != 0) put(at + 20, compressed);
+    if (size != 0) put(at + 24, size);
   }
   return package;
 }
@@ -503,7 +513,8 @@ std::map<std::string, Entry> entries(const std::string& package) {
       zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), flags);
       // The CRC is checked once the data has been read to its end.
       char extra = 0;
-      if (file == nullptr || zip_fread(file, bytes->data(), size) != static_cast<zip_int64_t>(size) ||
+      if (file == nullptr ||
+          zip_fread(file, bytes->data(), size) != static_cast<zip_int64_t>(size) ||
           zip_fread(file, &extra, 1) != 0) {
         *bytes = "unreadable";
       }
@@ -579,6 +590,11 @@ TEST(OoxmlPackage, SizeClaimsOfATinyArchiveAreNotBelieved) {
       {}, changes);
   EXPECT_TRUE(short_claim.error.starts_with("zip: ")) << short_claim.error;
   EXPECT_TRUE(short_claim.bytes.empty());
+  // A wrong checksum is the library's error, however the entry is read.
+  EXPECT_EQ(convert_package(with_claimed_sizes(real, "word/document.xml", 0, 0, 1),
+                            PackageKind::WordProcessing, {}, changes)
+                .error,
+            "zip: CRC error");
 }
 
 }  // namespace
