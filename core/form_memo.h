@@ -11,16 +11,19 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/prefetch.h"
+#include "core/word_hash.h"
+
 namespace vexo {
 
-template <typename Value, std::size_t MaxForms = std::size_t{1} << 17>
+template <typename Value, std::size_t MaxForms = std::size_t{1} << 18>
 class FormMemo {
  public:
   static constexpr std::size_t kMaxForms = MaxForms;
@@ -40,7 +43,7 @@ class FormMemo {
       if (number == 0) return 0;
       if ((content >> 32) != (hash >> 32)) continue;  // the entry is not read for another form
       const Entry& entry = entries_[number - 1];
-      if (entry.length == form.size() && form_of(entry) == form) {
+      if (entry.length == form.size() && same_bytes(form_of(entry).data(), form.data(), form.size())) {
         entry.asked_again = true;
         return number;
       }
@@ -49,28 +52,8 @@ class FormMemo {
 
   // Asking for many forms at once is faster in three rounds: hash them all
   // and prefetch_slot() each, then prefetch_entry() each, then number_of().
-  // The first two rounds only warm the cache. The hash reads eight bytes at a
-  // time (the last eight overlapping the ones before), a shorter form in two
-  // overlapping halves.
-  static std::uint64_t hash_of(std::string_view form) {
-    const char* bytes = form.data();
-    const std::size_t size = form.size();
-    std::uint64_t hash = 0x9E3779B97F4A7C15ULL ^ size;
-    if (size >= 8) {
-      for (std::size_t i = 0; i + 8 < size; i += 8) {
-        hash = mix(hash ^ load<std::uint64_t>(bytes + i));
-      }
-      hash = mix(hash ^ load<std::uint64_t>(bytes + size - 8));
-    } else if (size >= 4) {
-      hash = mix(hash ^ load<std::uint32_t>(bytes) ^
-                 (std::uint64_t{load<std::uint32_t>(bytes + size - 4)} << 32));
-    } else if (size > 0) {
-      hash = mix(hash ^ static_cast<unsigned char>(bytes[0]) ^
-                 (std::uint64_t{static_cast<unsigned char>(bytes[size / 2])} << 8) ^
-                 (std::uint64_t{static_cast<unsigned char>(bytes[size - 1])} << 16));
-    }
-    return mix(hash);
-  }
+  // The first two rounds only warm the cache.
+  static std::uint64_t hash_of(std::string_view form) { return word_hash(form); }
   void prefetch_slot(std::uint64_t hash) const {
     if (!slots_.empty()) prefetch(&slots_[hash & (slots_.size() - 1)]);
   }
@@ -98,8 +81,8 @@ class FormMemo {
     if (entries_.size() == entries_.capacity() && entries_.size() >= kReserveAllAfter) {
       entries_.reserve(kMaxForms);  // a long text: no more moves, pages taken as they fill
     }
-    Entry& entry = entries_.emplace_back(Entry{0, static_cast<std::uint32_t>(form.size()), {},
-                                               std::move(value), false});
+    Entry& entry = entries_.emplace_back(Entry{{0, static_cast<std::uint32_t>(form.size()), {},
+                                                false, std::move(value)}});
     if (inline_form) {
       std::copy(form.begin(), form.end(), entry.head.begin());
     } else {
@@ -181,39 +164,26 @@ class FormMemo {
   }
 
   // Forms of up to this many bytes (most words) are held in their entry.
-  static constexpr std::size_t kInlineBytes = 16;
+  static constexpr std::size_t kInlineBytes = 15;
 
   // Small, so that more of them stay in the cache; the hash is not kept. A
-  // longer form's bytes are in forms_.
-  struct Entry {
+  // longer form's bytes are in forms_. An entry of up to a cache line is
+  // aligned to a power of two, so that reading it costs one line.
+  struct Fields {
     std::uint32_t offset;  // of a longer form in forms_
     std::uint32_t length;
     std::array<char, kInlineBytes> head;  // a short form
+    mutable bool asked_again;
     Value value;
-    mutable bool asked_again = false;
   };
+  static constexpr std::size_t kCacheLine = 64;
+  static constexpr std::size_t kEntryAlign =
+      sizeof(Fields) <= kCacheLine ? std::bit_ceil(sizeof(Fields)) : alignof(Fields);
+  struct alignas(kEntryAlign) Entry : Fields {};
 
   std::string_view form_of(const Entry& entry) const {
     if (entry.length <= kInlineBytes) return std::string_view(entry.head.data(), entry.length);
     return std::string_view(forms_).substr(entry.offset, entry.length);
-  }
-
-  template <typename Word>
-  static Word load(const char* bytes) {
-    Word word;
-    std::memcpy(&word, bytes, sizeof word);
-    return word;
-  }
-
-  static std::uint64_t mix(std::uint64_t hash) {
-    hash *= 0xFF51AFD7ED558CCDULL;
-    return hash ^ (hash >> 32);
-  }
-
-  static void prefetch([[maybe_unused]] const void* address) {
-#if defined(__GNUC__) || defined(__clang__)
-    __builtin_prefetch(address);
-#endif
   }
 
   std::vector<Entry> entries_;

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <bitset>
 #include <unordered_set>
 
 #include "core/list_data.h"
+#include "core/prefetch.h"
+#include "core/word_hash.h"
 
 namespace vexo {
 
@@ -18,50 +21,38 @@ const Lexicon& sh_exception_lexicon() { return list_data::sh_exceptions; }
 
 namespace {
 
-std::uint64_t fnv1a64(std::string_view bytes) {
-  std::uint64_t hash = 0xcbf29ce484222325ULL;
-  for (const char c : bytes) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 0x100000001b3ULL;
-  }
-  return hash;
-}
+// The four words of a slot.
+enum SlotWord : std::size_t { kTag = 0, kBegin = 1, kLength = 2, kWeight = 3 };
 
-// A slot holds a word number below kNumberBits and the top bits of the
-// word's hash above them, so a probe compares words only when the tags agree.
-constexpr unsigned kNumberBits = 20;
-constexpr std::uint32_t kNumberMask = (1u << kNumberBits) - 1;
+std::uint32_t tag_of(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
+
+const std::uint32_t* home_slot(const Lexicon& lexicon, std::uint64_t hash) {
+  return &lexicon.slots[(hash & (lexicon.slot_count() - 1)) * kLexiconSlotWords];
+}
 
 // Warms the cache for a lookup of `key` that follows (its first slot).
 // Several of these before the lookups let their cache misses overlap.
 void prefetch_lookup(const Lexicon& lexicon, std::string_view key) {
-#if defined(__GNUC__) || defined(__clang__)
-  if (lexicon.slots.empty()) return;
-  const std::uint64_t hash = fnv1a64(key);
-  __builtin_prefetch(&lexicon.slots[hash & (lexicon.slots.size() - 1)]);
-#else
-  (void)lexicon;
-  (void)key;
-#endif
+  if (!lexicon.slots.empty()) prefetch(home_slot(lexicon, word_hash(key)));
 }
 
 }  // namespace
 
 Lookup lexicon_lookup(const Lexicon& lexicon, std::string_view key) {
   if (lexicon.slots.empty()) return Lookup{};
-  const std::size_t mask = lexicon.slots.size() - 1;
-  const std::uint64_t hash = fnv1a64(key);
-  const auto tag = static_cast<std::uint32_t>(hash >> (64 - (32 - kNumberBits))) << kNumberBits;
-  for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-    const std::uint32_t value = lexicon.slots[slot];
-    if (value == 0) return Lookup{};
-    if ((value & ~kNumberMask) != tag) continue;
-    const std::uint32_t number = value & kNumberMask;
-    const std::uint32_t begin = lexicon.offsets[number - 1];
-    const std::uint32_t end = lexicon.offsets[number];
-    if (lexicon.words.substr(begin, end - begin) == key) {
-      return Lookup{true, lexicon.weights[number - 1]};
+  const std::uint64_t hash = word_hash(key);
+  const std::uint32_t tag = tag_of(hash);
+  const std::uint32_t* const first = lexicon.slots.data();
+  const std::uint32_t* const end = first + lexicon.slots.size();
+  for (const std::uint32_t* slot = home_slot(lexicon, hash);;) {
+    const std::uint32_t length = slot[kLength];
+    if (length == 0) return Lookup{};
+    if (slot[kTag] == tag && length == key.size() &&
+        same_bytes(lexicon.words.data() + slot[kBegin], key.data(), length)) {
+      return Lookup{true, std::bit_cast<float>(slot[kWeight])};
     }
+    slot += kLexiconSlotWords;
+    if (slot == end) slot = first;
   }
 }
 

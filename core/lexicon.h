@@ -6,6 +6,7 @@
 // a lowercase stem. Any number of threads may look words up at once.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -13,14 +14,20 @@
 namespace vexo {
 
 // A hashed lexicon: words concatenated in ascending byte order, N + 1 offsets,
-// N weights, and a power-of-two open-addressing slot table (64-bit FNV-1a,
-// linear probing). A slot is 0 when empty; otherwise its low 20 bits hold a
-// 1-based word number and its top 12 bits the top 12 bits of the word's hash.
+// N weights, and a power-of-two open-addressing slot table (word_hash home
+// slot, linear probing) of kLexiconSlotWords words per slot: the top 32 bits
+// of the word's hash, where its bytes start in `words`, its length (0 for an
+// empty slot) and the bits of its weight. A lookup thus reads one slot and
+// the word's bytes.
+inline constexpr std::size_t kLexiconSlotWords = 4;
+
 struct Lexicon {
   std::string_view words;
   std::span<const std::uint32_t> offsets;
   std::span<const float> weights;
-  std::span<const std::uint32_t> slots;
+  std::span<const std::uint32_t> slots;  // kLexiconSlotWords per slot
+
+  std::size_t slot_count() const { return slots.size() / kLexiconSlotWords; }
 };
 
 const Lexicon& uzbek_lexicon();

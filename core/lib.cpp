@@ -7,6 +7,7 @@
 #include "core/form_memo.h"
 #include "core/lang.h"
 #include "core/lexicon.h"
+#include "core/prefetch.h"
 #include "core/token.h"
 #include "core/unicode.h"
 
@@ -277,7 +278,14 @@ void sentence_contexts(std::span<const WordSpan> sentence, std::vector<float>& c
   }
   const ContextWeights& table = context_weights();
   contexts.resize(n);
+  // The words that end a clause nearest to the word on either side: the
+  // last before it, and the first at or after it.
+  std::size_t clause_before = 0;  // one past it; 0 when there is none
+  std::size_t clause_after = 0;
   for (std::size_t self = 0; self < n; ++self) {
+    if (self > 0 && sentence[self - 1].clause_end) clause_before = self;
+    if (clause_after < self) clause_after = self;
+    while (clause_after < n && !sentence[clause_after].clause_end) ++clause_after;
     double sum = 0.0;
     double weights = 0.0;
     const auto add = [&](const std::array<double, kContextWindow + 1>& by_distance,
@@ -288,13 +296,14 @@ void sentence_contexts(std::span<const WordSpan> sentence, std::vector<float>& c
     };
     // Leftwards: within the clause, then from the word that ends the one before.
     const std::size_t left = std::min(self, kContextWindow);
+    const std::size_t near_left = std::min(left, self - clause_before);
     std::size_t d = 1;
-    for (; d <= left && !sentence[self - d].clause_end; ++d) add(table.near, d, self - d);
+    for (; d <= near_left; ++d) add(table.near, d, self - d);
     for (; d <= left; ++d) add(table.across, d, self - d);
     // Rightwards: until past a word that ends a clause.
     const std::size_t right = std::min(n - 1 - self, kContextWindow);
-    d = 1;
-    for (; d <= right && !sentence[self + d - 1].clause_end; ++d) add(table.near, d, self + d);
+    const std::size_t near_right = std::min(right, clause_after - self);
+    for (d = 1; d <= near_right; ++d) add(table.near, d, self + d);
     for (; d <= right; ++d) add(table.across, d, self + d);
     contexts[self] = weights > 0.0 ? static_cast<float>(sum / weights) : 0.0f;
   }
@@ -764,16 +773,16 @@ struct FormFacts {
   struct Known {
     std::uint8_t flags = 0;
     Decision decision = Decision::Unchanged;
-    bool pending_quote = false;  // the quote carried out
-    bool as_written = false;     // the result is the word itself, else texts[offset, +length)
-    std::uint16_t offset = 0;
-    std::uint16_t length = 0;
+    bool pending_quote : 1 = false;  // the quote carried out
+    bool as_written : 1 = false;     // the result is the word itself, else in the memo's texts
+    std::uint8_t length = 0;
+    std::uint32_t offset = 0;        // of the result in the memo's texts
   };
   // Most forms meet one or two combinations (first word of a sentence or not).
   static constexpr std::size_t kMaxKnown = 4;
   // Longer words (a line without spaces) are converted each time they come.
   static constexpr std::size_t kMaxRememberedBytes = 256;
-  static constexpr std::size_t kMaxTextBytes = 0xFFFF;  // what offset and length can tell
+  static constexpr std::size_t kMaxTextBytes = 0xFF;  // what a Known's length can tell
 
   float score = 0.0f;
   NameClass name_class = NameClass::Plain;
@@ -781,7 +790,6 @@ struct FormFacts {
   std::int8_t shows_use = -1;  // shows_apostrophe_use of the core: 1, 0 or not asked yet
   std::uint8_t known_count = 0;
   std::array<Known, kMaxKnown> known;
-  std::string texts;  // the converted texts, each once
 };
 
 }  // namespace
@@ -793,6 +801,11 @@ constexpr std::uint64_t kNoGeneration = ~std::uint64_t{0};
 
 struct ConversionMemo::State {
   FormMemo<FormFacts> forms;
+  // The converted texts the forms' Known results point into, each kept once
+  // per form. Texts of forms the memo has forgotten stay until the whole memo
+  // is forgotten, once this holds kMaxTexts bytes.
+  std::string texts;
+  static constexpr std::size_t kMaxTexts = std::size_t{16} << 20;
   FormMemo<ConvertedWord> with_neighbours;
   std::string key;
   std::string hyphenated;  // the last hyphenated word's result, which is not remembered
@@ -822,8 +835,9 @@ bool same_options(const ConvertOptions& a, const ConvertOptions& b) {
 // options is forgotten.
 Memo& memo_for(ConversionMemo& memo, const ConvertOptions& options) {
   Memo& state = memo.state();
-  if (!same_options(state.options, options)) {
+  if (!same_options(state.options, options) || state.texts.size() > Memo::kMaxTexts) {
     state.forms.clear();
+    state.texts.clear();
     state.with_neighbours.clear();
     state.options = options;
   }
@@ -889,6 +903,11 @@ void number_spans(std::string_view text, std::vector<WordSpan>& spans, bool scor
     span.score = facts.score;
     span.name_class = facts.name_class;
     memo.numbers[i] = number;
+    // The converted text is read once the sentence's contexts are known;
+    // most forms have one.
+    if (facts.known_count > 0 && !facts.known[0].as_written) {
+      prefetch(memo.texts.data() + facts.known[0].offset);
+    }
   }
   // Numbers given out before the memo swept are void.
   memo.numbered_generation = memo.forms.generation() == generation ? generation : kNoGeneration;
@@ -937,6 +956,10 @@ WordOutcome convert_with_neighbours(std::string_view word, const ConvertOptions&
   return WordOutcome{known->text, known->decision};
 }
 
+std::string_view known_text(const FormFacts::Known& known, const Memo& memo) {
+  return std::string_view(memo.texts).substr(known.offset, known.length);
+}
+
 // A word with one closing mark (so'z, so'z.) converts as the word before the
 // mark does, followed by the mark, when that word is ASCII and ends in a
 // letter: the mark is split off as trailing punctuation, which no decision
@@ -960,8 +983,7 @@ std::optional<WordResult> converted_as_bare(std::string_view word, std::uint8_t 
                                   [&](const FormFacts::Known& k) { return k.flags == flags; });
   if (known == known_end) return std::nullopt;
   pending_quote = known->pending_quote;
-  std::string text(known->as_written ? bare
-                                     : std::string_view(facts.texts).substr(known->offset, known->length));
+  std::string text(known->as_written ? bare : known_text(*known, memo));
   text.push_back(word.back());
   return WordResult{std::move(text), known->decision};
 }
@@ -992,27 +1014,30 @@ WordOutcome convert_word_memo(std::string_view word, std::uint32_t number,
                         : convert_word(word, options, score, context, false, foreign_name,
                                        pending_quote, neighbours);
     if (facts.known_count == FormFacts::kMaxKnown || word.size() > FormFacts::kMaxRememberedBytes ||
-        facts.texts.size() + r.text.size() > FormFacts::kMaxTextBytes) {
+        r.text.size() > FormFacts::kMaxTextBytes) {
       memo.hyphenated = std::move(r.text);
       return WordOutcome{memo.hyphenated, r.decision};
     }
     FormFacts::Known fresh{flags, r.decision, pending_quote, r.text == word, 0, 0};
     if (!fresh.as_written) {
-      std::size_t offset = facts.texts.find(r.text);
-      if (offset == std::string::npos) {
-        offset = facts.texts.size();
-        facts.texts += r.text;
+      // A text the form already converts to is kept once.
+      const auto same = std::find_if(facts.known.begin(), known_end, [&](const FormFacts::Known& k) {
+        return !k.as_written && known_text(k, memo) == r.text;
+      });
+      if (same != known_end) {
+        fresh.offset = same->offset;
+      } else {
+        fresh.offset = static_cast<std::uint32_t>(memo.texts.size());
+        memo.texts += r.text;
       }
-      fresh.offset = static_cast<std::uint16_t>(offset);
-      fresh.length = static_cast<std::uint16_t>(r.text.size());
+      fresh.length = static_cast<std::uint8_t>(r.text.size());
     }
     *known = fresh;
     ++facts.known_count;
   }
   pending_quote = known->pending_quote;
   if (known->as_written) return WordOutcome{word, known->decision};
-  return WordOutcome{std::string_view(facts.texts).substr(known->offset, known->length),
-                     known->decision};
+  return WordOutcome{known_text(*known, memo), known->decision};
 }
 
 // True when a span of the paragraph shows apostrophes typed, asked once per
@@ -1086,8 +1111,6 @@ void convert_paragraph(std::string_view input, const ConvertOptions& options, bo
     }
     for (std::size_t i = sentence.first; i <= sentence.last; ++i) {
       const WordSpan& span = spans[i];
-      out.append(text.substr(copied, span.start - copied));
-
       const float context = scored ? memo.contexts[i - sentence.first] : 0.0f;
       const std::string_view word = text.substr(span.start, span.end - span.start);
       std::string left;
@@ -1104,8 +1127,12 @@ void convert_paragraph(std::string_view input, const ConvertOptions& options, bo
           Neighbours{left, right, i > sentence.first,
                      evidence.apostrophes == ApostropheUse::Written},
           memo);
-      out += r.text;
-      copied = span.end;
+      // A word written as it stands is copied later with the text around it.
+      if (r.text.data() != word.data() || r.text.size() != word.size()) {
+        out.append(text.substr(copied, span.start - copied));
+        out += r.text;
+        copied = span.end;
+      }
       if (reports == nullptr) continue;
       std::optional<std::string> alternative;
       if (two_readings_mode && context > -1.0f &&

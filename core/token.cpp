@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <string>
 
 #include "core/unicode.h"
@@ -131,42 +132,41 @@ bool is_plain_word(std::string_view part, std::size_t min_letters) {
 
 // Where a span holds two words joined by a punctuation typo (bo'ladi.Bu,
 // so'raydi,to'lov, yangilanmaydi(hech), the offset at which the second word
-// starts; 0 when it holds none. A dot joins only before a capital that is not
+// starts; 0 when it holds none. The first of the marks . , ; ! ? ( in the span
+// decides; `mark` is its offset. A dot joins only before a capital that is not
 // a domain ending (kun.uz, Sh.Rashidov stay whole), and both sides must be
 // plain words, so links, paths, numbers and code are never cut.
-std::size_t joined_word_start(std::string_view span) {
+std::size_t joined_word_start(std::string_view span, std::size_t mark) {
   constexpr std::size_t kMinLetters = 3;
-  // The first of these marks decides (they are ASCII, so no byte of a longer
-  // character matches).
-  static constexpr std::array<bool, 256> kMarks = [] {
-    std::array<bool, 256> marks{};
-    for (const char ch : std::string_view(".,;!?(")) marks[static_cast<unsigned char>(ch)] = true;
-    return marks;
-  }();
-  const auto is_mark = [](char ch) { return kMarks[static_cast<unsigned char>(ch)]; };
-  if (const auto mark = std::find_if(span.begin(), span.end(), is_mark); mark != span.end()) {
-    const auto at = static_cast<std::size_t>(mark - span.begin());
-    const char c = *mark;
-    const std::size_t start = c == '(' ? at : at + 1;
-    const std::string_view left = span.substr(0, start);
-    const std::string_view right = span.substr(start);
-    if (right.empty() || !is_plain_word(left, kMinLetters) || !is_plain_word(right, 2)) return 0;
-    if (c == '.') {
-      std::size_t j = 0;
-      const std::string_view core = split_word(right).core;
-      if (!is_uppercase(next_code_point(core, j)) || is_domain_ending(ascii_lower(core))) return 0;
-    }
-    return start;
+  const char c = span[mark];
+  const std::size_t start = c == '(' ? mark : mark + 1;
+  const std::string_view left = span.substr(0, start);
+  const std::string_view right = span.substr(start);
+  if (right.empty() || !is_plain_word(left, kMinLetters) || !is_plain_word(right, 2)) return 0;
+  if (c == '.') {
+    std::size_t j = 0;
+    const std::string_view core = split_word(right).core;
+    if (!is_uppercase(next_code_point(core, j)) || is_domain_ending(ascii_lower(core))) return 0;
   }
-  return 0;
+  return start;
 }
 
-void push_span(std::string_view text, std::size_t start, std::size_t end, std::vector<WordSpan>& spans) {
-  if (const std::size_t second = joined_word_start(text.substr(start, end - start)); second > 0) {
-    spans.push_back(WordSpan{start, start + second});
-    start += second;
+// Adds the span [start, end) of `text`, or two when a punctuation typo joins
+// two words in it (see joined_word_start); `mark` is the offset of the span's
+// first mark that may join words, or npos. A mark that ends the span joins
+// nothing.
+void push_span(std::string_view text, std::size_t start, std::size_t end, std::size_t mark,
+               std::vector<WordSpan>& spans) {
+  if (mark != std::string_view::npos && start + mark + 1 < end) {
+    if (const std::size_t second = joined_word_start(text.substr(start, end - start), mark);
+        second > 0) {
+      spans.push_back(WordSpan{start, start + second});
+      mark_end(text, spans.back());
+      start += second;
+    }
   }
   spans.push_back(WordSpan{start, end});
+  mark_end(text, spans.back());
 }
 
 // True for a part of a slash-joined pair that is a word: a letter first,
@@ -201,25 +201,39 @@ std::vector<WordSpan> split_spans(std::string_view text) {
   constexpr std::size_t kBytesPerWord = 6;
   constexpr std::size_t kMaxReserved = 1 << 14;
   spans.reserve(std::min(text.size() / kBytesPerWord + 1, kMaxReserved));
+  // What a byte is to the scan: most of a text is printable ASCII, part of a
+  // span; of those, the marks that may join two words are noted (they are
+  // ASCII, so no byte of a longer character is one).
+  enum ByteClass : std::uint8_t { kOther = 0, kWord = 1, kMark = 2 };
+  static constexpr std::array<std::uint8_t, 256> kClass = [] {
+    std::array<std::uint8_t, 256> classes{};
+    for (int b = '!'; b < 0x7F; ++b) classes[static_cast<std::size_t>(b)] = kWord;
+    for (const char ch : std::string_view(".,;!?(")) classes[static_cast<unsigned char>(ch)] = kMark;
+    return classes;
+  }();
+  constexpr std::size_t kNone = std::string_view::npos;
   std::size_t i = 0;
   std::size_t span_start = 0;
+  std::size_t first_mark = kNone;  // offset in the span
   bool in_span = false;
-  const auto is_word_byte = [](unsigned char b) { return b > ' ' && b < 0x80; };
   while (i < text.size()) {
-    if (is_word_byte(static_cast<unsigned char>(text[i]))) {
-      // A run of printable ASCII, most of a text, is part of a span.
+    if (std::uint8_t byte_class = kClass[static_cast<unsigned char>(text[i])]; byte_class != kOther) {
+      // A run of printable ASCII is part of a span.
       if (!in_span) {
         span_start = i;
         in_span = true;
       }
-      do ++i;
-      while (i < text.size() && is_word_byte(static_cast<unsigned char>(text[i])));
+      do {
+        if (byte_class == kMark && first_mark == kNone) first_mark = i - span_start;
+        if (++i == text.size()) break;
+        byte_class = kClass[static_cast<unsigned char>(text[i])];
+      } while (byte_class != kOther);
       continue;
     }
     const std::size_t at = i;
     char32_t c = static_cast<unsigned char>(text[i]);
     bool separator = false;
-    if (c < 0x80) {  // most of a text: no decoding, and only white space separates
+    if (c < 0x80) {  // ASCII outside the runs: only white space separates
       ++i;
       separator = c == ' ' || (c >= 0x09 && c <= 0x0D);
     } else {
@@ -234,13 +248,13 @@ std::vector<WordSpan> split_spans(std::string_view text) {
       continue;
     }
     if (in_span) {
-      push_span(text, span_start, at, spans);
+      push_span(text, span_start, at, first_mark, spans);
       in_span = false;
+      first_mark = kNone;
     }
     if ((c == '\n' || c == 0x2026) && !spans.empty()) spans.back().sentence_end = true;
   }
-  if (in_span) push_span(text, span_start, text.size(), spans);
-  for (WordSpan& span : spans) mark_end(text, span);
+  if (in_span) push_span(text, span_start, text.size(), first_mark, spans);
   return spans;
 }
 

@@ -12,6 +12,7 @@
 #include "core/lexicon.h"
 #include "core/lib.h"
 #include "core/list_data.h"
+#include "core/word_hash.h"
 
 namespace vexo {
 namespace {
@@ -32,16 +33,24 @@ void expect_well_formed(const Lexicon& lexicon, std::size_t min_words) {
   ASSERT_EQ(lexicon.offsets.size(), n + 1);
   EXPECT_EQ(lexicon.offsets.front(), 0u);
   EXPECT_EQ(lexicon.offsets.back(), lexicon.words.size());
-  const std::size_t slots = lexicon.slots.size();
+  ASSERT_EQ(lexicon.slots.size() % kLexiconSlotWords, 0u);
+  const std::size_t slots = lexicon.slot_count();
   EXPECT_TRUE(std::has_single_bit(slots));
   EXPECT_GE(slots, 2 * n);
 
+  // Every word sits in exactly one slot, which tells where its bytes are.
   std::vector<int> seen(n, 0);
-  for (const std::uint32_t slot : lexicon.slots) {
-    const std::uint32_t number = slot & 0xFFFFF;  // the hash tag sits above
-    ASSERT_EQ(slot == 0, number == 0);
-    ASSERT_LE(number, n);
-    if (number != 0) ++seen[number - 1];
+  for (std::size_t s = 0; s < slots; ++s) {
+    const std::uint32_t* slot = &lexicon.slots[s * kLexiconSlotWords];
+    if (slot[2] == 0) continue;
+    const auto at = std::lower_bound(lexicon.offsets.begin(), lexicon.offsets.end(), slot[1]);
+    ASSERT_NE(at, lexicon.offsets.end());
+    ASSERT_EQ(*at, slot[1]);
+    const auto index = static_cast<std::size_t>(at - lexicon.offsets.begin());
+    ASSERT_LT(index, n);
+    ASSERT_EQ(word_at(lexicon, index).size(), slot[2]);
+    ASSERT_EQ(std::bit_cast<float>(slot[3]), lexicon.weights[index]);
+    ++seen[index];
   }
   EXPECT_TRUE(std::all_of(seen.begin(), seen.end(), [](int s) { return s == 1; }));
 
@@ -73,6 +82,21 @@ TEST(LexiconTables, UzbekHoldsOnlyOldLatinKeysWithinTheWeightScale) {
         << word;
     const float w = lexicon.weights[i];
     ASSERT_TRUE(w == 0.0f || (w >= 1.45f && w <= 6.0f)) << word << " " << w;
+  }
+}
+
+// The word comparison reads whole words of 8 and 4 bytes, overlapping at the
+// end: a difference in any byte of any length must still tell words apart.
+TEST(WordBytes, EveryDifferingByteCounts) {
+  for (std::size_t size = 0; size <= 40; ++size) {
+    const std::string a(size, 'a');
+    EXPECT_TRUE(same_bytes(a.data(), std::string(a).data(), size));
+    for (std::size_t at = 0; at < size; ++at) {
+      std::string b = a;
+      b[at] = 'b';
+      EXPECT_FALSE(same_bytes(a.data(), b.data(), size)) << size << " " << at;
+      EXPECT_NE(word_hash(a), word_hash(b)) << size << " " << at;
+    }
   }
 }
 

@@ -6,10 +6,11 @@ Usage: gen_lexicon.py OUTPUT.cpp (NAME=FILE.tsv | NAME=FILE.txt)...
 
 A .tsv file (word TAB weight per line) becomes a hashed lexicon named NAME:
 the words sorted by bytes and concatenated, N + 1 offsets, N weights and a
-power-of-two slot table of at least twice N entries (64-bit FNV-1a home slot,
-linear probing, 0 = empty, else the 1-based word number in the low NUMBER_BITS
-bits and the top TAG_BITS bits of the hash above them, so that most probes of
-an absent word end without touching the words). A .txt file becomes
+power-of-two slot table of at least twice N slots (home slot by word_hash of
+core/word_hash.h, linear probing), each slot four 32-bit words: the top 32
+bits of the word's hash, the word's start in the words, its length (0 marks an
+empty slot) and the bits of its float32 weight, so that a lookup reads one slot
+and the word's bytes, and most probes of an absent word end at the slot. A .txt file becomes
 the string_view NAME holding the text as it stands. The result is checked
 before it is written, and written through a temporary file.
 """
@@ -19,22 +20,36 @@ import os
 import struct
 import sys
 
-FNV_OFFSET = 0xCBF29CE484222325
-FNV_PRIME = 0x100000001B3
 MASK64 = (1 << 64) - 1
-NUMBER_BITS = 20  # must match kNumberBits in core/lexicon.cpp
-TAG_BITS = 32 - NUMBER_BITS
+SLOT_WORDS = 4  # must match kLexiconSlotWords in core/lexicon.h
 
 
-def fnv1a64(data):
-    h = FNV_OFFSET
-    for b in data:
-        h = ((h ^ b) * FNV_PRIME) & MASK64
-    return h
+def _mix(h):
+    h = (h * 0xFF51AFD7ED558CCD) & MASK64
+    return h ^ (h >> 32)
 
 
-def slot_value(number, h):
-    return ((h >> (64 - TAG_BITS)) << NUMBER_BITS) | number
+def word_hash(data):
+    """word_hash of core/word_hash.h: little-endian loads of 8 bytes, the last
+    eight overlapping, a shorter word in two overlapping halves."""
+    size = len(data)
+    h = 0x9E3779B97F4A7C15 ^ size
+    le = lambda at, n: int.from_bytes(data[at:at + n], "little")
+    if size >= 8:
+        i = 0
+        while i + 8 < size:
+            h = _mix(h ^ le(i, 8))
+            i += 8
+        h = _mix(h ^ le(size - 8, 8))
+    elif size >= 4:
+        h = _mix(h ^ le(0, 4) ^ (le(size - 4, 4) << 32))
+    elif size > 0:
+        h = _mix(h ^ data[0] ^ (data[size // 2] << 8) ^ (data[size - 1] << 16))
+    return _mix(h)
+
+
+def float32_bits(value):
+    return struct.unpack("<I", struct.pack("<f", value))[0]
 
 
 def read_weights(path):
@@ -63,7 +78,8 @@ def read_weights(path):
 
 
 def build_table(entries):
-    """Returns (words, offsets, weights, slots) for sorted (word, weight) pairs."""
+    """Returns (words, offsets, weights, slots) for sorted (word, weight) pairs;
+    slots is the flat list of SLOT_WORDS words per slot."""
     words = b"".join(w for w, _ in entries)
     offsets = [0]
     for w, _ in entries:
@@ -72,27 +88,27 @@ def build_table(entries):
     size = 1
     while size < 2 * max(len(entries), 1):
         size *= 2
-    assert len(entries) < (1 << NUMBER_BITS), "too many words for the slot format"
-    slots = [0] * size
-    for number, (w, _) in enumerate(entries, 1):
-        h = fnv1a64(w)
+    assert len(words) < (1 << 32), "too many bytes of words for the slot format"
+    slots = [0] * (size * SLOT_WORDS)
+    for (w, weight), begin in zip(entries, offsets):
+        h = word_hash(w)
         slot = h & (size - 1)
-        while slots[slot]:
+        while slots[slot * SLOT_WORDS + 2]:
             slot = (slot + 1) & (size - 1)
-        slots[slot] = slot_value(number, h)
+        slots[slot * SLOT_WORDS:(slot + 1) * SLOT_WORDS] = [h >> 32, begin, len(w), float32_bits(weight)]
     return words, offsets, weights, slots
 
 
 def check_table(entries, words, offsets, weights, slots):
-    size = len(slots)
+    size = len(slots) // SLOT_WORDS
     assert size & (size - 1) == 0 and size >= 2 * len(entries)
     assert offsets[0] == 0 and offsets[-1] == len(words) and len(weights) == len(entries)
     assert all(entries[i][0] < entries[i + 1][0] for i in range(len(entries) - 1))
-    for number, (w, _) in enumerate(entries, 1):
-        h = fnv1a64(w)
+    for (w, weight), begin in zip(entries, offsets):
+        h = word_hash(w)
         slot = h & (size - 1)
-        while slots[slot] != slot_value(number, h):
-            assert slots[slot] != 0, f"{w!r} not reachable"
+        while slots[slot * SLOT_WORDS:(slot + 1) * SLOT_WORDS] != [h >> 32, begin, len(w), float32_bits(weight)]:
+            assert slots[slot * SLOT_WORDS + 2] != 0, f"{w!r} not reachable"
             slot = (slot + 1) & (size - 1)
 
 
@@ -140,11 +156,11 @@ constexpr std::uint32_t {name}_offsets[] = {{
     {cpp_numbers([str(o) for o in offsets])}}};
 constexpr float {name}_weights[] = {{
     {cpp_numbers(weight_values, 8)}}};
-constexpr std::uint32_t {name}_slots[] = {{
+alignas(64) constexpr std::uint32_t {name}_slots[] = {{
     {cpp_numbers([str(s) for s in slots], 16)}}};
 }}  // namespace
 
-// {len(entries)} words, {len(words)} bytes of words, {len(slots)} slots.
+// {len(entries)} words, {len(words)} bytes of words, {len(slots) // SLOT_WORDS} slots.
 constinit const Lexicon {name}{{
     std::string_view({name}_words, {len(words)}),
     std::span<const std::uint32_t>({name}_offsets, {len(offsets)}),
