@@ -80,12 +80,16 @@ void ChangeListing::add(std::string_view location, std::string_view old_word,
   lines_.append(prefix_).append(location).append(": ").append(old_word);
   lines_.append(" \u2192 ").append(new_word).push_back('\n');
   ++count_;
-  pairs_.emplace(old_word, new_word);
+  if (pairs_.size() < kMaxTalliedPairs) {
+    pairs_.emplace(old_word, new_word);
+  } else if (!more_pairs_) {
+    more_pairs_ = !pairs_.contains(std::pair{std::string(old_word), std::string(new_word)});
+  }
 }
 
 std::string ChangeListing::summary() const {
   return prefix_ + std::to_string(count_) + " ta o'zgarish, " + std::to_string(pairs_.size()) +
-         " xil so'z\n";
+         (more_pairs_ ? "+" : "") + " xil so'z\n";
 }
 
 void ChangeList::add(std::string_view location, std::string_view old_word,

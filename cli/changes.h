@@ -64,6 +64,11 @@ class ChangeList final : public ChangeSink {
   std::vector<Change> changes;
 };
 
+// Distinct (old, new) pairs held for a listing's count of distinct words and
+// for the grouped listing; changes with pairs beyond these are counted but
+// not told apart.
+inline constexpr std::size_t kMaxTalliedPairs = std::size_t{1} << 16;
+
 // Builds the EachChange listing a change at a time: the lines so far can be
 // taken out while more changes come; the last line needs them all.
 class ChangeListing final : public ChangeSink {
@@ -73,7 +78,10 @@ class ChangeListing final : public ChangeSink {
            std::string_view new_word) override;
   // The lines of the changes added since the last call.
   std::string take_lines() { return std::exchange(lines_, {}); }
-  // The closing line "{n} ta o'zgarish, {k} xil so'z".
+  // The bytes of those lines.
+  std::size_t held_bytes() const { return lines_.size(); }
+  // The closing line "{n} ta o'zgarish, {k} xil so'z"; distinct pairs past
+  // kMaxTalliedPairs are not told apart ("{k}+ xil so'z").
   std::string summary() const;
 
  private:
@@ -81,11 +89,8 @@ class ChangeListing final : public ChangeSink {
   std::string lines_;
   std::size_t count_ = 0;
   std::set<std::pair<std::string, std::string>> pairs_;
+  bool more_pairs_ = false;
 };
-
-// Distinct (old, new) pairs held for the grouped listing; changes with pairs
-// beyond these are counted but not listed.
-inline constexpr std::size_t kMaxTalliedPairs = std::size_t{1} << 16;
 
 // Counts changes per distinct pair and per location: memory grows with the
 // number of distinct pairs (at most kMaxTalliedPairs) and locations, not with

@@ -88,32 +88,53 @@ void complain(std::string_view message) {
 
 // What the conversion of one file has to say, kept until the files before it
 // have said theirs: lines for standard output and standard error, in order.
+// A report that no other waits for may write its lines at once instead.
 class FileReport {
  public:
-  void print(std::string text) { lines_.emplace_back(false, std::move(text)); }
-  void complain(std::string_view message) { lines_.emplace_back(true, std::string(message) + "\n"); }
+  void print(std::string text) { add(false, std::move(text)); }
+  void complain(std::string_view message) { add(true, std::string(message) + "\n"); }
   void error(std::string_view path, std::string_view message) {
     complain(std::string(path) + ": " + std::string(message));
   }
   // Adds the lines of another report after these.
   void append(FileReport&& other) {
-    for (auto& line : other.lines_) lines_.push_back(std::move(line));
+    for (auto& [is_error, text] : other.lines_) add(is_error, std::move(text));
+    other.lines_.clear();
   }
 
   // Writes the lines out and forgets them.
   void send() {
-    for (const auto& [is_error, text] : lines_) {
-      if (is_error) {
-        platform::write_standard_error(text);
-      } else {
-        (void)platform::write_standard_output(text);
-      }
-    }
+    for (const auto& [is_error, text] : lines_) write(is_error, text);
     std::vector<std::pair<bool, std::string>>().swap(lines_);
   }
 
+  // From now on every line is written as it comes: for a report whose turn
+  // to be written has come before its file is converted.
+  void write_through() {
+    send();
+    direct_ = true;
+  }
+  bool writes_through() const { return direct_; }
+
  private:
+  void add(bool is_error, std::string text) {
+    if (direct_) {
+      write(is_error, text);
+    } else {
+      lines_.emplace_back(is_error, std::move(text));
+    }
+  }
+
+  static void write(bool is_error, const std::string& text) {
+    if (is_error) {
+      platform::write_standard_error(text);
+    } else {
+      (void)platform::write_standard_output(text);
+    }
+  }
+
   std::vector<std::pair<bool, std::string>> lines_;
+  bool direct_ = false;
 };
 
 struct FileRun {
@@ -336,13 +357,54 @@ void report_written(FileReport& report, const std::string& path, const std::stri
 }
 
 // A dry run's listing, under the file's name when there are several files.
+void print_heading(FileReport& report, const std::string& path, const FileRun& run) {
+  if (run.files.size() > 1) report.print(path + "\n");
+}
+
 void print_listing(FileReport& report, const std::string& path, const FileRun& run,
                    std::string listing) {
-  if (run.files.size() > 1) {
-    report.print(path + "\n");
-  }
+  print_heading(report, path, run);
   report.print(std::move(listing));
 }
+
+// The listing of a text file's dry run. A report written at once gets the
+// lines as soon as kMaxHeldListingBytes of them are made, so that a long
+// file's listing is not held whole; the lines stand before a fault found
+// later in the file, which is then reported after them.
+class TextListing final : public ChangeSink {
+ public:
+  static constexpr std::size_t kMaxHeldListingBytes = std::size_t{4} << 20;
+
+  TextListing(FileReport& report, const std::string& path, const FileRun& run)
+      : report_(report), path_(path), run_(run), listing_(run.files.size() > 1 ? "  " : "") {}
+
+  void add(std::string_view location, std::string_view old_word,
+           std::string_view new_word) override {
+    listing_.add(location, old_word, new_word);
+    if (report_.writes_through() && listing_.held_bytes() >= kMaxHeldListingBytes) {
+      if (!printed_) print_heading(report_, path_, run_);
+      printed_ = true;
+      report_.print(listing_.take_lines());
+    }
+  }
+
+  // Prints the rest and the closing line.
+  void finish() {
+    std::string rest = listing_.take_lines() + listing_.summary();
+    if (printed_) {
+      report_.print(std::move(rest));
+    } else {
+      print_listing(report_, path_, run_, std::move(rest));
+    }
+  }
+
+ private:
+  FileReport& report_;
+  const std::string& path_;
+  const FileRun& run_;
+  ChangeListing listing_;
+  bool printed_ = false;
+};
 
 // Reads an input file from its start on.
 ReadBytes file_reader(platform::InputFile& input, std::uint64_t& offset) {
@@ -367,12 +429,10 @@ bool convert_text_file(const std::string& path, platform::InputFile& input, cons
     return false;
   };
   if (run.dry_run) {
-    ChangeListing listing(run.files.size() > 1 ? "  " : "");
+    TextListing listing(report, path, run);
     const TextFileEnd end = convert_text_file(read, nullptr, listing, options, error);
     if (end != TextFileEnd::Done) return input_failed(end);
-    std::string lines = listing.take_lines();
-    lines += listing.summary();
-    print_listing(report, path, run, std::move(lines));
+    listing.finish();
     return true;
   }
   FileReport held;
@@ -549,6 +609,11 @@ int run_file(std::span<const std::string> args, const CliOptions& options) {
   const std::vector<std::string>& files = run->files;
   const unsigned jobs = effective_jobs(options.jobs);
   std::vector<FileReport> reports(files.size());
+  // One file, or files one after another: each report's turn comes before
+  // its file is converted.
+  if (jobs <= 1 || files.size() == 1) {
+    for (FileReport& report : reports) report.write_through();
+  }
   std::vector<char> succeeded(files.size(), false);
   std::vector<std::vector<std::string>> names;
   if (jobs > 1) {

@@ -38,7 +38,14 @@ TEST(ChangeListing, GroupedByPairWithLocations) {
             "1200\u00d7 a \u2192 b\n(1: 1200)\n1200 ta o'zgarish, 1 xil so'z\n");
 }
 
-TEST(ChangeListing, TallyHoldsABoundedNumberOfPairs) {
+TEST(ChangeListing, ListingsHoldABoundedNumberOfPairs) {
+  ChangeListing each("");
+  for (std::size_t i = 0; i < kMaxTalliedPairs; ++i) each.add("1", std::to_string(i), "x");
+  each.add("2", "0", "x");
+  EXPECT_EQ(each.summary(), "65537 ta o'zgarish, 65536 xil so'z\n");
+  each.add("3", "new", "x");
+  EXPECT_EQ(each.summary(), "65538 ta o'zgarish, 65536+ xil so'z\n");
+
   ChangeTally tally;
   for (std::size_t i = 0; i < kMaxTalliedPairs + 2; ++i) tally.add("p", std::to_string(i), "x");
   tally.add("q", "0", "x");

@@ -197,5 +197,41 @@ TEST(TextFile, LateFaultsLeaveNothingWritten) {
   fs::remove_all(dir);
 }
 
+// A long dry run of one file prints its listing as it is made, not held
+// whole: the lines are those of the listing held until the end (as for
+// several files at once), and a fault found late in the file comes after
+// the lines printed by then.
+TEST(TextFile, LongDryRunListsAsItGoes) {
+  namespace fs = std::filesystem;
+  std::string pattern = (fs::temp_directory_path() / "vexo-list-XXXXXX").string();
+  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+  const fs::path dir = pattern;
+  const std::string text = varied_text(110000, 4);  // over 4 MiB of listing
+  const std::string one = (dir / "one.txt").string();
+  const std::string two = (dir / "two.txt").string();
+  std::ofstream(one, std::ios::binary) << text;
+  std::ofstream(two, std::ios::binary) << text;
+  const test::ProcessResult alone = test::run_process(VEXO_BIN, {"file", "-n", one}, "");
+  ASSERT_EQ(alone.status, 0) << alone.err;
+  ASSERT_GT(alone.out.size(), std::size_t{4} << 20);
+  std::string indented;
+  for (std::size_t at = 0; at < alone.out.size();) {
+    const std::size_t end = alone.out.find('\n', at) + 1;
+    indented.append("  ").append(alone.out, at, end - at);
+    at = end;
+  }
+  const test::ProcessResult both = test::run_process(VEXO_BIN, {"file", "-j2", "-n", one, two}, "");
+  EXPECT_EQ(both.status, 0);
+  EXPECT_TRUE(both.out == one + "\n" + indented + two + "\n" + indented);
+
+  std::ofstream(one, std::ios::binary) << text << "\xC3";
+  const test::ProcessResult late = test::run_process(VEXO_BIN, {"file", "-n", one}, "");
+  EXPECT_EQ(late.status, 1);
+  EXPECT_EQ(late.err, one + ": matn UTF-8 emas (faylni UTF-8 sifatida saqlang)\n");
+  EXPECT_FALSE(late.out.empty());
+  EXPECT_TRUE(alone.out.starts_with(late.out));
+  fs::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace vexo
