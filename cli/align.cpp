@@ -1,11 +1,14 @@
-// Alignment works on decoded characters: tokens come from the White_Space
-// property, token pairs from comparing the two token lists position by
-// position, and the edits of a pair from a longest-common-subsequence walk
-// that is bounded by kMaxEditCells.
+// Alignment works on UTF-8 and decodes only what it must: tokens come from
+// the White_Space property, token pairs from comparing the two texts' tokens
+// position by position (stretches both texts share are passed over a word at
+// a time), and the edits of a pair from a longest-common-subsequence walk over
+// the characters between its common ends, bounded by kMaxEditCells.
 #include "cli/align.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "core/unicode.h"
 
@@ -20,8 +23,10 @@ std::string encode(std::u32string_view chars) {
 }
 
 std::u32string decode(std::string_view text) {
-  const std::vector<char32_t> chars = decode_utf8(text);
-  return std::u32string(chars.begin(), chars.end());
+  std::u32string chars;
+  chars.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) chars.push_back(next_code_point(text, i));
+  return chars;
 }
 
 bool is_letter_or_digit(char32_t c) {
@@ -62,6 +67,51 @@ bool next_token(std::string_view text, std::size_t& byte, TokenSpan& token) {
   return true;
 }
 
+bool is_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// The number of leading bytes two texts share.
+std::size_t shared_prefix(std::string_view a, std::string_view b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t x = 0, y = 0;
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (x != y) break;
+  }
+  while (i < n && a[i] == b[i]) ++i;
+  return i;
+}
+
+// The start of the token that holds the character ending at byte `end`, not
+// before `floor` (a token start).
+std::size_t token_start_before(std::string_view text, std::size_t floor, std::size_t end) {
+  if (end <= floor) return floor;
+  std::size_t at = end;
+  const bool space = is_white_space(previous_code_point(text, at));
+  while (at > floor) {
+    std::size_t before = at;
+    if (is_white_space(previous_code_point(text, before)) != space) break;
+    at = before;
+  }
+  return at;
+}
+
+// Byte lengths of the common prefix and of the common suffix that does not
+// overlap it, both ending on character boundaries of valid UTF-8.
+std::pair<std::size_t, std::size_t> common_byte_ends(std::string_view a, std::string_view b) {
+  std::size_t prefix = shared_prefix(a, b);
+  while (prefix > 0 && ((prefix < a.size() && is_continuation(a[prefix])) ||
+                        (prefix < b.size() && is_continuation(b[prefix])))) {
+    --prefix;
+  }
+  const std::size_t most = std::min(a.size(), b.size()) - prefix;
+  std::size_t suffix = 0;
+  while (suffix < most && a[a.size() - 1 - suffix] == b[b.size() - 1 - suffix]) ++suffix;
+  while (suffix > 0 && is_continuation(a[a.size() - suffix])) --suffix;
+  return {prefix, suffix};
+}
+
 // Lengths of the common prefix and of the common suffix that does not overlap
 // it, counting only characters that pass `strippable`.
 template <typename Pred>
@@ -80,20 +130,31 @@ std::pair<std::size_t, std::size_t> common_ends(std::u32string_view a, std::u32s
 
 // Edits turning `from` into `to`, both without a common first or last
 // character, found by walking the longest-common-subsequence table.
-// Positions are relative to the start of `from`.
-std::vector<Edit> subsequence_edits(std::u32string_view from, std::u32string_view to) {
+// Appended to `edits`, with positions counted from `base`, the position of
+// the start of `from`.
+void add_subsequence_edits(std::u32string_view from, std::u32string_view to, std::size_t base,
+                           std::vector<Edit>& edits) {
   const std::size_t m = from.size();
   const std::size_t n = to.size();
   const std::size_t width = n + 1;
-  std::vector<std::uint32_t> table((m + 1) * width, 0);
+  // The tables of most changed words fit on the stack.
+  constexpr std::size_t kStackCells = 256;
+  std::array<std::uint32_t, kStackCells> small;
+  std::vector<std::uint32_t> large;
+  std::uint32_t* table = small.data();
+  if ((m + 1) * width > kStackCells) {
+    large.resize((m + 1) * width);
+    table = large.data();
+  }
   const auto at = [&](std::size_t i, std::size_t j) -> std::uint32_t& { return table[i * width + j]; };
+  for (std::size_t i = 0; i <= m; ++i) at(i, n) = 0;
+  for (std::size_t j = 0; j <= n; ++j) at(m, j) = 0;
   for (std::size_t i = m; i-- > 0;) {
     for (std::size_t j = n; j-- > 0;) {
       at(i, j) = from[i] == to[j] ? at(i + 1, j + 1) + 1 : std::max(at(i + 1, j), at(i, j + 1));
     }
   }
 
-  std::vector<Edit> edits;
   bool open = false;
   std::size_t i = 0;
   std::size_t j = 0;
@@ -105,18 +166,36 @@ std::vector<Edit> subsequence_edits(std::u32string_view from, std::u32string_vie
       continue;
     }
     if (!open) {
-      edits.push_back(Edit{i, i, {}});
+      edits.push_back(Edit{base + i, base + i, {}});
       open = true;
     }
     if (j == n || (i < m && at(i + 1, j) >= at(i, j + 1))) {
       ++i;
-      edits.back().end = i;
+      edits.back().end = base + i;
     } else {
       append_utf8(edits.back().replacement, to[j]);
       ++j;
     }
   }
-  return edits;
+}
+
+// The edits of token_edits(pair), appended to `edits`.
+void add_token_edits(const TokenPair& pair, std::vector<Edit>& edits) {
+  const std::string_view from = pair.old_text;
+  const std::string_view to = pair.new_text;
+  const auto [prefix, suffix] = common_byte_ends(from, to);
+  const std::string_view old_middle = from.substr(prefix, from.size() - prefix - suffix);
+  const std::string_view new_middle = to.substr(prefix, to.size() - prefix - suffix);
+  const std::size_t m = count_code_points(old_middle);
+  const std::size_t n = count_code_points(new_middle);
+  const std::size_t base = pair.old_start + count_code_points(from.substr(0, prefix));
+
+  if (m == 0 && n == 0) return;
+  if (m == 0 || n == 0 || (m + 1) * (n + 1) > kMaxEditCells) {
+    edits.push_back(Edit{base, base + m, std::string(new_middle)});
+    return;
+  }
+  add_subsequence_edits(decode(old_middle), decode(new_middle), base, edits);
 }
 
 constexpr std::size_t kNoPiece = static_cast<std::size_t>(-1);
@@ -200,6 +279,41 @@ class PieceWalk {
   std::size_t byte_ = 0;  // its byte in the text
 };
 
+// Walks both texts token by token from token starts that pair up, handing
+// each pair of differing tokens to `pair` (old token, its first character,
+// new token); what the texts share is passed over whole, back to the start of
+// the token it ends in. False when the texts differ in shape (token kinds or
+// white space), perhaps after some pairs were handed on.
+template <typename OnPair>
+bool walk_token_pairs(std::string_view old_text, std::string_view new_text, OnPair pair) {
+  std::size_t old_byte = 0, new_byte = 0, start = 0;
+  TokenSpan from, to;
+  while (true) {
+    std::size_t differ =
+        old_byte + shared_prefix(old_text.substr(old_byte), new_text.substr(new_byte));
+    if (differ == old_text.size() && differ - old_byte == new_text.size() - new_byte) return true;
+    while (differ > old_byte && differ < old_text.size() && is_continuation(old_text[differ])) {
+      --differ;
+    }
+    const std::size_t token = token_start_before(old_text, old_byte, differ);
+    start += count_code_points(old_text.substr(old_byte, token - old_byte));
+    new_byte += token - old_byte;
+    old_byte = token;
+
+    const bool more = next_token(old_text, old_byte, from);
+    if (more != next_token(new_text, new_byte, to)) return false;
+    if (!more) return true;
+    if (from.space != to.space) return false;
+    const std::string_view old_token = old_text.substr(from.begin, from.end - from.begin);
+    const std::string_view new_token = new_text.substr(to.begin, to.end - to.begin);
+    if (old_token != new_token) {
+      if (from.space) return false;
+      pair(old_token, start, new_token);
+    }
+    start += from.characters;
+  }
+}
+
 }  // namespace
 
 std::vector<Token> split_tokens(std::string_view text) {
@@ -226,25 +340,21 @@ std::vector<Token> split_tokens(std::string_view text) {
 
 std::vector<TokenPair> token_pairs(std::string_view old_text, std::string_view new_text) {
   if (old_text == new_text) return {};
-  // Both texts are walked token by token; only the tokens that differ are
-  // kept, and a difference of shape gives up for the whole texts.
   std::vector<TokenPair> pairs;
-  std::size_t old_byte = 0, new_byte = 0, start = 0;
-  TokenSpan from, to;
-  while (true) {
-    const bool more = next_token(old_text, old_byte, from);
-    if (more != next_token(new_text, new_byte, to)) break;
-    if (!more) return pairs;
-    if (from.space != to.space) break;
-    const std::string_view old_token = old_text.substr(from.begin, from.end - from.begin);
-    const std::string_view new_token = new_text.substr(to.begin, to.end - to.begin);
-    if (old_token != new_token) {
-      if (from.space) break;
-      pairs.push_back(TokenPair{std::string(old_token), start, std::string(new_token)});
-    }
-    start += from.characters;
-  }
+  const bool same_shape = walk_token_pairs(
+      old_text, new_text, [&](std::string_view from, std::size_t start, std::string_view to) {
+        pairs.push_back(TokenPair{std::string(from), start, std::string(to)});
+      });
+  if (same_shape) return pairs;
   return {TokenPair{std::string(old_text), 0, std::string(new_text)}};
+}
+
+std::size_t count_token_pairs(std::string_view old_text, std::string_view new_text) {
+  if (old_text == new_text) return 0;
+  std::size_t count = 0;
+  const bool same_shape = walk_token_pairs(
+      old_text, new_text, [&](std::string_view, std::size_t, std::string_view) { ++count; });
+  return same_shape ? count : 1;
 }
 
 std::vector<WordChange> word_changes(std::string_view old_text, std::string_view new_text) {
@@ -267,26 +377,8 @@ std::vector<WordChange> word_changes(std::span<const TokenPair> pairs) {
 }
 
 std::vector<Edit> token_edits(const TokenPair& pair) {
-  const std::u32string from = decode(pair.old_text);
-  const std::u32string to = decode(pair.new_text);
-  const auto [prefix, suffix] = common_ends(from, to, [](char32_t) { return true; });
-  const std::u32string_view old_middle =
-      std::u32string_view(from).substr(prefix, from.size() - prefix - suffix);
-  const std::u32string_view new_middle =
-      std::u32string_view(to).substr(prefix, to.size() - prefix - suffix);
-  const std::size_t m = old_middle.size();
-  const std::size_t n = new_middle.size();
-  const std::size_t base = pair.old_start + prefix;
-
-  if (m == 0 && n == 0) return {};
-  if (m == 0 || n == 0 || (m + 1) * (n + 1) > kMaxEditCells) {
-    return {Edit{base, base + m, encode(new_middle)}};
-  }
-  std::vector<Edit> edits = subsequence_edits(old_middle, new_middle);
-  for (Edit& edit : edits) {
-    edit.start += base;
-    edit.end += base;
-  }
+  std::vector<Edit> edits;
+  add_token_edits(pair, edits);
   return edits;
 }
 
@@ -312,11 +404,8 @@ std::vector<std::string> distribute_runs(std::span<const Piece> pieces, std::str
   }
 
   std::vector<Edit> edits;
-  for (const TokenPair& pair : pairs) {
-    std::vector<Edit> pair_edits = token_edits(pair);
-    edits.insert(edits.end(), std::make_move_iterator(pair_edits.begin()),
-                 std::make_move_iterator(pair_edits.end()));
-  }
+  edits.reserve(pairs.size());
+  for (const TokenPair& pair : pairs) add_token_edits(pair, edits);
   PieceWalk walk(pieces, old_text, result);
   for (const Edit& edit : edits) {
     walk.copy_to(edit.start);

@@ -36,6 +36,9 @@ struct TokenPair {
 // pair holding both whole texts. Equal texts give no pairs.
 std::vector<TokenPair> token_pairs(std::string_view old_text, std::string_view new_text);
 
+// token_pairs(old_text, new_text).size(), without making the pairs.
+std::size_t count_token_pairs(std::string_view old_text, std::string_view new_text);
+
 struct WordChange {
   std::string old_word;
   std::string new_word;

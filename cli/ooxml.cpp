@@ -12,6 +12,7 @@
 #include <span>
 
 #include "cli/align.h"
+#include "cli/deflate.h"
 #include "cli/formula_names.h"
 #include "cli/office_names.h"
 #include "cli/package_io.h"
@@ -35,6 +36,9 @@ namespace {
 // paragraph (or a spreadsheet cell) is. A slice ends at a line break or space
 // where there is one; a word is judged by its own group's or slice's context.
 constexpr std::size_t kMaxParagraphSlice = std::size_t{1} << 20;
+
+// The bytes of a part handed to the XML parser at a time.
+constexpr std::size_t kParseSlice = std::size_t{1} << 18;
 
 // The length of the next slice of a long text.
 std::size_t slice_length(std::string_view text) {
@@ -77,16 +81,20 @@ struct Splice {
 std::string escape_content(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '\r': out += "&#13;"; break;
-      default: out.push_back(c);
+  std::size_t plain = 0;  // the start of the characters not yet written
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::string_view escaped;
+    switch (text[i]) {
+      case '&': escaped = "&amp;"; break;
+      case '<': escaped = "&lt;"; break;
+      case '>': escaped = "&gt;"; break;
+      case '\r': escaped = "&#13;"; break;
+      default: continue;
     }
+    out.append(text, plain, i - plain).append(escaped);
+    plain = i + 1;
   }
-  return out;
+  return out.append(text, plain);
 }
 
 // The text escaped for an attribute value in either kind of quotes.
@@ -199,12 +207,12 @@ class PartConverter {
     XML_SetCdataSectionHandler(parser_, &PartConverter::on_cdata, nullptr);
     XML_SetEntityDeclHandler(parser_, &PartConverter::on_entity_declaration);
 
-    // Parts are bounded well below INT_MAX, but feed large ones in slices so
-    // the length always fits the parser's int.
-    constexpr std::size_t kSlice = std::size_t{1} << 30;
+    // The parser copies what it is given into a buffer of its own: fed in
+    // slices, it holds little more than one slice instead of a second copy of
+    // the part. Positions still count from the start of the part.
     std::size_t offset = 0;
     do {
-      const std::size_t length = std::min(kSlice, part_.size() - offset);
+      const std::size_t length = std::min(kParseSlice, part_.size() - offset);
       const bool last = offset + length == part_.size();
       if (XML_Parse(parser_, part_.data() + offset, static_cast<int>(length), last) !=
           XML_STATUS_OK) {
@@ -537,10 +545,19 @@ class PartConverter {
   // Converts the text of consecutive pieces of a paragraph as one text and
   // lays it back over them.
   void finish_pieces(std::span<const Piece> pieces, std::span<const PieceSpan> spans) {
-    std::string text;
-    for (const Piece& piece : pieces) text += piece.text;
+    std::string joined;
+    if (pieces.size() != 1) {
+      for (const Piece& piece : pieces) joined += piece.text;
+    }
+    const std::string_view text = pieces.size() == 1 ? std::string_view(pieces[0].text) : joined;
     const std::string converted = convert_paragraph_text(text);
     if (converted == text) return;
+    // A single text piece takes the whole new text.
+    if (pieces.size() == 1 && !pieces[0].placeholder) {
+      rewrite_piece(spans[0], text, converted);
+      record_changes(text, converted);
+      return;
+    }
 
     const std::vector<TokenPair> pairs = token_pairs(text, converted);
     const std::vector<std::string> new_texts = distribute_runs(pieces, text, converted, pairs);
@@ -609,6 +626,12 @@ class PartConverter {
   }
 
   void record_changes(std::string_view text, std::string_view converted) {
+    if (changes_.counts_only()) {
+      for (std::size_t n = count_token_pairs(text, converted); n > 0; --n) {
+        changes_.add(part_name_, {}, {});
+      }
+      return;
+    }
     if (text != converted) record_changes(token_pairs(text, converted));
   }
 
@@ -820,16 +843,19 @@ struct ArchiveCloser {
 };
 using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
 
-// Reads the uncompressed bytes of entry `index`, never more than it declares.
-OoxmlResult read_entry(zip_t* archive, zip_uint64_t index, zip_uint64_t size) {
-  zip_file_t* file = zip_fopen_index(archive, index, 0);
+// Reads the uncompressed bytes of entry `index`, never more than it declares
+// (with ZIP_FL_COMPRESSED in `flags`, its stored bytes, `size` being their
+// declared count). Room for `likely` bytes is made at once.
+OoxmlResult read_entry(zip_t* archive, zip_uint64_t index, zip_uint64_t size,
+                       zip_uint64_t likely, zip_flags_t flags = 0) {
+  zip_file_t* file = zip_fopen_index(archive, index, flags);
   if (file == nullptr) return {{}, zip_message(archive)};
-  // The buffer grows with the bytes actually read: the size in the header is
-  // only a claim, and a short archive claiming a huge entry must not make us
-  // allocate it.
+  // Beyond that the buffer grows with the bytes actually read: the size in
+  // the header is only a claim, and a short archive claiming a huge entry
+  // must not make us allocate it.
   constexpr std::size_t kChunk = std::size_t{1} << 16;
   std::string bytes;
-  bytes.reserve(static_cast<std::size_t>(std::min<zip_uint64_t>(size, kChunk)));
+  bytes.reserve(static_cast<std::size_t>(std::min(size, std::max<zip_uint64_t>(likely, kChunk))));
   std::string error;
   while (bytes.size() < size) {
     const std::size_t want =
@@ -842,7 +868,8 @@ OoxmlResult read_entry(zip_t* archive, zip_uint64_t index, zip_uint64_t size) {
     if (n <= 0) break;
   }
   if (error.empty()) {
-    // One more read must meet the end; it also makes the library check the CRC.
+    // One more read must meet the end; it also makes the library check the
+    // CRC of uncompressed bytes.
     char extra = 0;
     const zip_int64_t n = zip_fread(file, &extra, 1);
     if (n < 0)
@@ -888,14 +915,48 @@ constexpr std::string_view kCompoundFileMessage =
     "hujjat parol bilan himoyalangan (yoki eski Office formatida): parolni olib tashlab, "
     ".docx yoki .xlsx sifatida qayta saqlang";
 
+// XML parts deflate to a quarter of their size or less; a claim of up to
+// this many times the stored bytes is believed enough to make room for it.
+constexpr zip_uint64_t kLikelyExpansion = 16;
+
 // A text part of the package to convert.
 struct TextPart {
   zip_uint64_t index = 0;
   zip_uint64_t size = 0;  // uncompressed, as the archive states it
+  // The size to make room for before reading: the claim, unless it expands
+  // the stored bytes (counted as no more than the archive) beyond what XML
+  // usually does.
+  zip_uint64_t likely_size = 0;
   std::string name;
   ElementSet set = ElementSet::WordProcessing;
   time_t mtime = 0;
+  // How it is stored (deflated), for writing it back as it is when it does
+  // not change.
+  bool stored_known = false;
+  zip_uint64_t stored_size = 0;
+  zip_uint16_t method = ZIP_CM_DEFLATE;
+  std::uint32_t crc = 0;
 };
+
+// Reads the bytes of a text part. Deflated parts whose claimed size is in
+// proportion to their stored bytes are inflated in one piece, their stored
+// bytes kept in `stored`; the others, and any that do not inflate as the
+// archive states, through the library, which says what is wrong.
+OoxmlResult read_text_part(zip_t* archive, const TextPart& part, std::string& stored) {
+  if (part.stored_known && inflates_entries()) {
+    OoxmlResult raw = read_entry(archive, part.index, part.stored_size, part.likely_size,
+                                 ZIP_FL_COMPRESSED);
+    if (raw.ok() && part.size <= kLikelyExpansion * raw.bytes.size()) {
+      std::optional<std::string> bytes =
+          inflate_entry(raw.bytes, static_cast<std::size_t>(part.size), part.crc);
+      if (bytes) {
+        stored = std::move(raw.bytes);
+        return {std::move(*bytes), {}};
+      }
+    }
+  }
+  return read_entry(archive, part.index, part.size, part.likely_size);
+}
 
 // What the parts converted while the new archive is written have in common.
 struct WriteState {
@@ -916,8 +977,10 @@ PartContext part_context(ElementSet set, KeptTexts* kept) {
 }
 
 // A library source for a text part that reads and converts the part only
-// when the library asks for its bytes while writing the new archive, and lets
-// them go once they are written: one converted part is held at a time.
+// when the library asks for it while writing the new archive, and hands it
+// over compressed, so that the library copies it as it is: the part's stored
+// bytes when its text did not change, else the converted part deflated. One
+// part is held at a time, and only compressed once converted.
 class ConvertedPart {
  public:
   ConvertedPart(const TextPart& part, WriteState& state) : part_(part), state_(state) {
@@ -941,30 +1004,43 @@ class ConvertedPart {
   }
 
  private:
+  // What the library is told about the data.
+  struct Stored {
+    zip_uint64_t size = 0;  // uncompressed
+    zip_uint64_t compressed_size = 0;
+    zip_uint16_t method = ZIP_CM_DEFLATE;
+    std::uint32_t crc = 0;
+  };
+
   zip_int64_t handle(void* data, zip_uint64_t length, zip_source_cmd_t command) {
     switch (command) {
       case ZIP_SOURCE_OPEN:
         offset_ = 0;
         return convert() ? 0 : -1;
       case ZIP_SOURCE_READ: {
-        const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(length),
-                                                    bytes_.size() - offset_);
-        std::copy_n(bytes_.data() + offset_, n, static_cast<char*>(data));
+        const std::string_view bytes = this->bytes();
+        const std::size_t n =
+            std::min<std::size_t>(static_cast<std::size_t>(length), bytes.size() - offset_);
+        std::copy_n(bytes.data() + offset_, n, static_cast<char*>(data));
         offset_ += n;
         return static_cast<zip_int64_t>(n);
       }
       case ZIP_SOURCE_CLOSE:
-        std::string().swap(bytes_);  // assigning an empty string would keep the buffer
+        std::string().swap(stored_bytes_);  // assigning an empty string would keep the buffer
+        deflated_ = {};
         ready_ = false;
         return 0;
       case ZIP_SOURCE_STAT: {
-        // The library asks again once the part is written; its size is
-        // remembered rather than converted anew.
+        // The library asks again once the part is written; what it is told
+        // is remembered rather than converted anew.
         zip_stat_t* stat = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &error_);
-        if (stat == nullptr || (!size_ && !convert())) return -1;
+        if (stat == nullptr || (!stored_ && !convert())) return -1;
         zip_stat_init(stat);
-        stat->size = *size_;
-        stat->valid |= ZIP_STAT_SIZE;
+        stat->size = stored_->size;
+        stat->comp_size = stored_->compressed_size;
+        stat->comp_method = stored_->method;
+        stat->crc = stored_->crc;
+        stat->valid |= ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC;
         return sizeof(zip_stat_t);
       }
       case ZIP_SOURCE_ERROR: return zip_error_to_data(&error_, data, length);
@@ -977,11 +1053,16 @@ class ConvertedPart {
     }
   }
 
-  // Makes the converted bytes ready. The changes are reported the first time
-  // only, should the library ask for the bytes again.
+  std::string_view bytes() const {
+    return deflated_.data ? deflated_.bytes() : std::string_view(stored_bytes_);
+  }
+
+  // Makes the compressed bytes ready. The changes are reported the first
+  // time only, should the library ask for the bytes again.
   bool convert() {
     if (ready_) return true;
-    OoxmlResult original = read_entry(state_.reader, part_.index, part_.size);
+    std::string stored_bytes;
+    OoxmlResult original = read_text_part(state_.reader, part_, stored_bytes);
     if (original.ok()) {
       NoChanges ignored;
       ChangeSink& sink = reported_ ? static_cast<ChangeSink&>(ignored) : *state_.changes;
@@ -990,17 +1071,37 @@ class ConvertedPart {
                        part_context(part_.set, reported_ ? nullptr : state_.kept));
       if (converted.ok()) {
         reported_ = true;
-        ready_ = true;
-        if (converted.bytes != original.bytes && part_.set != ElementSet::Workbook) {
-          state_.changed_any = true;
+        const bool same = converted.bytes == original.bytes;
+        if (!same && part_.set != ElementSet::Workbook) state_.changed_any = true;
+        std::string().swap(original.bytes);
+        if (!same) std::string().swap(stored_bytes);
+        if (same && part_.stored_known) {
+          // Should the stored bytes not read back as the archive states
+          // them, the part is compressed anew.
+          OoxmlResult stored{std::move(stored_bytes), {}};
+          if (stored.bytes.empty()) {
+            stored = read_entry(state_.reader, part_.index, part_.stored_size, part_.likely_size,
+                                ZIP_FL_COMPRESSED);
+          }
+          if (stored.ok()) {
+            stored_bytes_ = std::move(stored.bytes);
+            stored_ = {part_.size, stored_bytes_.size(), part_.method, part_.crc};
+            ready_ = true;
+            return true;
+          }
         }
-        bytes_ = std::move(converted.bytes);
-        size_ = bytes_.size();
+        deflated_ = deflate_entry(converted.bytes);
+        stored_ = {converted.bytes.size(), deflated_.size, ZIP_CM_DEFLATE, deflated_.crc};
+        ready_ = true;
         return true;
       }
       original.error = part_.name + ": " + converted.error;
     }
-    if (state_.error.empty()) state_.error = std::move(original.error);
+    return fail(std::move(original.error));
+  }
+
+  bool fail(std::string message) {
+    if (state_.error.empty()) state_.error = std::move(message);
     zip_error_set(&error_, ZIP_ER_INTERNAL, 0);
     return false;
   }
@@ -1012,8 +1113,9 @@ class ConvertedPart {
   const TextPart& part_;
   WriteState& state_;
   zip_error_t error_{};
-  std::string bytes_;
-  std::optional<std::size_t> size_;
+  std::string stored_bytes_;  // the part's bytes as the input stores them, or
+  DeflatedEntry deflated_;    // the converted part, deflated
+  std::optional<Stored> stored_;
   std::size_t offset_ = 0;
   bool ready_ = false;
   bool reported_ = false;
@@ -1054,7 +1156,16 @@ std::string find_text_parts(zip_t* archive, PackageKind kind, std::uint64_t pack
     if (std::string refusal = expansion_refusal(stat, total, package_size); !refusal.empty()) {
       return refusal;
     }
-    parts.push_back({index, stat.size, stat.name, *set, entry_time(stat)});
+    // Only deflate data is taken over as it is: the library would compress
+    // anything else anew, at its slowest level.
+    const bool stored_known = (stat.valid & ZIP_STAT_COMP_METHOD) && (stat.valid & ZIP_STAT_CRC) &&
+                              (stat.valid & ZIP_STAT_ENCRYPTION_METHOD) &&
+                              stat.comp_method == ZIP_CM_DEFLATE &&
+                              stat.encryption_method == ZIP_EM_NONE;
+    const zip_uint64_t stored = std::min<zip_uint64_t>(stat.comp_size, package_size);
+    const zip_uint64_t likely = std::min(stat.size, kLikelyExpansion * stored);
+    parts.push_back({index, stat.size, likely, stat.name, *set, entry_time(stat), stored_known,
+                     stat.comp_size, stat.comp_method, stat.crc});
   }
   return {};
 }
@@ -1112,7 +1223,8 @@ std::string convert_package(PackageInput& input, PackageOutput* output, PackageK
 
   if (output == nullptr) {  // only the changes
     for (const TextPart& part : parts) {
-      OoxmlResult bytes = read_entry(reader.get(), part.index, part.size);
+      std::string stored;
+      OoxmlResult bytes = read_text_part(reader.get(), part, stored);
       if (!bytes.ok()) return bytes.error;
       OoxmlResult converted = convert_part(bytes.bytes, part.name, part.set, settings, changes,
                                            part_context(part.set, kept));

@@ -72,6 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     has_text_char = has_text_char || (!piece.placeholder && !piece.text.empty());
   }
 
+  check(vexo::cli::count_token_pairs(old_text, new_text) ==
+            vexo::cli::token_pairs(old_text, new_text).size(),
+        "token pairs counted as made");
   const std::vector<std::string> texts = vexo::cli::distribute_runs(pieces, old_text, new_text);
   check(texts.size() == pieces.size(), "one text per piece");
   std::string joined;

@@ -9,7 +9,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace vexo::cli {
@@ -442,17 +444,27 @@ TEST(OoxmlPart, PartNamesAreSelectedExactly) {
   }
 }
 
-// A package whose central directory claims other sizes for one entry.
+// A package whose central directory claims other sizes for one entry, or
+// (with `crc_flip`) a checksum with those bits flipped.
 std::string with_claimed_sizes(std::string package, std::string_view entry,
-                               std::uint32_t compressed, std::uint32_t size) {
+                               std::uint32_t compressed, std::uint32_t size,
+                               std::uint32_t crc_flip = 0) {
+  const auto field = [&](std::size_t at) {
+    std::uint32_t value = 0;
+    for (int k = 0; k < 4; ++k) {
+      value |= std::uint32_t{static_cast<unsigned char>(package[at + k])} << (8 * k);
+    }
+    return value;
+  };
   const auto put = [&](std::size_t at, std::uint32_t value) {
     for (int k = 0; k < 4; ++k) package[at + k] = static_cast<char>(value >> (8 * k));
   };
   for (std::size_t at = package.find("PK\x01\x02"); at != std::string::npos;
        at = package.find("PK\x01\x02", at + 4)) {
     if (package.compare(at + 46, entry.size(), entry) != 0) continue;
-    put(at + 20, compressed);
-    put(at + 24, size);
+    put(at + 16, field(at + 16) ^ crc_flip);
+    if (compressed != 0) put(at + 20, compressed);
+    if (size != 0) put(at + 24, size);
   }
   return package;
 }
@@ -481,6 +493,39 @@ std::vector<std::string> entry_names(const std::string& package) {
   return names;
 }
 
+// Each entry of a package: its bytes, and its bytes as stored (compressed).
+struct Entry {
+  std::string bytes;
+  std::string stored;
+};
+std::map<std::string, Entry> entries(const std::string& package) {
+  zip_source_t* source = zip_source_buffer_create(package.data(), package.size(), 0, nullptr);
+  zip_t* archive = zip_open_from_source(source, ZIP_RDONLY, nullptr);
+  std::map<std::string, Entry> out;
+  for (zip_int64_t i = 0; archive != nullptr && i < zip_get_num_entries(archive, 0); ++i) {
+    zip_stat_t stat;
+    zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &stat);
+    Entry& entry = out[stat.name];
+    for (const auto& [flags, size, bytes] :
+         {std::tuple{zip_flags_t{0}, stat.size, &entry.bytes},
+          std::tuple{zip_flags_t{ZIP_FL_COMPRESSED}, stat.comp_size, &entry.stored}}) {
+      bytes->resize(size);
+      zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), flags);
+      // The CRC is checked once the data has been read to its end.
+      char extra = 0;
+      if (file == nullptr ||
+          zip_fread(file, bytes->data(), size) != static_cast<zip_int64_t>(size) ||
+          zip_fread(file, &extra, 1) != 0) {
+        *bytes = "unreadable";
+      }
+      if (file != nullptr) zip_fclose(file);
+    }
+  }
+  if (archive != nullptr) zip_discard(archive);
+  else zip_source_free(source);
+  return out;
+}
+
 TEST(OoxmlPackage, LibreOfficeDocumentsWithLateTextParts) {
   // Documents saved by LibreOffice, whose changed parts lie in the back half
   // of the archive (shared strings after the sheets, only a comment changed).
@@ -498,6 +543,15 @@ TEST(OoxmlPackage, LibreOfficeDocumentsWithLateTextParts) {
     ASSERT_TRUE(result.ok()) << name << ": " << result.error;
     EXPECT_FALSE(changes.empty()) << name;
     EXPECT_EQ(entry_names(result.bytes), entry_names(input)) << name;
+    // Entries whose bytes stay, text parts among them, keep their stored
+    // bytes; the others are compressed anew and read back whole.
+    const std::map<std::string, Entry> before = entries(input), after = entries(result.bytes);
+    for (const auto& [entry, data] : after) {
+      EXPECT_NE(data.bytes, "unreadable") << name << " " << entry;
+      if (data.bytes == before.at(entry).bytes) {
+        EXPECT_EQ(data.stored, before.at(entry).stored) << name << " " << entry;
+      }
+    }
     // Only the changes, streamed from the same input, agree with them; the
     // result needs no further change.
     MemoryInput again(input);
@@ -536,6 +590,11 @@ TEST(OoxmlPackage, SizeClaimsOfATinyArchiveAreNotBelieved) {
       {}, changes);
   EXPECT_TRUE(short_claim.error.starts_with("zip: ")) << short_claim.error;
   EXPECT_TRUE(short_claim.bytes.empty());
+  // A wrong checksum is the library's error, however the entry is read.
+  EXPECT_EQ(convert_package(with_claimed_sizes(real, "word/document.xml", 0, 0, 1),
+                            PackageKind::WordProcessing, {}, changes)
+                .error,
+            "zip: CRC error");
 }
 
 }  // namespace
