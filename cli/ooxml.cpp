@@ -573,7 +573,14 @@ class PartConverter {
   // paragraphs before it, as the lines of a plain text are.
   std::string convert_paragraph_text(std::string_view text) {
     if (settings_.old_mode) return convert_text(text, settings_);
-    return convert(text, settings_.options, evidence_);
+    return convert(text, settings_.options, evidence_, memo_);
+  }
+
+  // A text converted on its own, as convert_text does, with the part's memo.
+  std::string convert_alone(std::string_view text) {
+    if (settings_.old_mode) return convert_text(text, settings_);
+    TextEvidence evidence;
+    return convert(text, settings_.options, evidence, memo_);
   }
 
   // Converts one very long piece slice by slice; it needs no alignment.
@@ -606,7 +613,7 @@ class PartConverter {
       }
       const std::size_t next = std::min(text.find('&', at), text.size());
       const std::string_view stretch = text.substr(at, next - at);
-      const std::string new_stretch = convert_text(stretch, settings_);
+      const std::string new_stretch = convert_alone(stretch);
       record_changes(stretch, new_stretch);
       converted += new_stretch;
       at = next;
@@ -621,7 +628,7 @@ class PartConverter {
     const std::string_view text = paragraph.pieces[0].text;
     if (text.find('[') == std::string_view::npos) return;
     const std::string renamed = rename_table_columns(
-        text, [&](std::string_view name) { return convert_text(name, settings_); });
+        text, [&](std::string_view name) { return convert_alone(name); });
     if (renamed != text) rewrite_piece(paragraph.spans[0], text, renamed);
   }
 
@@ -646,7 +653,7 @@ class PartConverter {
   }
 
   void note_code(std::string_view text) {
-    if (context_.kept != nullptr && convert_text(text, settings_) != text) {
+    if (context_.kept != nullptr && convert_alone(text) != text) {
       context_.kept->add(part_name_, text, KeptReason::Code);
     }
   }
@@ -695,7 +702,7 @@ class PartConverter {
       if (local_name(attributes[i]) != local) continue;
       const std::string_view stored = attributes[i + 1];
       const std::string text = column_name ? decode_column_name(stored) : std::string(stored);
-      const std::string converted = convert_text(text, settings_);
+      const std::string converted = convert_alone(text);
       if (converted == text) return;
       const auto value = value_in_tag(attributes[i]);
       if (!value) return;
@@ -707,7 +714,7 @@ class PartConverter {
   }
 
   void note_sheet_name(std::string_view name) {
-    if (context_.kept != nullptr && !name.empty() && convert_text(name, settings_) != name) {
+    if (context_.kept != nullptr && !name.empty() && convert_alone(name) != name) {
       context_.kept->add(part_name_, name, KeptReason::SheetName);
     }
   }
@@ -760,6 +767,9 @@ class PartConverter {
   ChangeSink& changes_;
   const PartContext& context_;
   TextEvidence evidence_;  // how the paragraphs so far type o'/g' apostrophes
+  // What the part's texts so far taught about their word forms; the part's
+  // words repeat, and what it holds never changes a result.
+  ConversionMemo memo_;
 
   XML_Parser parser_ = nullptr;
   std::string refusal_;
