@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -177,8 +176,13 @@ class FormMemo {
     Value value;
   };
   static constexpr std::size_t kCacheLine = 64;
+  static constexpr std::size_t power_of_two_from(std::size_t size) {
+    std::size_t power = 1;
+    while (power < size) power *= 2;
+    return power;
+  }
   static constexpr std::size_t kEntryAlign =
-      sizeof(Fields) <= kCacheLine ? std::bit_ceil(sizeof(Fields)) : alignof(Fields);
+      sizeof(Fields) <= kCacheLine ? power_of_two_from(sizeof(Fields)) : alignof(Fields);
   struct alignas(kEntryAlign) Entry : Fields {};
 
   std::string_view form_of(const Entry& entry) const {

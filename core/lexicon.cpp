@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <bitset>
+#include <cstring>
 #include <unordered_set>
 
 #include "core/list_data.h"
@@ -25,6 +25,13 @@ namespace {
 enum SlotWord : std::size_t { kTag = 0, kBegin = 1, kLength = 2, kWeight = 3 };
 
 std::uint32_t tag_of(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
+
+// The weight whose float bits a slot holds.
+float weight_of(std::uint32_t bits) {
+  float weight;
+  std::memcpy(&weight, &bits, sizeof weight);
+  return weight;
+}
 
 const std::uint32_t* home_slot(const Lexicon& lexicon, std::uint64_t hash) {
   return &lexicon.slots[(hash & (lexicon.slot_count() - 1)) * kLexiconSlotWords];
@@ -49,7 +56,7 @@ Lookup lexicon_lookup(const Lexicon& lexicon, std::string_view key) {
     if (length == 0) return Lookup{};
     if (slot[kTag] == tag && length == key.size() &&
         same_bytes(lexicon.words.data() + slot[kBegin], key.data(), length)) {
-      return Lookup{true, std::bit_cast<float>(slot[kWeight])};
+      return Lookup{true, weight_of(slot[kWeight])};
     }
     slot += kLexiconSlotWords;
     if (slot == end) slot = first;
