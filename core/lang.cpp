@@ -54,6 +54,7 @@ bool is_english_only(std::string_view key) {
 // -6 for English contractions (don't, we're, it's, I'm, I'd), else nullopt.
 std::optional<float> contraction_score(std::string_view key) {
   constexpr float kContraction = -6.0f;
+  if (key.find('\'') == std::string_view::npos) return std::nullopt;  // every contraction has one
   for (const std::string_view ending : kContractionEndings) {
     if (key.size() > ending.size() && key.ends_with(ending)) return kContraction;
   }

@@ -86,7 +86,6 @@ std::span<const std::string_view> lexicon_suffixes() { return kSuffixes; }
 
 namespace {
 
-
 constexpr float kOneSuffix = 0.8f;
 constexpr float kTwoSuffixes = 0.6f;
 constexpr std::size_t kMinStem = 3;  // characters left before a stripped suffix
@@ -97,17 +96,44 @@ std::size_t count_characters(std::string_view text) {
   }));
 }
 
+// The suffixes grouped by their last byte, each group in table order, so that
+// a word is compared only with those that may end it: group b is
+// kSuffixes[order[k]] for k in [starts[b], starts[b + 1]).
+struct SuffixesByLastByte {
+  std::array<std::uint8_t, 257> starts{};
+  std::array<std::uint8_t, kSuffixes.size()> order{};
+};
+
+constexpr SuffixesByLastByte group_suffixes() {
+  static_assert(kSuffixes.size() < 256);
+  const auto last_byte = [](std::string_view suffix) { return static_cast<unsigned char>(suffix.back()); };
+  SuffixesByLastByte groups;
+  for (const std::string_view suffix : kSuffixes) ++groups.starts[last_byte(suffix) + 1];
+  for (std::size_t b = 1; b < groups.starts.size(); ++b) groups.starts[b] += groups.starts[b - 1];
+  std::array<std::uint8_t, 257> next = groups.starts;
+  for (std::size_t i = 0; i < kSuffixes.size(); ++i) {
+    groups.order[next[last_byte(kSuffixes[i])]++] = static_cast<std::uint8_t>(i);
+  }
+  return groups;
+}
+
+constexpr SuffixesByLastByte kSuffixesByLastByte = group_suffixes();
+
 // Calls visit(stem) for every stem left by one suffix of the table that
-// keeps at least kMinStem characters.
+// keeps at least kMinStem characters, in table order.
 template <typename Visit>
 void for_each_stem(std::string_view word, Visit&& visit) {
   if (word.empty()) return;
+  const auto last = static_cast<unsigned char>(word.back());
+  const std::size_t first = kSuffixesByLastByte.starts[last];
+  const std::size_t end = kSuffixesByLastByte.starts[last + 1];
+  if (first == end) return;
   const std::size_t characters = count_characters(word);
-  for (const std::string_view suffix : kSuffixes) {
+  for (std::size_t k = first; k < end; ++k) {
     // Suffixes are ASCII, so their byte length is their character count.
-    // The last byte rules out most suffixes before a full comparison.
-    if (word.back() != suffix.back() || characters < kMinStem + suffix.size() ||
-        !word.ends_with(suffix)) {
+    const std::string_view suffix = kSuffixes[kSuffixesByLastByte.order[k]];
+    if (characters < kMinStem + suffix.size() ||
+        !same_bytes(word.data() + word.size() - suffix.size(), suffix.data(), suffix.size())) {
       continue;
     }
     visit(word.substr(0, word.size() - suffix.size()));
