@@ -79,10 +79,10 @@ constexpr std::array<Unpacked, 256> unpacking_table() {
 
 constexpr std::array<Unpacked, 256> kUnpacking = unpacking_table();
 
-void append_unpacked(std::string& out, std::string_view packed) {
-  const std::size_t start = out.size();
-  out.resize(start + 2 * packed.size());
-  char* to = out.data() + start;
+// Writes the unpacked text to `out`, which has room for twice its bytes, and
+// returns its length.
+std::size_t unpack(std::string_view packed, char* out) {
+  char* to = out;
   for (std::size_t i = 0; i < packed.size(); ++i) {
     const auto b = static_cast<unsigned char>(packed[i]);
     if (b == kEscape) {
@@ -93,7 +93,21 @@ void append_unpacked(std::string& out, std::string_view packed) {
     std::memcpy(to, u.bytes.data(), 2);
     to += u.length;
   }
-  out.resize(static_cast<std::size_t>(to - out.data()));
+  return static_cast<std::size_t>(to - out);
+}
+
+void append_unpacked(std::string& out, std::string_view packed) {
+  // Unpacked on the stack, which is cheaper than growing `out` to its
+  // longest and back: a form's texts are short.
+  constexpr std::size_t kOnStack = 128;
+  if (packed.size() > kOnStack / 2) {
+    const std::size_t start = out.size();
+    out.resize(start + 2 * packed.size());
+    out.resize(start + unpack(packed, out.data() + start));
+    return;
+  }
+  std::array<char, kOnStack> unpacked;
+  out.append(unpacked.data(), unpack(packed, unpacked.data()));
 }
 
 void CyrillicForms::Entry::remember(std::uint8_t flags, bool quote_out, std::string_view text) {

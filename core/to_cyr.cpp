@@ -558,10 +558,18 @@ void append_word(std::string& out, std::string_view word, const ConvertOptions& 
 // leaves the quote carried as it is. A lone letter is not shared, since "I."
 // heading a line is a numeral and "I" is not.
 std::size_t shared_mark_length(std::string_view word) {
-  if (word.size() < 3 || std::string_view(",.!?;:").find(word.back()) == std::string_view::npos) {
-    return 0;
+  if (word.size() < 3) return 0;
+  switch (word.back()) {
+    case ',':
+    case '.':
+    case '!':
+    case '?':
+    case ';':
+    case ':':
+      return is_ascii_letter(static_cast<unsigned char>(word[word.size() - 2])) ? 1 : 0;
+    default:
+      return 0;
   }
-  return is_ascii_letter(static_cast<unsigned char>(word[word.size() - 2])) ? 1 : 0;
 }
 
 // How a form is written, as far as its place goes: anew each time (a
@@ -596,6 +604,15 @@ bool has_upper(std::string_view word) {
     } else if (is_uppercase(next_code_point(word, i))) {
       return true;
     }
+  }
+  return false;
+}
+
+// True when the white space between two words breaks the line. It is
+// mostly one space, too short to be worth a library search.
+bool has_line_break(std::string_view separators) {
+  for (const char c : separators) {
+    if (c == '\n') return true;
   }
   return false;
 }
@@ -881,7 +898,7 @@ std::string to_cyrillic_afresh(std::string_view input) {
     for (std::size_t k = 0; k < words.size(); ++k) {
       const std::string_view separators = text.substr(copied, words[k].start - copied);
       out.append(separators);
-      const bool new_line = separators.find('\n') != std::string_view::npos;
+      const bool new_line = has_line_break(separators);
       if (new_line) pending_quote = false;
       WordPlace place;
       place.score = words[k].score;
@@ -949,7 +966,7 @@ void append_run(std::string& out, std::string_view text, bool first, Forms& memo
         const WordSpan& span = words[k];
         const std::string_view separators = text.substr(copied, span.start - copied);
         out.append(separators);
-        const bool new_line = (i == 0 && !first) || separators.find('\n') != std::string_view::npos;
+        const bool new_line = (i == 0 && !first) || has_line_break(separators);
         if (new_line) pending_quote = false;
         WordPlace place;
         place.score = span.score;
