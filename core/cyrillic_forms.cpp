@@ -110,27 +110,52 @@ void append_unpacked(std::string& out, std::string_view packed) {
   out.append(unpacked.data(), unpack(packed, unpacked.data()));
 }
 
+namespace {
+
+// Points `way` at `text` among the texts an entry holds, adding it after them
+// when it is not held yet and there is room; false when there is none.
+bool hold(CyrillicForms::Entry& entry, std::string_view text, CyrillicForms::Way& way) {
+  const std::size_t start = entry.form_length;  // texts and extra scores follow the form
+  const std::string_view held(entry.bytes.data() + start, entry.used - start);
+  std::size_t offset = held.find(text);
+  if (offset != std::string_view::npos) {
+    offset += start;
+  } else {
+    if (text.size() > CyrillicForms::kEntryBytes - entry.used) return false;
+    offset = entry.used;
+    std::copy(text.begin(), text.end(), entry.bytes.begin() + static_cast<std::ptrdiff_t>(offset));
+    entry.used = static_cast<std::uint8_t>(offset + text.size());
+  }
+  way.offset = static_cast<std::uint8_t>(offset);
+  way.length = static_cast<std::uint8_t>(text.size()) & 0x7F;
+  return true;
+}
+
+}  // namespace
+
 void CyrillicForms::Entry::remember(std::uint8_t flags, bool quote_out, std::string_view text) {
   if (way_count == kMaxWays) return;
-  Way fresh{flags, quote_out, Way::kAsWritten, 0};
-  if (text != form()) {
+  Way fresh{flags, quote_out, Way::kAsWritten, 0, 0};
+  if (text != form() && !hold(*this, text, fresh)) {
     if (text.size() > 2 * kEntryBytes) return;
     std::array<char, 4 * kEntryBytes> buffer;
-    const std::string_view packed(buffer.data(), pack(text, buffer.data()));
-    const std::string_view held(bytes.data() + form_length, used - form_length);
-    std::size_t offset = held.find(packed);
-    if (offset != std::string_view::npos) {
-      offset += form_length;
-    } else {
-      if (packed.size() > kEntryBytes - used) return;  // no room: not remembered
-      offset = used;
-      std::copy(packed.begin(), packed.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset));
-      used = static_cast<std::uint8_t>(offset + packed.size());
-    }
-    fresh.offset = static_cast<std::uint8_t>(offset);
-    fresh.length = static_cast<std::uint8_t>(packed.size());
+    if (!hold(*this, std::string_view(buffer.data(), pack(text, buffer.data())), fresh)) return;
+    fresh.packed = 1;
   }
   ways[way_count++] = fresh;
+}
+
+void CyrillicForms::Entry::append_text(std::string& out, const Way& way) const {
+  if (way.offset == Way::kAsWritten) {
+    out.append(form());
+    return;
+  }
+  const std::string_view text(bytes.data() + way.offset, way.length);
+  if (way.packed) {
+    append_unpacked(out, text);
+  } else {
+    out.append(text);
+  }
 }
 
 std::uint32_t CyrillicForms::number_of(std::string_view form, std::uint64_t hash) const {

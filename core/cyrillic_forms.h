@@ -6,7 +6,8 @@
 // kMaxWays kinds of place.
 //
 // A form and everything remembered about it fit in one 64-byte entry, its
-// texts packed at about a byte per letter, so that a form met again costs its
+// texts packed at about a byte per letter where they would not fit as they
+// are, so that a form met again costs its
 // slot and one cache line: prose meets a hundred thousand forms and more, and
 // a smaller table stays in the cache. Forms longer than kMaxFormBytes are not
 // remembered. Once the table is full it keeps those asked for again since
@@ -36,14 +37,16 @@ class CyrillicForms {
   static constexpr std::size_t kEntryBytes = 40;  // the form, its extra scores, its packed texts
   static constexpr std::size_t kMaxFormBytes = 32;
 
-  // One way of writing a form: for the place flags `flags`, its packed text
-  // bytes[offset, +length), or the form itself when offset is kAsWritten.
+  // One way of writing a form: for the place flags `flags`, its text
+  // bytes[offset, +length), packed or as it is, or the form itself when
+  // offset is kAsWritten.
   struct Way {
     static constexpr std::uint8_t kAsWritten = 0xFF;
     std::uint8_t flags;
     bool quote_out;
     std::uint8_t offset;
-    std::uint8_t length;
+    std::uint8_t length : 7;
+    std::uint8_t packed : 1;
   };
 
   struct alignas(64) Entry {
@@ -70,8 +73,11 @@ class CyrillicForms {
       return nullptr;
     }
     // Remembers a way of writing the form, when there is room: `text` is
-    // the form itself or is packed after what is already held.
+    // the form itself, or is held after what is already held: as it is
+    // where it fits, so that it is copied out as it is, else packed.
     void remember(std::uint8_t flags, bool quote_out, std::string_view text);
+    // Appends the text of one of the entry's ways.
+    void append_text(std::string& out, const Way& way) const;
   };
   static_assert(sizeof(Entry) == 64);
 

@@ -847,11 +847,7 @@ void append_met(std::string& out, std::string_view word, std::string_view form_t
   const std::uint8_t flags = place_flags(place, pending_quote, *form);
   const bool carries_quote = (form->traits & kQuoteMatters) != 0;
   if (const CyrillicForms::Way* way = form->way(flags)) {
-    if (way->offset == CyrillicForms::Way::kAsWritten) {
-      out.append(form_text);
-    } else {
-      append_unpacked(out, std::string_view(form->bytes.data() + way->offset, way->length));
-    }
+    form->append_text(out, *way);
     out.append(mark);
     if (carries_quote) pending_quote = way->quote_out;
     return;

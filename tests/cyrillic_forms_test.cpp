@@ -41,22 +41,33 @@ TEST(CyrillicForms, EntriesKeepTheWaysThatFit) {
   entry.remember(4, false, "китоб");   // no fourth way
   ASSERT_EQ(entry.way_count, CyrillicForms::kMaxWays);
   EXPECT_EQ(entry.way(4), nullptr);
-  const auto text_of = [&](std::uint8_t flags) {
-    const CyrillicForms::Way* way = entry.way(flags);
-    if (way->offset == CyrillicForms::Way::kAsWritten) return std::string(entry.form());
+  const auto text_of = [](const CyrillicForms::Entry& e, std::uint8_t flags) {
     std::string out;
-    append_unpacked(out, std::string_view(entry.bytes.data() + way->offset, way->length));
+    e.append_text(out, *e.way(flags));
     return out;
   };
-  EXPECT_EQ(text_of(1), "китоб");
-  EXPECT_EQ(text_of(2), "kitob");
+  EXPECT_EQ(text_of(entry, 1), "китоб");
+  EXPECT_EQ(text_of(entry, 2), "kitob");
   EXPECT_TRUE(entry.way(2)->quote_out);
   EXPECT_EQ(entry.way(1)->offset, entry.way(3)->offset);
-  // A text that does not fit beside its form is not remembered.
+
+  // A text is held as it is while it fits, then packed; one that fits
+  // neither way is not remembered.
   const std::string long_form(CyrillicForms::kMaxFormBytes, 'q');
   CyrillicForms::Entry& full = forms.at(forms.add(long_form, CyrillicForms::hash_of(long_form), 0, 0, 0));
   full.remember(1, false, std::string(20, 'x'));
   EXPECT_EQ(full.way_count, 0);
+  const std::string word = "qizlarimiz";
+  CyrillicForms::Entry& held = forms.at(forms.add(word, CyrillicForms::hash_of(word), 0, 0, 0));
+  held.remember(1, false, "қизлар");
+  held.remember(2, false, "қизларимизникилар");  // 34 bytes as it is, 17 packed
+  held.remember(3, false, "қиз");                // within the first
+  ASSERT_EQ(held.way_count, 3);
+  EXPECT_FALSE(held.way(1)->packed);
+  EXPECT_TRUE(held.way(2)->packed);
+  EXPECT_EQ(text_of(held, 1), "қизлар");
+  EXPECT_EQ(text_of(held, 2), "қизларимизникилар");
+  EXPECT_EQ(text_of(held, 3), "қиз");
 }
 
 TEST(CyrillicForms, KeepsTheFormsAskedForAgainWhenFull) {
