@@ -13,18 +13,14 @@
 
 namespace vexo {
 
-bool is_apostrophe(char32_t c) {
-  switch (c) {
-    case 0x0027: case 0x0060: case 0x00B4: case 0x02B9: case 0x02BB: case 0x02BC:
-    case 0x02BD: case 0x2018: case 0x2019: case 0x201B: case 0x2032: case 0xFF07:
-      return true;
-    default:
-      return false;
-  }
-}
-
 bool has_apostrophe(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
+    // An ASCII byte is a character of its own, most of them no apostrophe.
+    if (const auto b = static_cast<unsigned char>(text[i]); b < 0x80) {
+      if (b == '\'' || b == '`') return true;
+      ++i;
+      continue;
+    }
     if (is_apostrophe(next_code_point(text, i))) return true;
   }
   return false;

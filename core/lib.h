@@ -24,7 +24,15 @@ inline constexpr char32_t kDefaultTutuq = 0x02BC;
 // The twelve code points that count as an apostrophe everywhere in the core
 // (U+0027, U+0060, U+00B4, U+02B9, U+02BB, U+02BC, U+02BD, U+2018, U+2019,
 // U+201B, U+2032, U+FF07). U+02BA is not one of them.
-bool is_apostrophe(char32_t c);
+inline bool is_apostrophe(char32_t c) {
+  switch (c) {
+    case 0x0027: case 0x0060: case 0x00B4: case 0x02B9: case 0x02BB: case 0x02BC:
+    case 0x02BD: case 0x2018: case 0x2019: case 0x201B: case 0x2032: case 0xFF07:
+      return true;
+    default:
+      return false;
+  }
+}
 
 // True when the text holds an apostrophe of the set.
 bool has_apostrophe(std::string_view text);
