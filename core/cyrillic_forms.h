@@ -5,14 +5,14 @@
 // others that do, a few traits, and what the form is written as in up to
 // kMaxWays kinds of place.
 //
-// A form and everything remembered about it fit in one 64-byte entry, its
-// texts packed at about a byte per letter where they would not fit as they
-// are, so that a form met again costs its
-// slot and one cache line: prose meets a hundred thousand forms and more, and
-// a smaller table stays in the cache. Forms longer than kMaxFormBytes are not
-// remembered. Once the table is full it keeps those asked for again since
-// they were added (or since the last such sweep), at most half of it, and
-// forgets the rest, most of them met once. Not shared between threads.
+// A form and everything remembered about it fit in one 64-byte entry (texts
+// that would not fit as they are packed at about a byte per letter), so that
+// a form met again costs its slot and one cache line: prose meets a hundred
+// thousand forms and more, and a smaller table stays in the cache. Forms
+// longer than kMaxFormBytes are not remembered. Once the table is full it
+// keeps those asked for again since they were added (or since the last such
+// sweep), at most half of it, and forgets the rest, most of them met once.
+// Not shared between threads.
 #pragma once
 
 #include <algorithm>
@@ -34,7 +34,7 @@ class CyrillicForms {
  public:
   static constexpr std::size_t kMaxForms = std::size_t{1} << 17;
   static constexpr std::size_t kMaxWays = 3;
-  static constexpr std::size_t kEntryBytes = 40;  // the form, its extra scores, its packed texts
+  static constexpr std::size_t kEntryBytes = 40;  // the form, its extra scores, its texts
   static constexpr std::size_t kMaxFormBytes = 32;
 
   // One way of writing a form: for the place flags `flags`, its text

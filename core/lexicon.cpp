@@ -106,7 +106,9 @@ struct SuffixesByLastByte {
 
 constexpr SuffixesByLastByte group_suffixes() {
   static_assert(kSuffixes.size() < 256);
-  const auto last_byte = [](std::string_view suffix) { return static_cast<unsigned char>(suffix.back()); };
+  const auto last_byte = [](std::string_view suffix) {
+    return static_cast<unsigned char>(suffix.back());
+  };
   SuffixesByLastByte groups;
   for (const std::string_view suffix : kSuffixes) ++groups.starts[last_byte(suffix) + 1];
   for (std::size_t b = 1; b < groups.starts.size(); ++b) groups.starts[b] += groups.starts[b - 1];
