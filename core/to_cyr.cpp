@@ -688,7 +688,7 @@ FormFacts facts_of(std::string_view form) {
           (strong_sentence_matters(word, facts.deciding_score) ? kStrongMatters : 0));
     }
   } else if (!is_headed_abbreviation(core) &&
-             is_protected(has_new_letter(form) ? to_old(form, true) : std::string(form))) {
+             (has_new_letter(form) ? is_protected(to_old(form, true)) : is_protected(form))) {
     facts.traits = writing(Writing::kAsWritten);
   } else if (form.find_first_of("-/") != std::string_view::npos) {
     if (const std::optional<FormFacts> hyphenated = hyphenated_facts(form, core, facts)) {
